@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+#include "core/uHMRMessages.h"
+
+namespace hmr {
+
+std::string formatMessage(std::string_view pattern,
+                          std::initializer_list<std::string_view> args) {
+  std::string out;
+  out.reserve(pattern.size() + 64);
+  auto next = args.begin();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 'S' &&
+        next != args.end()) {
+      out.append(*next++);
+      ++i;
+    } else {
+      out.push_back(pattern[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace hmr

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+// A tracked project: its sessions, idle detection on the global timer, the minimum work time,
+// and (in uHMRProjectFile.cpp) its data file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/uHMRGlobal.h"
+
+namespace hmr {
+
+class THMRGlobalTimer;
+class THMRProjectGroup;
+
+enum THMRState : std::uint8_t { hmClosed, hmOpen, hmIdle };
+
+inline constexpr std::int64_t DefaultTimeForIdle = 300;     // seconds
+inline constexpr std::int64_t DefaultMinimumWorkTime = 60;  // seconds
+
+// One work session. After UpdateCalculatedFields: 0 <= SessionTotalTime,
+// SessionIdleTime <= SessionTotalTime and SessionWorkTime = SessionTotalTime - SessionIdleTime.
+class TSessionData {
+ public:
+  virtual ~TSessionData() = default;
+
+  // Store a different date-time and recompute the derived fields; an equal one changes nothing.
+  void setSessionDateTimeOpen(TDateTime Value);
+  void setSessionDateTimeClose(TDateTime Value);
+  void UpdateCalculatedFields();
+
+  TDateTime SessionDateTimeOpen = 0;
+  // The close, or for a running (or never closed) session when it was last brought up to date.
+  TDateTime SessionDateTimeClose = 0;
+  bool SessionNotClosed = false;
+  std::int64_t SessionIdleTime = 0;
+  std::int64_t SessionTotalTime = 0;  // derived
+  std::int64_t SessionWorkTime = 0;   // derived
+  std::string SessionUserName;
+};
+
+// One project of the host. Closed (no session running), open (a session running with recent
+// activity) or idle (a session running without activity for longer than TimeForIdle).
+//
+// Needs TimerGlobal for its whole life: its countdown event is created with it and deleted
+// with it. Fields are public for the group, the queries and the dialog to read; they change
+// them only through the operations below.
+class THMRProject {
+ public:
+  THMRProject();
+  virtual ~THMRProject();
+  THMRProject(const THMRProject&) = delete;
+  THMRProject& operator=(const THMRProject&) = delete;
+
+  // Opens the project: FileName becomes `FileName` with the extension ".HMR", its data file is
+  // read, and with StartSession a session starts now. Fails with "Can not open an open
+  // project" unless closed; read errors pass on and leave the project closed.
+  void ProjectOpened(std::string_view FileName, std::string_view Name, bool StartSession);
+  // Closes the running session now, saves the data file and resets the project. When the save
+  // fails the error passes on and the project is closed but not reset.
+  void ProjectClosed();
+  void ProjectRenamed(std::string_view NewFileName);
+  void ActivityDetected();
+  // Brings the session up to date and saves, only when open (not idle, not closed).
+  void AutoSave();
+  void SetCurrentUserName(std::string_view Name);
+  // Brings the running session up to date; Closing also closes it.
+  void UpdateProject(bool Closing);
+  void SetTimeForIdle(std::int64_t Seconds);
+  void SetMinimumWorkTime(std::int64_t Seconds);
+  // The project name unless it is blank, else the data file's name without folder and extension.
+  std::string GetHMRName() const;
+
+  std::int32_t getSessionCount() const;
+  // The session at Index, or nullptr outside 0..count-1.
+  TSessionData* getSessionData(std::int32_t Index) const;
+
+  void AddSession(TDateTime Open, TDateTime Close, bool NotClosed, std::int64_t IdleTime);
+  void DeleteMinimumSessions(bool IncludeLast);
+  void ClearSessions();
+  void InitParams();
+  void UpdatePrjHistData();
+  void ComputeIdleTime();
+  void StartCountForIdle();
+  void IdleTimerEvent(THMRGlobalTimer& Sender);
+
+  // The data file (uHMRProjectFile.cpp).
+  bool LoadFile();
+  void OpenFile(const std::string& FileName);
+  void SaveFile(const std::string& FileName);
+  std::string UnhandledPath() const;
+
+  THMRState State = hmClosed;
+  std::int32_t IdleTimerHandle = 0;
+  std::string FileName;
+  std::string ProjectName;
+  TDateTime DateTimeOpen = 0;
+  TDateTime DateTimeClose = 0;
+  std::int64_t IdleTime = 0;
+  // Seconds on the scale of ConvertDateTimeToSeconds up to which idle time has been counted.
+  std::int64_t IdleStart = 0;
+  std::int64_t TimeForIdle = DefaultTimeForIdle;
+  std::int64_t MinimumWorkTime = DefaultMinimumWorkTime;
+  bool Modified = false;
+  THMRProjectGroup* ProjectGroup = nullptr;  // not owned
+  std::vector<std::unique_ptr<TSessionData>> Sessions;  // oldest first
+  std::int64_t TotalWorkTime = 0;
+  std::int64_t TotalIdleTime = 0;
+  std::int64_t TotalTime = 0;
+};
+
+}  // namespace hmr

@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: MIT
+#include "core/uHMRProjectGroup.h"
+
+#include "core/HeadlessTrackerUi.h"
+#include "core/PathText.h"
+#include "core/TrackerUi.h"
+#include "platform/PeriodicTimer.h"
+
+namespace hmr {
+namespace {
+
+struct HostEntry {
+  const char* description;
+  const char* registryKey;
+};
+
+// Indexed by THostTool.
+constexpr HostEntry kHostTable[] = {
+    {"XXX", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0"},
+    {"Viewer", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Viewer"},
+    {"For Delphi 4", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi4"},
+    {"For Delphi 5", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5"},
+    {"For Visual Basic 6", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\VB6"},
+};
+
+}  // namespace
+
+THMRProjectGroup::THMRProjectGroup(TrackerUi* ui, SettingsStore* store) : Ui(ui), Store(store) {
+  if (!Ui) {
+    ownUi_ = std::make_unique<HeadlessTrackerUi>();
+    Ui = ownUi_.get();
+  }
+  SetHostTool(ftUnknown, "x");
+}
+
+THMRProjectGroup::~THMRProjectGroup() {
+  Destroying = true;
+  if (Dialog) Ui->closeTrackerDialog(*this);
+  // Nothing may escape a destructor: a project whose save fails is reported and dropped, and
+  // the others are still closed and saved.
+  while (!Projects.empty()) {
+    try {
+      RemoveAllProjects();
+    } catch (...) {
+      reportToStandardError(std::current_exception());
+      Projects.erase(Projects.begin());
+    }
+  }
+}
+
+void THMRProjectGroup::SetHostTool(THostTool Tool, std::string_view HostVersion) {
+  HostTool = Tool;
+  this->HostVersion = HostVersion;
+  const HostEntry& entry = kHostTable[Tool <= ftVB6 ? Tool : ftUnknown];
+  HostDescription = entry.description;
+  RegistryKey = entry.registryKey;
+  if (Tool == ftUnknown) this->HostVersion = "x.x";
+}
+
+std::int32_t THMRProjectGroup::IndexOf(std::string_view FileName) const {
+  for (std::size_t i = 0; i < Projects.size(); ++i)
+    if (sameText(Projects[i].first, FileName)) return static_cast<std::int32_t>(i);
+  return -1;
+}
+
+const std::string& THMRProjectGroup::getProjectKey(std::int32_t Index) const {
+  return Projects.at(static_cast<std::size_t>(Index)).first;
+}
+
+THMRProject* THMRProjectGroup::getProject(std::int32_t Index) const {
+  if (Index < 0 || Index >= getProjectCount()) return nullptr;
+  return Projects[static_cast<std::size_t>(Index)].second.get();
+}
+
+std::int32_t THMRProjectGroup::getProjectCount() const {
+  return static_cast<std::int32_t>(Projects.size());
+}
+
+THMRProject* THMRProjectGroup::AddProject(std::string_view FileName, std::string_view Name,
+                                          bool StartSession) {
+  if (IndexOf(FileName) != -1) return nullptr;
+  auto project = std::make_unique<THMRProject>();
+  project->ProjectGroup = this;
+  project->ProjectOpened(FileName, Name, StartSession);  // on failure the project is dropped
+  project->SetCurrentUserName(UserName);
+  THMRProject* added = project.get();
+  Projects.emplace_back(std::string(FileName), std::move(project));
+  UpdateDlg(ulProjectGroup);
+  return added;
+}
+
+void THMRProjectGroup::RemoveProject(std::string_view FileName) {
+  const std::int32_t index = IndexOf(FileName);
+  if (index == -1) return;
+  // A failed save leaves the project closed and in the group, under its key.
+  Projects[static_cast<std::size_t>(index)].second->ProjectClosed();
+  Projects.erase(Projects.begin() + index);
+  if (index == ActiveIndex || Projects.empty()) ActiveIndex = -1;
+  UpdateDlg(ulProjectGroup);
+}
+
+void THMRProjectGroup::RenameProject(std::string_view NewFileName, std::string_view OldFileName) {
+  std::string activeKey;
+  const bool hadActive = ActiveIndex >= 0 && ActiveIndex < getProjectCount();
+  if (hadActive) {
+    activeKey = Projects[static_cast<std::size_t>(ActiveIndex)].first;
+    if (sameText(activeKey, OldFileName)) activeKey = NewFileName;
+  }
+  const std::int32_t index = IndexOf(OldFileName);
+  if (index != -1) {
+    auto& entry = Projects[static_cast<std::size_t>(index)];
+    entry.second->ProjectRenamed(NewFileName);
+    entry.first = NewFileName;
+  }
+  if (hadActive) ProjectActivated(activeKey);
+}
+
+void THMRProjectGroup::RenameProjectName(std::string_view FileName, std::string_view NewName,
+                                         std::string_view) {
+  const std::int32_t index = IndexOf(FileName);
+  if (index == -1) return;
+  Projects[static_cast<std::size_t>(index)].second->ProjectName = NewName;
+  UpdateDlg(ulProjectGroup);
+}
+
+void THMRProjectGroup::ActivityDetected(std::string_view FileName, bool UseActive) {
+  const std::int32_t index = UseActive ? ActiveIndex : IndexOf(FileName);
+  if (THMRProject* project = getProject(index)) project->ActivityDetected();
+}
+
+void THMRProjectGroup::SaveProject(std::string_view FileName) {
+  const std::int32_t index = FileName.empty() ? ActiveIndex : IndexOf(FileName);
+  if (THMRProject* project = getProject(index)) project->AutoSave();
+}
+
+void THMRProjectGroup::ProjectActivated(std::string_view FileName) {
+  ActiveIndex = IndexOf(FileName);
+  UpdateDlg(ulProjectSelection);
+}
+
+void THMRProjectGroup::RemoveAllProjects() {
+  const bool hadProjects = !Projects.empty();
+  ActiveIndex = -1;
+  // Each project leaves the group once it is closed. A failed save passes its error on and
+  // leaves that project in the group, closed but keeping its history, before those not yet
+  // closed, as RemoveProject does.
+  while (!Projects.empty()) {
+    Projects.front().second->ProjectClosed();
+    Projects.erase(Projects.begin());
+  }
+  if (!Destroying && hadProjects) UpdateDlg(ulProjectGroup);
+}
+
+void THMRProjectGroup::ShowDialog(bool, std::string_view FileName) {
+  if (Dialog) return;  // one dialog at a time; it is modal
+  const bool standAlone = Projects.empty();
+  Dialog = true;
+  try {
+    Ui->showTrackerDialog(*this, standAlone, std::string(FileName));
+  } catch (...) {
+    Dialog = false;
+    throw;
+  }
+  Dialog = false;
+  if (standAlone) RemoveAllProjects();
+}
+
+void THMRProjectGroup::SetUsername(std::string_view Name) {
+  if (Name == UserName) return;
+  UserName = Name;
+  for (auto& entry : Projects) entry.second->SetCurrentUserName(UserName);
+}
+
+void THMRProjectGroup::OnDestroyDlg() { Dialog = false; }
+
+void THMRProjectGroup::UpdateDlg(TUpdatingLevel) {
+  // The modal dialog refreshes itself after the changes it makes.
+}
+
+}  // namespace hmr

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: MIT
+// Every project tracked in one host, keyed by project file name, with the active one, the
+// current user, the host's settings and the tracker dialog's remembered view.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/uHMRGlobal.h"
+#include "core/uHMRProject.h"
+
+namespace hmr {
+
+class SettingsStore;
+class TrackerUi;
+
+// The tracker dialog's view settings, kept from one showing to the next (memory only).
+struct TViewState {
+  bool Saved = false;
+  std::int32_t GroupGroupBy = 0, GroupSortBy = 0, GroupSortOrder = 0;
+  std::int32_t ProjectGroupBy = 0, ProjectSortBy = 0, ProjectSortOrder = 0;
+  TDispTimeUnit TimeUnit = dtuHour;
+  bool ShowUserName = true;
+  std::int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+  std::int32_t TreeWidth = 0;
+};
+
+class THMRProjectGroup {
+ public:
+  // `ui` and `store` are not owned and must outlive the group; nullptr selects the defaults:
+  // no windows, and the settings store at its default location (opened when first needed).
+  explicit THMRProjectGroup(TrackerUi* ui = nullptr, SettingsStore* store = nullptr);
+  // Closes an open dialog, then closes and saves every project.
+  virtual ~THMRProjectGroup();
+  THMRProjectGroup(const THMRProjectGroup&) = delete;
+  THMRProjectGroup& operator=(const THMRProjectGroup&) = delete;
+
+  void SetHostTool(THostTool Tool, std::string_view HostVersion);
+  // Takes the logon name as the user and, for an IDE host whose preference is on, lets the
+  // user choose the name in the user dialog. The flag has no effect.
+  void ShowUserDialog(bool Flag);
+
+  // Tracks a new project. Returns nullptr, changing nothing, when the file name (compared
+  // without regard to letter case) is already tracked. A failed open passes its error on;
+  // the project is then neither added nor kept.
+  THMRProject* AddProject(std::string_view FileName, std::string_view Name, bool StartSession);
+  // Closes (saving its file), destroys and forgets the project. When the save fails the error
+  // passes on and the project stays in the group, closed.
+  void RemoveProject(std::string_view FileName);
+  void RenameProject(std::string_view NewFileName, std::string_view OldFileName);
+  void RenameProjectName(std::string_view FileName, std::string_view NewName,
+                         std::string_view Unused = {});
+  void ActivityDetected(std::string_view FileName, bool UseActive);
+  void SaveProject(std::string_view FileName);
+  void ProjectActivated(std::string_view FileName);
+  void RemoveAllProjects();
+  void ShowDialog(bool Flag, std::string_view FileName);
+  void SetUsername(std::string_view Name);
+  THMRProject* getProject(std::int32_t Index) const;
+  std::int32_t getProjectCount() const;
+  void OnDestroyDlg();
+  void UpdateDlg(TUpdatingLevel Level);
+
+  // Position of FileName among the keys (case-insensitive), or -1.
+  std::int32_t IndexOf(std::string_view FileName) const;
+  const std::string& getProjectKey(std::int32_t Index) const;
+
+  // The settings store of this group's host settings (the default one when none was given).
+  SettingsStore& settings();
+  TrackerUi& ui() { return *Ui; }
+
+  std::vector<std::pair<std::string, std::unique_ptr<THMRProject>>> Projects;
+  std::int32_t ActiveIndex = -1;
+  // The tracker dialog while it is showing. The dialog itself belongs to the TrackerUi.
+  bool Dialog = false;
+  bool Destroying = false;
+  THostTool HostTool = ftUnknown;
+  std::string HostVersion;
+  std::string HostDescription;
+  std::string RegistryKey;
+  std::string UserName;
+  TViewState ViewState;
+
+ private:
+  TrackerUi* Ui;
+  SettingsStore* Store;
+  std::unique_ptr<TrackerUi> ownUi_;
+  std::unique_ptr<SettingsStore> ownStore_;
+};
+
+}  // namespace hmr

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+// The subcommands of `hmr`, one file each. Every add*Command registers its subcommand on the
+// application; when that subcommand runs, its callback stores the exit status in `status`
+// (0 success, 1 a file or store that cannot be read or written; usage errors are 2 and are
+// handled by main).
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace hmr::cli {
+
+}  // namespace hmr::cli

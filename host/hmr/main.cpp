@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+// hmr: look into HMR data files and settings from the command line.
+#include <exception>
+#include <iostream>
+
+#include "host/hmr/Commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"hmr: inspect HMR time-tracking data files and settings"};
+  app.require_subcommand(1);
+  int status = 0;
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "hmr: " << e.what() << "\n";
+    return 1;
+  }
+  return status;
+}

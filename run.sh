@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Set-up and entry point of HMR on a Debian machine. Run as root or with sudo.
+#   ./run.sh demo   install what is missing, build, run the demonstration
+#   ./run.sh test   install what is missing, build normal and sanitizer builds, run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
+          libbenchmark-dev libsqlite3-dev libcli11-dev)
+FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
+
+install_missing() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+}
+
+build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+
+run_fuzzers() {
+  [ -f fuzz/CMakeLists.txt ] || return 0
+  build fuzz
+  local f name work
+  for f in build/fuzz/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f")
+    # Work on a copy of the seed corpus so that a run never changes the checkout.
+    work=$(mktemp -d)
+    [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
+    echo "== $name: $FUZZ_RUNS runs"
+    "$f" -runs="$FUZZ_RUNS" -seed=1 -print_final_stats=1 "$work"
+    rm -rf "$work"
+  done
+}
+
+case "${1:-}" in
+  demo)
+    install_missing
+    build default
+    ./build/default/host/hmr-demo
+    ;;
+  test)
+    install_missing
+    build default
+    ctest --preset default -j2
+    build sanitize
+    ctest --preset sanitize -j2
+    run_fuzzers
+    ;;
+  *)
+    echo "usage: ./run.sh demo|test" >&2
+    exit 2
+    ;;
+esac
