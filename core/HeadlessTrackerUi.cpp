@@ -11,6 +11,8 @@ void HeadlessTrackerUi::showTrackerDialog(THMRProjectGroup& group, bool, const s
 
 void HeadlessTrackerUi::closeTrackerDialog(THMRProjectGroup& group) { group.OnDestroyDlg(); }
 
-int HeadlessTrackerUi::showUserDialog(bool, const std::string&, std::string&) { return 1; }
+int HeadlessTrackerUi::showUserDialog(SettingsStore&, bool, const std::string&, std::string&) {
+  return 1;
+}
 
 }  // namespace hmr

@@ -12,7 +12,7 @@ class HeadlessTrackerUi : public TrackerUi {
   void showTrackerDialog(THMRProjectGroup& group, bool standAlone,
                          const std::string& fileToOpen) override;
   void closeTrackerDialog(THMRProjectGroup& group) override;
-  int showUserDialog(bool allowNewUser, const std::string& keyPath,
+  int showUserDialog(SettingsStore& store, bool allowNewUser, const std::string& keyPath,
                      std::string& userName) override;
 };
 

@@ -5,6 +5,7 @@
 
 namespace hmr {
 
+class SettingsStore;
 class THMRProjectGroup;
 
 // The windows the project group opens: the tracker dialog and the user-name dialog. The core
@@ -21,9 +22,9 @@ class TrackerUi {
                                  const std::string& fileToOpen) = 0;
   // Closes a tracker dialog that is showing (the group is being destroyed).
   virtual void closeTrackerDialog(THMRProjectGroup& group) = 0;
-  // Runs the user-name dialog on the key `keyPath` below the root of the per-host settings.
-  // Returns the modal result (1 is OK); on OK `userName` holds the chosen name.
-  virtual int showUserDialog(bool allowNewUser, const std::string& keyPath,
+  // Runs the user-name dialog on the key `keyPath` of `store` (below the root of the per-host
+  // settings). Returns the modal result (1 is OK); on OK `userName` holds the chosen name.
+  virtual int showUserDialog(SettingsStore& store, bool allowNewUser, const std::string& keyPath,
                              std::string& userName) = 0;
 };
 
