@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/HeadlessTrackerUi.h"
 
+#include "core/UserDialogModel.h"
 #include "core/uHMRProjectGroup.h"
 
 namespace hmr {
@@ -11,7 +12,16 @@ void HeadlessTrackerUi::showTrackerDialog(THMRProjectGroup& group, bool, const s
 
 void HeadlessTrackerUi::closeTrackerDialog(THMRProjectGroup& group) { group.OnDestroyDlg(); }
 
-int HeadlessTrackerUi::showUserDialog(SettingsStore&, bool, const std::string&, std::string&) {
+int HeadlessTrackerUi::showUserDialog(SettingsStore& store, bool allowNewUser,
+                                      const std::string& keyPath, std::string& userName) {
+  // As a person who opens the dialog and presses OK at once: the preselected name is taken.
+  UserDialogModel dialog(store, keyPath, userName, allowNewUser);
+  dialog.show();
+  const int selected = dialog.selectedIndex();
+  const std::string text =
+      selected >= 0 ? dialog.users()[static_cast<std::size_t>(selected)] : std::string();
+  dialog.PrepareForClose(dialog.users(), selected, text);
+  userName = dialog.currentUser();
   return 1;
 }
 

@@ -4,6 +4,8 @@
 #include "core/HeadlessTrackerUi.h"
 #include "core/PathText.h"
 #include "core/TrackerUi.h"
+#include "core/uHMRUsers.h"
+#include "platform/HmrError.h"
 #include "platform/PeriodicTimer.h"
 
 namespace hmr {
@@ -163,6 +165,18 @@ void THMRProjectGroup::ShowDialog(bool, std::string_view FileName) {
   }
   Dialog = false;
   if (standAlone) RemoveAllProjects();
+}
+
+void THMRProjectGroup::ShowUserDialog(bool) {
+  UserName = GetHMRUserName();
+  // No project exists yet: projects opened later take the name.
+  if (HostTool > ftViewer && GetShowDialogKey(settings(), RegistryKey))
+    hmr::ShowUserDialog(*Ui, settings(), true, RegistryKey, UserName);
+}
+
+SettingsStore& THMRProjectGroup::settings() {
+  if (!Store) throw HmrError("No settings store is available");
+  return *Store;
 }
 
 void THMRProjectGroup::SetUsername(std::string_view Name) {

@@ -14,6 +14,7 @@
 #include "core/uHMRTimer.h"
 #include "platform/Clock.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/VirtualTime.h"
 
 namespace {
 
@@ -27,32 +28,6 @@ const char* stateName(THMRState s) {
   }
   return "?";
 }
-
-// Lets `seconds` pass on the virtual clock, firing the 15-second timer at every mark crossed.
-class VirtualTime {
- public:
-  VirtualTime(VirtualClock& clock, ManualTimer& timer, TDateTime start)
-      : clock_(clock), timer_(timer), start_(start) {}
-
-  void advance(long long seconds) {
-    const long long target = elapsed_ + seconds;
-    long long nextMark = (elapsed_ / 15 + 1) * 15;
-    while (nextMark <= target) {
-      clock_.set(start_ + static_cast<double>(nextMark) / 86400.0);
-      elapsed_ = nextMark;
-      timer_.tick();
-      nextMark += 15;
-    }
-    elapsed_ = target;
-    clock_.set(start_ + static_cast<double>(elapsed_) / 86400.0);
-  }
-
- private:
-  VirtualClock& clock_;
-  ManualTimer& timer_;
-  TDateTime start_;
-  long long elapsed_ = 0;
-};
 
 void printSession(const TSessionData& s) {
   std::printf("  open %s  close %s  idle %lld s  total %lld s  work %lld s%s\n",

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/PeriodicTimer.h"
+
+namespace hmr {
+
+// Time that passes only when told to: a virtual clock and a manual periodic timer moved
+// together. The timer fires at every mark start + interval * k (k >= 1) that the clock
+// crosses, in order, with the clock reading each mark as it fires.
+class VirtualTime {
+ public:
+  // `clock` and `timer` are not owned; `start` is the clock's reading at elapsed time 0.
+  VirtualTime(VirtualClock& clock, ManualTimer& timer, LocalDateTime start);
+
+  // Lets `seconds` (>= 0) pass, firing the timer at each mark reached, the last one included.
+  void advance(long long seconds);
+  long long elapsedSeconds() const { return elapsed_; }
+
+ private:
+  void setClock(long long elapsed);
+
+  VirtualClock& clock_;
+  ManualTimer& timer_;
+  LocalDateTime start_;
+  long long elapsed_ = 0;
+};
+
+}  // namespace hmr
