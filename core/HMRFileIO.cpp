@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#include "core/HMRFileIO.h"
+
+#include <exception>
+
+#include "core/HmrError.h"
+#include "core/uHMRMessages.h"
+#include "platform/FileRead.h"
+#include "platform/FileWriter.h"
+
+namespace hmr {
+
+void readHmrFile(const std::string& path, HmrFileContents& out) {
+  try {
+    const std::string image = readWholeFile(path, hmrfile::kMaxFileSize);
+    decodeHmrFile(image, out);
+  } catch (const std::exception& e) {
+    throw HmrError(formatMessage(HMRFileRead, {path, e.what()}));
+  }
+}
+
+void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
+                  std::int64_t minimumWorkTime, std::string_view projectName,
+                  std::span<const std::unique_ptr<TSessionData>> sessions) {
+  try {
+    const std::string image = encodeHmrFile(timeForIdle, minimumWorkTime, projectName, sessions);
+    currentFileWriter().replaceContents(path, image);
+  } catch (const std::exception& e) {
+    throw HmrError(formatMessage(HMRFileSave, {path, e.what()}));
+  }
+}
+
+}  // namespace hmr

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+// Reading and writing whole data files, every failure wrapped in the read or save message
+// with the file name.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/HMRFileFormat.h"
+
+namespace hmr {
+
+// Reads and decodes `path` into `out` (which should be empty). Fails with HmrError
+// "Error reading HMR file <path> : <cause>", the cause being the system's reason or the
+// decoder's; `out` then holds what was decoded before the failure (nothing when the file
+// could not be read or its checksum differs).
+void readHmrFile(const std::string& path, HmrFileContents& out);
+
+// Encodes a version 2 image and has the installed FileWriter replace `path` with it. Fails
+// with HmrError "Error saving HMR file <path> : <cause>"; the file on disk is then as it was.
+void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
+                  std::int64_t minimumWorkTime, std::string_view projectName,
+                  std::span<const std::unique_ptr<TSessionData>> sessions);
+
+}  // namespace hmr

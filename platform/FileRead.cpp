@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#include "platform/FileRead.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace hmr {
+namespace {
+
+[[noreturn]] void fail(int error) { throw std::system_error(error, std::generic_category()); }
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() { ::close(fd_); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool fileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string readWholeFile(const std::string& path, std::size_t maxBytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail(errno);
+  Descriptor file(fd);
+  struct stat st {};
+  if (::fstat(file.get(), &st) != 0) fail(errno);
+  if (S_ISDIR(st.st_mode)) fail(EISDIR);
+  if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > maxBytes) fail(EFBIG);
+
+  // The size is a hint: the loop reads to the end whatever it is, up to the limit.
+  std::string data(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t done = 0;
+  char spare[4096];
+  for (;;) {
+    const bool inPlace = done < data.size();
+    const ssize_t n = inPlace ? ::read(file.get(), data.data() + done, data.size() - done)
+                              : ::read(file.get(), spare, sizeof spare);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail(errno);
+    if (n == 0) break;
+    const auto count = static_cast<std::size_t>(n);
+    if (!inPlace) {  // the file grew since fstat
+      if (data.size() + count > maxBytes) fail(EFBIG);
+      data.append(spare, count);
+    }
+    done += count;
+  }
+  data.resize(done);
+  return data;
+}
+
+}  // namespace hmr

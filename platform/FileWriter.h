@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+// The seam through which data files are written: "replace this file's contents atomically".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace hmr {
+
+// Replaces whole files so that a reader (or a crash, or a full disk) never meets a mix of old
+// and new contents: afterwards the file holds either exactly its previous contents or exactly
+// the new ones.
+//
+// Failure: replaceContents throws std::system_error whose what() is the system's reason
+// (strerror text). When it throws, the previous file is left byte for byte as it was and no
+// temporary file is left behind.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  // Creates `path` holding `data`, or replaces its contents, keeping its permission bits.
+  virtual void replaceContents(const std::string& path, std::string_view data) = 0;
+};
+
+// The writer in use. Never null: a LinuxFileWriter that syncs to disk until another one is
+// installed.
+FileWriter& currentFileWriter();
+
+// Installs `writer` (not owned; must outlive its installation) and returns the previous one.
+// Passing nullptr restores the default writer.
+FileWriter* installFileWriter(FileWriter* writer);
+
+// Installs a writer for the lifetime of this object, then puts the previous one back.
+class ScopedFileWriter {
+ public:
+  explicit ScopedFileWriter(FileWriter& writer) : previous_(installFileWriter(&writer)) {}
+  ~ScopedFileWriter() { installFileWriter(previous_); }
+  ScopedFileWriter(const ScopedFileWriter&) = delete;
+  ScopedFileWriter& operator=(const ScopedFileWriter&) = delete;
+
+ private:
+  FileWriter* previous_;
+};
+
+}  // namespace hmr

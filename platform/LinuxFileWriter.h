@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+// Atomic file replacement on Linux: temporary file in the same folder, fsync, rename, fsync
+// of the folder.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/FileWriter.h"
+
+namespace hmr {
+
+// Writes the new contents to a temporary file beside the target (".<name>.tmp-XXXXXX"),
+// gives it the target's permission bits (and, where allowed, its owner), flushes it to disk,
+// renames it over the target and flushes the folder, so that the rename itself is durable.
+// A symbolic link as the target is followed: the file it points to is replaced.
+//
+// Every failure before the rename removes the temporary file and leaves the target as it
+// was. A failure to flush the folder after the rename is still reported (the save is not
+// known to be durable), although the target then already holds the new contents.
+//
+// The individual system calls are protected virtual steps so that tests can inject faults
+// (a full disk, a failing rename) into the real sequence; each returns 0 or an errno value.
+class LinuxFileWriter : public FileWriter {
+ public:
+  // Without `syncToDisk` the two fsync steps are skipped (benchmarks, scratch files).
+  explicit LinuxFileWriter(bool syncToDisk = true) : syncToDisk_(syncToDisk) {}
+
+  void replaceContents(const std::string& path, std::string_view data) final;
+
+ protected:
+  // Writes up to `size` bytes; `written` receives how many were written.
+  virtual int writeSome(int fd, const char* data, std::size_t size, std::size_t& written);
+  virtual int syncFile(int fd);
+  virtual int renameFile(const std::string& from, const std::string& to);
+  virtual int syncFolder(const std::string& folder);
+
+ private:
+  bool syncToDisk_;
+};
+
+}  // namespace hmr
