@@ -1,0 +1,272 @@
+// SPDX-License-Identifier: MIT
+#include "core/uHMRProject.h"
+
+#include <gtest/gtest.h>
+
+#include "core/HmrError.h"
+#include "tests/core/TrackerTestBase.h"
+
+namespace hmr {
+namespace {
+
+class ProjectTest : public TrackerTestBase {
+ protected:
+  TSessionData& last() { return *project.getSessionData(project.getSessionCount() - 1); }
+
+  // A path without a folder: the data file is neither read nor written.
+  THMRProject project;
+};
+
+TEST_F(ProjectTest, OpeningStartsARunningSession) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  EXPECT_EQ(project.State, hmOpen);
+  EXPECT_EQ(project.FileName, "Demo.HMR");
+  ASSERT_EQ(project.getSessionCount(), 1);
+  EXPECT_EQ(last().SessionDateTimeOpen, start_);
+  EXPECT_TRUE(last().SessionNotClosed);
+  EXPECT_EQ(project.getSessionData(1), nullptr);
+  EXPECT_EQ(project.getSessionData(-1), nullptr);
+}
+
+TEST_F(ProjectTest, DataFileNameReplacesOrAppendsTheExtension) {
+  project.ProjectOpened("/work/my.app/Demo.dpr", "", false);
+  EXPECT_EQ(project.FileName, "/work/my.app/Demo.HMR");
+  EXPECT_EQ(project.GetHMRName(), "Demo");
+  project.ProjectClosed();
+  project.ProjectOpened("/work/my.app/Makefile", " \t", false);
+  EXPECT_EQ(project.FileName, "/work/my.app/Makefile.HMR");
+  EXPECT_EQ(project.GetHMRName(), "Makefile");
+  project.ProjectName = "  Spaced  ";
+  EXPECT_EQ(project.GetHMRName(), "  Spaced  ");
+}
+
+TEST_F(ProjectTest, OpeningAnOpenProjectFailsAndChangesNothing) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(60);
+  try {
+    project.ProjectOpened("Other.dpr", "Other", true);
+    FAIL() << "expected an error";
+  } catch (const HmrError& e) {
+    EXPECT_STREQ(e.what(), "Can not open an open project");
+  }
+  EXPECT_EQ(project.FileName, "Demo.HMR");
+  EXPECT_EQ(project.ProjectName, "Demo");
+  EXPECT_EQ(project.getSessionCount(), 1);
+  EXPECT_EQ(project.State, hmOpen);
+}
+
+TEST_F(ProjectTest, NoActivityTurnsIdleBetween285And300Seconds) {
+  advance(7);  // opened off a 15-second mark
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(284);
+  EXPECT_EQ(project.State, hmOpen);
+  advance(14);
+  EXPECT_EQ(project.State, hmIdle);
+  // The countdown fired at the first mark after the threshold ran out: 300 s after opening
+  // minus where in the cycle it was armed. The idle stretch starts one threshold before that.
+  const std::int64_t idleFrom = project.IdleStart - ConvertDateTimeToSeconds(start_);
+  EXPECT_LE(idleFrom, 7);
+  EXPECT_GE(idleFrom, 7 - 15);
+  advance(100);
+  project.ProjectClosed();
+}
+
+TEST_F(ProjectTest, SessionWithoutActivityIsAllIdle) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(600);
+  EXPECT_EQ(project.State, hmIdle);
+  project.UpdateProject(true);
+  EXPECT_EQ(last().SessionTotalTime, 600);
+  EXPECT_EQ(last().SessionIdleTime, 600);  // the start lies at or before the open: capped
+  EXPECT_EQ(last().SessionWorkTime, 0);
+}
+
+TEST_F(ProjectTest, ActivityEveryMinuteNeverIdles) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  for (int minute = 1; minute <= 120; ++minute) {
+    advance(60);
+    project.ActivityDetected();
+    ASSERT_EQ(project.State, hmOpen) << minute;
+  }
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionIdleTime, 0);
+  EXPECT_EQ(last().SessionWorkTime, 7200);
+  EXPECT_EQ(last().SessionWorkTime, last().SessionTotalTime);
+}
+
+TEST_F(ProjectTest, IdleGapIsCountedFromOneThresholdBeforeTheFiring) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(65);
+  project.ActivityDetected();  // armed at 65 s: fires at the mark 360 s
+  advance(1000);
+  project.ActivityDetected();
+  EXPECT_EQ(project.State, hmOpen);
+  // Idle from 360 - 300 = 60 s to 1065 s: the 1000-second gap and 5 seconds more.
+  EXPECT_EQ(project.IdleTime, 1005);
+  // A gap that ends before the countdown fires adds nothing.
+  advance(290);
+  project.ActivityDetected();
+  EXPECT_EQ(project.IdleTime, 1005);
+}
+
+TEST_F(ProjectTest, UpdatingTwiceDuringOneIdleStretchCountsItOnce) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(300);  // fires at 300: idle from 0
+  ASSERT_EQ(project.State, hmIdle);
+  advance(100);
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionIdleTime, 400);
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionIdleTime, 400);
+  advance(50);
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionIdleTime, 450);
+  project.ActivityDetected();
+  EXPECT_EQ(project.IdleTime, 450);
+  advance(20);
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionIdleTime, 450);
+  EXPECT_EQ(last().SessionWorkTime, 20);
+  EXPECT_TRUE(last().SessionNotClosed);
+}
+
+TEST_F(ProjectTest, ClosingWhileIdleCountsUpToTheClosingSecond) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(120);
+  project.ActivityDetected();
+  advance(900);  // fires at 420: idle from 120
+  project.UpdateProject(true);
+  EXPECT_EQ(last().SessionIdleTime, 900);
+  EXPECT_EQ(last().SessionTotalTime, 1020);
+  EXPECT_EQ(last().SessionWorkTime, 120);
+  EXPECT_FALSE(last().SessionNotClosed);
+  EXPECT_EQ(project.DateTimeClose, at(1020));
+}
+
+TEST_F(ProjectTest, ClosingResetsTheProject) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(120);
+  project.ProjectClosed();
+  EXPECT_EQ(project.State, hmClosed);
+  EXPECT_EQ(project.getSessionCount(), 0);
+  EXPECT_EQ(project.FileName, "");
+  EXPECT_EQ(project.ProjectName, "");
+  EXPECT_EQ(project.TotalTime, 0);
+  // Closed projects ignore the countdown, activity and a rename.
+  advance(600);
+  project.ActivityDetected();
+  project.ProjectRenamed("New.dpr");
+  EXPECT_EQ(project.State, hmClosed);
+  EXPECT_EQ(project.FileName, "");
+}
+
+TEST_F(ProjectTest, RenameKeepsTheSessionsUnderTheNewName) {
+  project.ProjectOpened("/p/Demo.dpr", "Demo", true);
+  advance(60);
+  project.ProjectRenamed("/q/Renamed.dpr");
+  EXPECT_EQ(project.FileName, "/q/Renamed.HMR");
+  EXPECT_EQ(project.getSessionCount(), 1);
+}
+
+TEST_F(ProjectTest, MinimumWorkTimeBoundary) {
+  const TDateTime t = start_;
+  project.AddSession(t, t + 60.0 / 86400, false, 0);   // exactly the minimum: stays
+  project.AddSession(t, t + 59.0 / 86400, false, 0);   // one second less: goes
+  project.AddSession(t, t + 500.0 / 86400, false, 441);  // 59 s of work: goes
+  project.AddSession(t, t + 500.0 / 86400, false, 440);  // 60 s of work: stays
+  project.DeleteMinimumSessions(true);
+  ASSERT_EQ(project.getSessionCount(), 2);
+  EXPECT_EQ(project.getSessionData(0)->SessionWorkTime, 60);
+  EXPECT_EQ(project.getSessionData(1)->SessionIdleTime, 440);
+  project.UpdatePrjHistData();
+  EXPECT_EQ(project.TotalTime, 560);
+  EXPECT_EQ(project.TotalIdleTime, 440);
+  EXPECT_EQ(project.TotalWorkTime, 120);
+}
+
+TEST_F(ProjectTest, RaisingTheMinimumOnAnOpenProjectSparesTheRunningSession) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  project.AddSession(start_ - 1, start_ - 1 + 120.0 / 86400, false, 0);  // an older session
+  std::swap(project.Sessions[0], project.Sessions[1]);  // the running one stays last
+  advance(30);
+  project.SetMinimumWorkTime(3600);
+  ASSERT_EQ(project.getSessionCount(), 1);
+  EXPECT_TRUE(last().SessionNotClosed);
+  EXPECT_EQ(project.TotalTime, 0);
+  // On a closed project the last session is not spared.
+  THMRProject closed;
+  closed.AddSession(start_, start_ + 120.0 / 86400, false, 0);
+  closed.SetMinimumWorkTime(121);
+  EXPECT_EQ(closed.getSessionCount(), 0);
+}
+
+TEST_F(ProjectTest, NewThresholdAppliesFromTheNextActivity) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  project.SetTimeForIdle(60);
+  advance(285);
+  EXPECT_EQ(project.State, hmOpen);  // the running countdown keeps its 300 seconds
+  project.ActivityDetected();
+  advance(60);
+  EXPECT_EQ(project.State, hmIdle);
+}
+
+TEST_F(ProjectTest, ClockSetBackGivesZeroTimes) {
+  TSessionData session;
+  session.SessionIdleTime = 50;
+  session.setSessionDateTimeOpen(at(1000));
+  session.setSessionDateTimeClose(at(400));
+  EXPECT_EQ(session.SessionTotalTime, 0);
+  EXPECT_EQ(session.SessionIdleTime, 0);
+  EXPECT_EQ(session.SessionWorkTime, 0);
+
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  clock_.set(at(-3600));
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionTotalTime, 0);
+  EXPECT_EQ(last().SessionWorkTime, 0);
+}
+
+TEST_F(ProjectTest, SessionDateSettersRecomputeOnlyOnChange) {
+  TSessionData session;
+  session.setSessionDateTimeClose(at(100));
+  session.setSessionDateTimeOpen(at(40));
+  EXPECT_EQ(session.SessionTotalTime, 60);
+  session.SessionTotalTime = 7;  // an equal value must not recompute
+  session.setSessionDateTimeOpen(at(40));
+  EXPECT_EQ(session.SessionTotalTime, 7);
+}
+
+TEST_F(ProjectTest, UserNameReachesOnlyARunningSession) {
+  project.SetCurrentUserName("ann");  // nothing to take it
+  project.AddSession(start_, at(100), false, 0);
+  project.SetCurrentUserName("ann");  // closed project: ignored
+  EXPECT_EQ(last().SessionUserName, "");
+  project.InitParams();
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  project.SetCurrentUserName("bob");
+  EXPECT_EQ(last().SessionUserName, "bob");
+}
+
+TEST_F(ProjectTest, AutoSaveUpdatesOnlyAnOpenProject) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(100);
+  project.AutoSave();
+  EXPECT_EQ(last().SessionDateTimeClose, at(100));
+  EXPECT_TRUE(last().SessionNotClosed);
+  advance(400);  // idle
+  ASSERT_EQ(project.State, hmIdle);
+  project.AutoSave();
+  EXPECT_EQ(last().SessionDateTimeClose, at(100));
+}
+
+TEST_F(ProjectTest, DestructionReleasesTheCountdown) {
+  const std::size_t before = TimerGlobal->eventCount();
+  {
+    THMRProject other;
+    EXPECT_EQ(TimerGlobal->eventCount(), before + 1);
+  }
+  EXPECT_EQ(TimerGlobal->eventCount(), before);
+}
+
+}  // namespace
+}  // namespace hmr
