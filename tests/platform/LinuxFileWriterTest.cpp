@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: MIT
+#include "platform/LinuxFileWriter.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "tests/platform/FaultInjectingFileWriter.h"
+#include "tests/platform/TempFolder.h"
+
+namespace hmr {
+namespace {
+
+using testing::readBytes;
+using testing::TempFolder;
+using testing::writeBytes;
+
+mode_t modeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+// The system_error's message for a replacement that must fail.
+std::string failureOf(FileWriter& writer, const std::string& path, const std::string& data) {
+  try {
+    writer.replaceContents(path, data);
+  } catch (const std::system_error& e) {
+    return e.what();
+  }
+  return "no failure";
+}
+
+class LinuxFileWriterTest : public ::testing::Test {
+ protected:
+  TempFolder folder_;
+  std::string target_ = folder_.file("Demo.HMR");
+  const std::string old_ = std::string("old contents\0with a zero", 24);
+  const std::string new_ = std::string(100000, 'n');
+};
+
+TEST_F(LinuxFileWriterTest, CreatesAFileWithTheUsualModeForNewFiles) {
+  LinuxFileWriter writer;
+  writer.replaceContents(target_, new_);
+  EXPECT_EQ(readBytes(target_), new_);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(modeOf(target_), 0666 & ~mask);
+  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+}
+
+TEST_F(LinuxFileWriterTest, ReplacesContentsAndKeepsPermissionBits) {
+  writeBytes(target_, old_);
+  ASSERT_EQ(::chmod(target_.c_str(), 0640), 0);
+  LinuxFileWriter writer;
+  writer.replaceContents(target_, "short");
+  EXPECT_EQ(readBytes(target_), "short");
+  EXPECT_EQ(modeOf(target_), 0640u);
+  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+}
+
+TEST_F(LinuxFileWriterTest, WritesAnEmptyFile) {
+  writeBytes(target_, old_);
+  LinuxFileWriter(false).replaceContents(target_, "");
+  EXPECT_EQ(readBytes(target_), "");
+}
+
+TEST_F(LinuxFileWriterTest, FullDiskLeavesTheOldFileAndNoTemporary) {
+  writeBytes(target_, old_);
+  FaultInjectingFileWriter writer;
+  writer.failWritesAfter(4096, ENOSPC);
+  EXPECT_EQ(failureOf(writer, target_, new_), "No space left on device");
+  EXPECT_EQ(readBytes(target_), old_);
+  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+}
+
+TEST_F(LinuxFileWriterTest, FailingSyncLeavesTheOldFileAndNoTemporary) {
+  writeBytes(target_, old_);
+  FaultInjectingFileWriter writer;
+  writer.failSync(EIO);
+  EXPECT_EQ(failureOf(writer, target_, new_), "Input/output error");
+  EXPECT_EQ(readBytes(target_), old_);
+  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+}
+
+TEST_F(LinuxFileWriterTest, FailingRenameLeavesTheOldFileAndNoTemporary) {
+  writeBytes(target_, old_);
+  FaultInjectingFileWriter writer;
+  writer.failRename(EXDEV);
+  EXPECT_EQ(failureOf(writer, target_, new_), "Invalid cross-device link");
+  EXPECT_EQ(readBytes(target_), old_);
+  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+}
+
+TEST_F(LinuxFileWriterTest, FailingFolderSyncIsReportedAfterTheRename) {
+  writeBytes(target_, old_);
+  FaultInjectingFileWriter writer;
+  writer.failFolderSync(EIO);
+  EXPECT_EQ(failureOf(writer, target_, new_), "Input/output error");
+  EXPECT_EQ(writer.renames(), 1);
+  EXPECT_EQ(readBytes(target_), new_);
+  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+}
+
+TEST_F(LinuxFileWriterTest, WithoutSyncNoSyncStepRuns) {
+  FaultInjectingFileWriter syncing;
+  syncing.failSync(EIO);
+  EXPECT_EQ(failureOf(syncing, target_, new_), "Input/output error");
+  FaultInjectingFileWriter notSyncing(false);
+  notSyncing.failSync(EIO);
+  notSyncing.failFolderSync(EIO);
+  notSyncing.replaceContents(target_, new_);
+  EXPECT_EQ(readBytes(target_), new_);
+}
+
+TEST_F(LinuxFileWriterTest, MissingFolderFailsWithTheSystemsReason) {
+  LinuxFileWriter writer;
+  EXPECT_EQ(failureOf(writer, folder_.path() + "/missing/Demo.HMR", new_),
+            "No such file or directory");
+}
+
+TEST_F(LinuxFileWriterTest, AFolderAsTargetIsRefused) {
+  folder_.file("sub/x");
+  LinuxFileWriter writer;
+  EXPECT_EQ(failureOf(writer, folder_.path() + "/sub", new_), "Is a directory");
+}
+
+TEST_F(LinuxFileWriterTest, ReadOnlyFolderFailsAndLeavesTheOldFile) {
+  if (!testing::permissionsAreEnforced(folder_))
+    GTEST_SKIP() << "running as root: folder permissions do not stop writes";
+  writeBytes(target_, old_);
+  ASSERT_EQ(::chmod(folder_.path().c_str(), 0500), 0);
+  LinuxFileWriter writer;
+  EXPECT_EQ(failureOf(writer, target_, new_), "Permission denied");
+  ASSERT_EQ(::chmod(folder_.path().c_str(), 0700), 0);
+  EXPECT_EQ(readBytes(target_), old_);
+  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+}
+
+TEST_F(LinuxFileWriterTest, ASymbolicLinkIsFollowed) {
+  const std::string real = folder_.file("data/Real.HMR");
+  writeBytes(real, old_);
+  ASSERT_EQ(::symlink(real.c_str(), target_.c_str()), 0);
+  LinuxFileWriter writer;
+  writer.replaceContents(target_, "through the link");
+  EXPECT_TRUE(std::filesystem::is_symlink(target_));
+  EXPECT_EQ(readBytes(real), "through the link");
+}
+
+TEST(FileWriterInstallation, ScopedWriterIsUsedAndThenRestored) {
+  FileWriter& before = currentFileWriter();
+  FaultInjectingFileWriter injected;
+  {
+    ScopedFileWriter use(injected);
+    EXPECT_EQ(&currentFileWriter(), &injected);
+  }
+  EXPECT_EQ(&currentFileWriter(), &before);
+  EXPECT_NE(dynamic_cast<LinuxFileWriter*>(&before), nullptr);
+}
+
+}  // namespace
+}  // namespace hmr
