@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "core/uHMRGlobal.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 
 #include "platform/CivilDate.h"
 #include "platform/Clock.h"
+#include "platform/Locale.h"
 
 namespace hmr {
 namespace {
@@ -145,6 +148,286 @@ bool parseIsoDateTime(std::string_view text, TDateTime& out) {
     return false;
   out = encodeDateTime(y, mo, d, h, mi, s);
   return true;
+}
+
+
+// --- Query results -------------------------------------------------------------------------
+
+namespace {
+
+int signOf(int v) { return (v > 0) - (v < 0); }
+
+int compareInt(std::int64_t a, std::int64_t b) { return (a > b) - (a < b); }
+
+// Unordered values (NaN) tie with everything, as neither test holds.
+int compareDate(TDateTime a, TDateTime b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+int compareText(std::string_view a, std::string_view b) {
+  return signOf(currentLocale().compareText(a, b));
+}
+
+// The key of one compare mode, extracted once per pivot so that partitioning compares a line
+// against the pivot's key without copying the rest of the line. Same results as CompareQR.
+struct ByText {
+  using Key = std::string;
+  static Key key(const TQueryResultLine& l) { return l.Text; }
+  static int compare(const TQueryResultLine& l, const Key& k) { return compareText(l.Text, k); }
+};
+struct BySession {
+  using Key = TDateTime;
+  static Key key(const TQueryResultLine& l) { return l.DateTimeOpen; }
+  static int compare(const TQueryResultLine& l, Key k) { return compareDate(l.DateTimeOpen, k); }
+};
+struct ByTotalTime {
+  using Key = std::int64_t;
+  static Key key(const TQueryResultLine& l) { return l.TotalTime; }
+  static int compare(const TQueryResultLine& l, Key k) { return compareInt(l.TotalTime, k); }
+};
+struct ByIdleTime {
+  using Key = std::int64_t;
+  static Key key(const TQueryResultLine& l) { return l.IdleTime; }
+  static int compare(const TQueryResultLine& l, Key k) { return compareInt(l.IdleTime, k); }
+};
+struct ByWorkTime {
+  using Key = std::int64_t;
+  static Key key(const TQueryResultLine& l) { return l.WorkTime; }
+  static int compare(const TQueryResultLine& l, Key k) { return compareInt(l.WorkTime, k); }
+};
+struct ByUserName {
+  using Key = std::string;
+  static Key key(const TQueryResultLine& l) { return l.UserName; }
+  static int compare(const TQueryResultLine& l, const Key& k) {
+    return compareText(l.UserName, k);
+  }
+};
+
+// The quicksort of SortQR. Partitioning follows the contract step by step; of the two
+// disjoint subranges that remain, the smaller is sorted by recursion and the larger by the
+// loop, which leaves every line where the plain recursion would and bounds the depth by
+// log2 of the range. The scans need no bounds checks: the pivot's own line stops both in the
+// first pass, and after each exchange the exchanged lines stop them again.
+template <class By, bool Descending>
+void quickSort(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32_t hi) {
+  while (lo < hi) {
+    std::int32_t i = lo;
+    std::int32_t j = hi;
+    const typename By::Key pivot = By::key(lines[static_cast<std::size_t>(lo + (hi - lo) / 2)]);
+    do {
+      if constexpr (!Descending) {
+        while (By::compare(lines[static_cast<std::size_t>(i)], pivot) < 0) ++i;
+        while (By::compare(lines[static_cast<std::size_t>(j)], pivot) > 0) --j;
+      } else {
+        while (By::compare(lines[static_cast<std::size_t>(i)], pivot) > 0) ++i;
+        while (By::compare(lines[static_cast<std::size_t>(j)], pivot) < 0) --j;
+      }
+      if (i <= j) {
+        if (i != j) {
+          std::swap(lines[static_cast<std::size_t>(i)], lines[static_cast<std::size_t>(j)]);
+        }
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (j - lo < hi - i) {
+      if (lo < j) quickSort<By, Descending>(lines, lo, j);
+      lo = i;
+    } else {
+      if (i < hi) quickSort<By, Descending>(lines, i, hi);
+      hi = j;
+    }
+  }
+}
+
+template <class By>
+void sortBy(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32_t hi,
+            TSortOrder order) {
+  if (order == soDesc) {
+    quickSort<By, true>(lines, lo, hi);
+  } else {
+    quickSort<By, false>(lines, lo, hi);
+  }
+}
+
+struct Period {
+  TDateTime start;
+  TDateTime next;
+};
+
+Period periodOf(TDateTime x, TFuncGroupByMode mode) {
+  switch (mode) {
+    case fgWeek: {
+      const TDateTime start = dateOf(x) - dayOfWeek(x) + 1;  // the Sunday on or before x
+      return {start, start + 7};
+    }
+    case fgMonth:
+      return {startOfMonth(x), startOfNextMonth(x)};
+    default: {
+      const TDateTime start = dateOf(x);
+      return {start, start + 1};
+    }
+  }
+}
+
+void appendPeriodLine(TQueryResult& out, const Period& period) {
+  TQueryResultLine& line = AppendQueryResultLine(out);
+  line = TQueryResultLine{};
+  line.Text = shortDateText(period.start);
+  line.DateTimeOpen = period.start;
+  line.DateTimeClose = period.next;
+}
+
+void appendUserLine(TQueryResult& out, const std::string& name) {
+  TQueryResultLine& line = AppendQueryResultLine(out);
+  line = TQueryResultLine{};
+  line.Text = name;
+}
+
+void addTimes(TQueryResultLine& to, const TQueryResultLine& from) {
+  to.TotalTime += from.TotalTime;
+  to.IdleTime += from.IdleTime;
+  to.WorkTime += from.WorkTime;
+}
+
+TQueryResult foldByPeriod(const TQueryResult& in, TFuncGroupByMode mode) {
+  TQueryResult out;
+  if (in.Count <= 0) return out;
+  Period current = periodOf(in.Lines[0].DateTimeOpen, mode);
+  appendPeriodLine(out, current);
+  for (std::int32_t k = 0; k < in.Count; ++k) {
+    const TQueryResultLine& line = in.Lines[static_cast<std::size_t>(k)];
+    // Only reaching the next period opens a line: an earlier line joins the current one.
+    if (line.DateTimeOpen >= current.next) {
+      current = periodOf(line.DateTimeOpen, mode);
+      appendPeriodLine(out, current);
+    }
+    addTimes(out.Lines[static_cast<std::size_t>(out.Count - 1)], line);
+  }
+  return out;
+}
+
+TQueryResult foldByUser(const TQueryResult& in) {
+  TQueryResult out;
+  if (in.Count <= 0) return out;
+  const std::string* current = &in.Lines[0].UserName;
+  appendUserLine(out, *current);
+  for (std::int32_t k = 0; k < in.Count; ++k) {
+    const TQueryResultLine& line = in.Lines[static_cast<std::size_t>(k)];
+    if (compareText(line.UserName, *current) != 0) {
+      current = &line.UserName;
+      appendUserLine(out, *current);
+    }
+    addTimes(out.Lines[static_cast<std::size_t>(out.Count - 1)], line);
+  }
+  return out;
+}
+
+}  // namespace
+
+void ClearQueryResult(TQueryResult& QR) {
+  QR.Vision = qrvTextCol;
+  QR.Count = 0;
+  std::vector<TQueryResultLine>().swap(QR.Lines);
+}
+
+TQueryResultLine& AppendQueryResultLine(TQueryResult& QR) {
+  const auto index = static_cast<std::size_t>(QR.Count);
+  if (index >= QR.Lines.size()) {
+    constexpr std::size_t kGrowth = 9;
+    const std::size_t wanted = QR.Lines.size() + kGrowth;
+    // The visible length grows by nine slots; the storage doubles underneath so that a long
+    // run of appends stays linear.
+    if (wanted > QR.Lines.capacity()) {
+      QR.Lines.reserve(std::max(wanted, QR.Lines.capacity() * 2));
+    }
+    QR.Lines.resize(wanted);
+  }
+  ++QR.Count;
+  return QR.Lines[index];
+}
+
+std::int32_t CompareQR(const TQueryResultLine& A, const TQueryResultLine& B,
+                       TSortCompareMode Mode) {
+  switch (Mode) {
+    case scText:
+      return compareText(A.Text, B.Text);
+    case scSession:
+      return compareDate(A.DateTimeOpen, B.DateTimeOpen);
+    case scTotalTime:
+      return compareInt(A.TotalTime, B.TotalTime);
+    case scIdleTime:
+      return compareInt(A.IdleTime, B.IdleTime);
+    case scWorkTime:
+      return compareInt(A.WorkTime, B.WorkTime);
+    case scUserName:
+      return compareText(A.UserName, B.UserName);
+  }
+  return 0;
+}
+
+void SortQR(TQueryResult& QR, std::int32_t Lo, std::int32_t Hi, TSortCompareMode Mode,
+            TSortOrder Order) {
+  if (Hi <= Lo) return;
+  assert(Lo >= 0 && static_cast<std::size_t>(Hi) < QR.Lines.size());
+  switch (Mode) {
+    case scText:
+      return sortBy<ByText>(QR.Lines, Lo, Hi, Order);
+    case scSession:
+      return sortBy<BySession>(QR.Lines, Lo, Hi, Order);
+    case scTotalTime:
+      return sortBy<ByTotalTime>(QR.Lines, Lo, Hi, Order);
+    case scIdleTime:
+      return sortBy<ByIdleTime>(QR.Lines, Lo, Hi, Order);
+    case scWorkTime:
+      return sortBy<ByWorkTime>(QR.Lines, Lo, Hi, Order);
+    case scUserName:
+      return sortBy<ByUserName>(QR.Lines, Lo, Hi, Order);
+  }
+  // Any other mode ties every pair: the partitioning still exchanges lines, exactly as the
+  // sort does with a comparison that always answers 0.
+  struct ByNothing {
+    using Key = int;
+    static Key key(const TQueryResultLine&) { return 0; }
+    static int compare(const TQueryResultLine&, Key) { return 0; }
+  };
+  sortBy<ByNothing>(QR.Lines, Lo, Hi, Order);
+}
+
+TQueryResult GroupQRBy(const TQueryResult& QR, TFuncGroupByMode Mode) {
+  assert(QR.Count >= 0 && static_cast<std::size_t>(QR.Count) <= QR.Lines.size());
+  switch (Mode) {
+    case fgDay:
+    case fgWeek:
+    case fgMonth:
+      return foldByPeriod(QR, Mode);
+    case fgUsername:
+      return foldByUser(QR);
+    default:
+      return TQueryResult{};
+  }
+}
+
+std::tm toTm(TDateTime dt) {
+  const DateTimeParts p = decodeDateTime(dt);
+  const long long day = dayNumberFromCivil(CivilDate{p.year, p.month, p.day});
+  std::tm t{};
+  t.tm_year = p.year - 1900;
+  t.tm_mon = p.month - 1;
+  t.tm_mday = p.day;
+  t.tm_hour = p.hour;
+  t.tm_min = p.minute;
+  t.tm_sec = p.second;
+  t.tm_wday = static_cast<int>(((day + 6) % 7 + 7) % 7);  // day 0 was a Saturday
+  t.tm_yday = static_cast<int>(day - dayNumberFromCivil(CivilDate{p.year, 1, 1}));
+  t.tm_isdst = 0;
+  return t;
+}
+
+std::string shortDateText(TDateTime dt) { return currentLocale().formatShortDate(toTm(dt)); }
+
+std::string shortDateTimeText(TDateTime dt) {
+  const std::tm t = toTm(dt);
+  const Locale& locale = currentLocale();
+  return locale.formatShortDate(t) + " " + locale.formatTimeWithoutSeconds(t);
 }
 
 }  // namespace hmr

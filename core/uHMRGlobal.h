@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/SettingsStore.h"
 
@@ -101,5 +103,64 @@ TDateTime startOfNextMonth(TDateTime dt);
 // "YYYY-MM-DDTHH:MM:SS", and its inverse (false when `text` is not such a date-time).
 std::string formatIsoDateTime(TDateTime dt);
 bool parseIsoDateTime(std::string_view text, TDateTime& out);
+
+
+// --- Query results -------------------------------------------------------------------------
+// What the tracker dialog lists: lines made from sessions, projects, periods or users, grouped
+// and sorted by the operations below. A result owns its lines; hand it on by moving it.
+
+// One line of a result. Lines that are not session lines have CloseStatus scsClosed and an
+// empty UserName; a DateTimeClose of 0 on a session line means "not closed".
+struct TQueryResultLine {
+  std::string Text;
+  TDateTime DateTimeOpen = 0;
+  TDateTime DateTimeClose = 0;
+  TSessionCloseStatus CloseStatus = scsClosed;
+  std::int64_t TotalTime = 0;  // seconds
+  std::int64_t IdleTime = 0;   // seconds
+  std::int64_t WorkTime = 0;   // seconds
+  std::string UserName;
+};
+
+// A whole result. Count is authoritative: only Lines[0 .. Count-1] are lines of the result;
+// Lines.size() >= Count is a capacity and the slots beyond Count are not lines.
+struct TQueryResult {
+  TQueryResultVision Vision = qrvTextCol;
+  std::int32_t Count = 0;
+  std::vector<TQueryResultLine> Lines;
+};
+
+// Empties the result: Vision qrvTextCol, Count 0, every line released.
+void ClearQueryResult(TQueryResult& QR);
+
+// Appends a line slot at index Count and returns it for the caller to write in full. When the
+// slot lies beyond Lines, Lines grows by nine zeroed slots; the storage behind it grows
+// geometrically, so appending a million lines copies each line a bounded number of times.
+TQueryResultLine& AppendQueryResultLine(TQueryResult& QR);
+
+// Compares two lines by the one key of Mode: negative, zero (a tie) or positive. Text keys
+// compare case-insensitively in the current locale. A mode outside the enumeration gives 0.
+std::int32_t CompareQR(const TQueryResultLine& A, const TQueryResultLine& B,
+                       TSortCompareMode Mode);
+
+// Sorts QR.Lines[Lo .. Hi] (both inclusive) in place: a quicksort with a middle pivot copy and
+// Hoare partitioning, not stable. The order in which tied lines come out is part of the
+// contract (soDesc is not the reverse of soAsc for ties). Hi <= Lo changes nothing.
+// Lo and Hi must lie inside 0 .. Lines.size()-1 when Hi > Lo.
+void SortQR(TQueryResult& QR, std::int32_t Lo, std::int32_t Hi, TSortCompareMode Mode,
+            TSortOrder Order);
+
+// Folds the lines of QR (read only) into a new result of one line per day, week (Sunday to
+// Saturday) or month (input sorted by scSession ascending), or per user (input sorted by
+// scUserName ascending). fgProject and fgSession give an empty result.
+TQueryResult GroupQRBy(const TQueryResult& QR, TFuncGroupByMode Mode);
+
+// The broken-down form of a local date-time for strftime, computed arithmetically: no
+// time-zone conversion takes place.
+std::tm toTm(TDateTime dt);
+// A date in the current locale's short date format, and a date followed by one space and its
+// time in the locale's long time format without seconds.
+std::string shortDateText(TDateTime dt);
+std::string shortDateTimeText(TDateTime dt);
 
 }  // namespace hmr
