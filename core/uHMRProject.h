@@ -93,6 +93,14 @@ class THMRProject {
   void SaveFile(const std::string& FileName);
   std::string UnhandledPath() const;
 
+  // Queries (uHMRQueries.cpp); they read the project and change nothing in it.
+  // One session line per session, in list order, written from index 0 (Append false: Count
+  // becomes the session count) or after the lines already in QR (Append true). Vision is kept.
+  void GetQRFromSessionQuery(TQueryResult& QR, bool Append) const;
+  // The sessions, grouped and then sorted as the tracker dialog's three lists choose.
+  TQueryResult ExecuteQuery(TProjectGroupByMode GroupBy, TSortByMode SortBy,
+                            TSortOrder SortOrder) const;
+
   THMRState State = hmClosed;
   std::int32_t IdleTimerHandle = 0;
   std::string FileName;

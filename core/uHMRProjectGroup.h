@@ -65,6 +65,13 @@ class THMRProjectGroup {
   void OnDestroyDlg();
   void UpdateDlg(TUpdatingLevel Level);
 
+  // Queries (uHMRQueries.cpp); they read the projects and change nothing in them.
+  // One line per project in group order with its accumulated times, then sorted.
+  TQueryResult ExecProjectQuery(TSortByMode SortBy, TSortOrder SortOrder) const;
+  // The projects (ggProject) or the sessions of every project, grouped and sorted.
+  TQueryResult ExecuteQuery(TGroupGroupByMode GroupBy, TSortByMode SortBy,
+                            TSortOrder SortOrder) const;
+
   // Position of FileName among the keys (case-insensitive), or -1.
   std::int32_t IndexOf(std::string_view FileName) const;
   const std::string& getProjectKey(std::int32_t Index) const;

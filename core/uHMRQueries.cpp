@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: MIT
+// The queries behind the tracker dialog's grid: session lines of a project, one line per
+// project of the group, and the grouping and sorting that the dialog's three lists choose.
+#include <algorithm>
+
+#include "core/uHMRProject.h"
+#include "core/uHMRProjectGroup.h"
+
+namespace hmr {
+namespace {
+
+// What one grouping choice does to a list of session lines.
+struct Grouping {
+  TQueryResultVision vision;
+  bool folds;
+  TSortCompareMode sortBeforeFold;  // always ascending, over the whole result
+  TFuncGroupByMode fold;
+  TSortCompareMode variantKey;      // the key that sbVariant sorts by
+};
+
+// A value outside the enumeration lists the sessions, as the first choice does.
+Grouping projectGrouping(TProjectGroupByMode mode) {
+  switch (mode) {
+    case pgUsername:
+      return {qrvTextCol, true, scUserName, fgUsername, scText};
+    case pgDay:
+      return {qrvTextCol, true, scSession, fgDay, scSession};
+    case pgWeek:
+      return {qrvTextCol, true, scSession, fgWeek, scSession};
+    case pgMonth:
+      return {qrvTextCol, true, scSession, fgMonth, scSession};
+    default:
+      return {qrvOpenCloseCol, false, scSession, fgSession, scSession};
+  }
+}
+
+// The group's choices past ggProject are the project's, one position further on.
+Grouping groupGrouping(TGroupGroupByMode mode) {
+  return projectGrouping(static_cast<TProjectGroupByMode>(static_cast<int>(mode) - 1));
+}
+
+// sbVariant sorts by the grouping's own key; the others by the sort-by value plus one
+// (sbTotalTime -> scTotalTime, sbIdleTime -> scIdleTime, sbWorkTime -> scWorkTime).
+TSortCompareMode finalSortKey(TSortByMode sortBy, TSortCompareMode variantKey) {
+  if (sortBy == sbVariant) return variantKey;
+  return static_cast<TSortCompareMode>(static_cast<int>(sortBy) + 1);
+}
+
+void sortWhole(TQueryResult& qr, TSortCompareMode key, TSortOrder order) {
+  SortQR(qr, 0, qr.Count - 1, key, order);
+}
+
+// Turns a result of session lines into what the grouping shows, then sorts it.
+void groupAndSort(TQueryResult& qr, const Grouping& grouping, TSortByMode sortBy,
+                  TSortOrder sortOrder) {
+  qr.Vision = grouping.vision;
+  if (grouping.folds) {
+    sortWhole(qr, grouping.sortBeforeFold, soAsc);
+    qr = GroupQRBy(qr, grouping.fold);
+  }
+  sortWhole(qr, finalSortKey(sortBy, grouping.variantKey), sortOrder);
+}
+
+// Gives Lines exactly `count` slots; the storage grows geometrically, so that appending the
+// sessions of many projects one after the other stays linear.
+void setLineSlots(TQueryResult& qr, std::int32_t count) {
+  const auto wanted = static_cast<std::size_t>(count);
+  if (wanted > qr.Lines.capacity()) {
+    qr.Lines.reserve(std::max(wanted, qr.Lines.capacity() * 2));
+  }
+  qr.Lines.resize(wanted);
+}
+
+}  // namespace
+
+void THMRProject::GetQRFromSessionQuery(TQueryResult& QR, bool Append) const {
+  const std::int32_t n = getSessionCount();
+  const std::int32_t first = Append ? QR.Count : 0;
+  QR.Count = first + n;
+  setLineSlots(QR, QR.Count);
+  const std::string name = GetHMRName();
+  for (std::int32_t k = 0; k < n; ++k) {
+    const TSessionData& session = *getSessionData(k);
+    TQueryResultLine& line = QR.Lines[static_cast<std::size_t>(first + k)];
+    line.Text = name;
+    line.DateTimeOpen = session.SessionDateTimeOpen;
+    if (!session.SessionNotClosed) {
+      line.DateTimeClose = session.SessionDateTimeClose;
+      line.CloseStatus = scsClosed;
+    } else {
+      // Only the last session of a project that is open now is still running; an earlier
+      // one, or one of a closed project, lost its host before it was closed.
+      line.DateTimeClose = 0;
+      line.CloseStatus = (k == n - 1 && State != hmClosed) ? scsCurrent : scsNotClosed;
+    }
+    line.TotalTime = session.SessionTotalTime;
+    line.IdleTime = session.SessionIdleTime;
+    line.WorkTime = session.SessionWorkTime;
+    line.UserName = session.SessionUserName;
+  }
+}
+
+TQueryResult THMRProject::ExecuteQuery(TProjectGroupByMode GroupBy, TSortByMode SortBy,
+                                       TSortOrder SortOrder) const {
+  TQueryResult qr;
+  GetQRFromSessionQuery(qr, false);
+  groupAndSort(qr, projectGrouping(GroupBy), SortBy, SortOrder);
+  return qr;
+}
+
+TQueryResult THMRProjectGroup::ExecProjectQuery(TSortByMode SortBy, TSortOrder SortOrder) const {
+  TQueryResult qr;
+  qr.Vision = qrvTextCol;
+  qr.Count = getProjectCount();
+  qr.Lines.resize(static_cast<std::size_t>(qr.Count));
+  for (std::int32_t i = 0; i < qr.Count; ++i) {
+    const THMRProject& project = *getProject(i);
+    TQueryResultLine& line = qr.Lines[static_cast<std::size_t>(i)];
+    line.Text = project.GetHMRName();
+    line.TotalTime = project.TotalTime;
+    line.IdleTime = project.TotalIdleTime;
+    line.WorkTime = project.TotalWorkTime;
+  }
+  sortWhole(qr, finalSortKey(SortBy, scText), SortOrder);
+  return qr;
+}
+
+TQueryResult THMRProjectGroup::ExecuteQuery(TGroupGroupByMode GroupBy, TSortByMode SortBy,
+                                            TSortOrder SortOrder) const {
+  if (GroupBy == ggProject) return ExecProjectQuery(SortBy, SortOrder);
+  TQueryResult qr;
+  for (std::int32_t i = 0; i < getProjectCount(); ++i) {
+    getProject(i)->GetQRFromSessionQuery(qr, true);
+  }
+  groupAndSort(qr, groupGrouping(GroupBy), SortBy, SortOrder);
+  return qr;
+}
+
+}  // namespace hmr
