@@ -9,4 +9,7 @@
 
 namespace hmr::cli {
 
+// `hmr registry list|get|set|delete`: the settings store (CmdRegistry.cpp).
+void addRegistryCommand(CLI::App& app, int& status);
+
 }  // namespace hmr::cli

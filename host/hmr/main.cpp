@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   CLI::App app{"hmr: inspect HMR time-tracking data files and settings"};
   app.require_subcommand(1);
   int status = 0;
+  hmr::cli::addRegistryCommand(app, status);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: MIT
+// `hmr registry`, run as the real program against a settings store in a temporary folder.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/SqliteSettingsStore.h"
+#include "tests/support/RunProgram.h"
+
+namespace hmr {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::ProgramRun;
+using ::testing::HasSubstr;
+
+class CmdRegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "hmr-cli-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    store_ = (dir_ / "store" / "registry.db").string();
+    // The program must never reach the real ~/.config, whatever it does with these.
+    for (const char* name : {"HMR_REGISTRY", "HOME", "XDG_CONFIG_HOME"})
+      if (const char* old = std::getenv(name)) saved_.emplace_back(name, old);
+      else saved_.emplace_back(name, std::nullopt);
+    setenv("HMR_REGISTRY", store_.c_str(), 1);
+    setenv("HOME", dir_.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_)
+      value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    fs::remove_all(dir_);
+  }
+
+  ProgramRun hmr(const std::vector<std::string>& args) {
+    std::vector<std::string> all{"registry"};
+    all.insert(all.end(), args.begin(), args.end());
+    return test_support::runProgram(HMR_CLI_PATH, all, dir_);
+  }
+
+  fs::path dir_;
+  std::string store_;
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+TEST_F(CmdRegistryTest, ValuesOfBothTypesRoundTrip) {
+  const std::string key = "HKLM\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5";
+  ASSERT_EQ(hmr({"set", key, "Users", "--string", "Ann\r\nBob\r\n"}).status, 0);
+  ASSERT_EQ(hmr({"set", key, "ShowDialog", "--dword", "0x10"}).status, 0);
+  ASSERT_EQ(hmr({"set", key, "Max", "--dword", "4294967295"}).status, 0);
+  EXPECT_TRUE(fs::is_regular_file(store_));
+
+  ProgramRun get = hmr({"get", key, "users"});
+  EXPECT_EQ(get.status, 0);
+  EXPECT_EQ(get.out, "Ann\r\nBob\r\n\n");
+  EXPECT_EQ(hmr({"get", key, "ShowDialog"}).out, "16\n");
+  EXPECT_EQ(hmr({"get", key, "SHOWDIALOG", "--dword"}).out, "16\n");
+  EXPECT_EQ(hmr({"get", key, "Max"}).out, "4294967295\n");
+
+  // What the program wrote is what the store reads.
+  SqliteSettingsStore store(store_);
+  EXPECT_EQ(store.readString(RegistryRoot::LocalMachine, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5",
+                             "Users"),
+            "Ann\r\nBob\r\n");
+  EXPECT_EQ(store.readDword(RegistryRoot::LocalMachine, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5",
+                            "ShowDialog"),
+            16u);
+
+  ProgramRun list = hmr({"list", "hkey_local_machine\\SOFTWARE\\CorvaneSW"});
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.out,
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\CorvaneSW\n"
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\CorvaneSW\\HMR\n"
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\CorvaneSW\\HMR\\2.0\n"
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5\n"
+            "    Max    REG_DWORD    0xffffffff (4294967295)\n"
+            "    ShowDialog    REG_DWORD    0x00000010 (16)\n"
+            "    Users    REG_SZ    \"Ann\\r\\nBob\\r\\n\"\n");
+
+  EXPECT_EQ(hmr({"delete", key, "ShowDialog"}).status, 0);
+  ProgramRun gone = hmr({"get", key, "ShowDialog"});
+  EXPECT_EQ(gone.status, 1);
+  EXPECT_THAT(gone.err, HasSubstr("value \"ShowDialog\" of key"));
+  EXPECT_THAT(gone.err, HasSubstr("does not exist"));
+  EXPECT_EQ(hmr({"get", key, "Users"}).status, 0);
+
+  EXPECT_EQ(hmr({"delete", "HKLM\\SOFTWARE\\CorvaneSW"}).status, 0);
+  ProgramRun listGone = hmr({"list", key});
+  EXPECT_EQ(listGone.status, 1);
+  EXPECT_THAT(listGone.err, HasSubstr("key HKEY_LOCAL_MACHINE\\SOFTWARE\\CorvaneSW\\HMR\\2.0"));
+  EXPECT_EQ(hmr({"list", "HKLM"}).out, "HKEY_LOCAL_MACHINE\nHKEY_LOCAL_MACHINE\\SOFTWARE\n");
+}
+
+TEST_F(CmdRegistryTest, WrongTypeGetIsRefused) {
+  ASSERT_EQ(hmr({"set", "HKCU\\K", "Flag", "--dword", "1"}).status, 0);
+  ASSERT_EQ(hmr({"set", "HKCU\\K", "Text", "--string", "1"}).status, 0);
+  ProgramRun asString = hmr({"get", "HKCU\\K", "Flag", "--string"});
+  EXPECT_EQ(asString.status, 1);
+  EXPECT_EQ(asString.out, "");
+  EXPECT_THAT(asString.err, HasSubstr(store_));
+  EXPECT_THAT(asString.err,
+              HasSubstr("value \"Flag\" of key HKEY_CURRENT_USER\\K is REG_DWORD, not REG_SZ"));
+  ProgramRun asDword = hmr({"get", "HKCU\\K", "Text", "--dword"});
+  EXPECT_EQ(asDword.status, 1);
+  EXPECT_THAT(asDword.err, HasSubstr("is REG_SZ, not REG_DWORD"));
+}
+
+TEST_F(CmdRegistryTest, DefaultValueAndRootNamesInAnyCase) {
+  ASSERT_EQ(hmr({"set", "hkcr\\.hmr", "", "--string", "hmrfile"}).status, 0);
+  EXPECT_EQ(hmr({"get", "HKEY_CLASSES_ROOT\\.HMR", ""}).out, "hmrfile\n");
+  EXPECT_EQ(hmr({"get", "Hkey_Classes_Root\\.hmr", "", "--string"}).out, "hmrfile\n");
+  EXPECT_EQ(hmr({"list", "HKCR\\.hmr"}).out,
+            "HKEY_CLASSES_ROOT\\.hmr\n    (Default)    REG_SZ    \"hmrfile\"\n");
+  ASSERT_EQ(hmr({"set", "HKCU", "AtRoot", "--string", ""}).status, 0);
+  EXPECT_EQ(hmr({"get", "HKCU", "atroot"}).out, "\n");
+  EXPECT_EQ(hmr({"delete", "HKCR\\.hmr", ""}).status, 0);
+  EXPECT_EQ(hmr({"get", "HKCR\\.hmr", ""}).status, 1);
+}
+
+TEST_F(CmdRegistryTest, ListWithoutKeyShowsTheThreeRoots) {
+  ASSERT_EQ(hmr({"set", "HKCU\\A", "v", "--string", "x"}).status, 0);
+  EXPECT_EQ(hmr({"list"}).out,
+            "HKEY_LOCAL_MACHINE\n"
+            "HKEY_CURRENT_USER\n"
+            "HKEY_CURRENT_USER\\A\n"
+            "    v    REG_SZ    \"x\"\n"
+            "HKEY_CLASSES_ROOT\n");
+}
+
+TEST_F(CmdRegistryTest, UsageErrorsExitWithTwoAndWriteNothing) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"set", "HKXX\\K", "v", "--string", "x"},
+        {"set", "HKCU\\K", "v"},
+        {"set", "HKCU\\K", "v", "--dword", "4294967296"},
+        {"set", "HKCU\\K", "v", "--dword", "-1"},
+        {"set", "HKCU\\K", "v", "--dword", "12abc"},
+        {"set", "HKCU\\K", "v", "--dword", "1", "--string", "x"},
+        {"get", "HKCU\\K"},
+        {"get", "HKCU\\K", "v", "--string", "--dword"},
+        {"delete"},
+        {"frobnicate"},
+        {}}) {
+    const ProgramRun run = hmr(args);
+    EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args) << run.err;
+    EXPECT_FALSE(run.err.empty());
+  }
+  EXPECT_EQ(hmr({"list"}).out, "HKEY_LOCAL_MACHINE\nHKEY_CURRENT_USER\nHKEY_CLASSES_ROOT\n");
+}
+
+TEST_F(CmdRegistryTest, FailuresExitWithOne) {
+  EXPECT_EQ(hmr({"delete", "HKCU\\Missing"}).status, 1);
+  EXPECT_EQ(hmr({"delete", "HKCU\\Missing", "v"}).status, 1);
+  const ProgramRun root = hmr({"delete", "HKCU"});
+  EXPECT_EQ(root.status, 1);
+  EXPECT_THAT(root.err, HasSubstr("cannot delete the root key HKEY_CURRENT_USER"));
+
+  std::ofstream(dir_ / "plain") << "x";
+  const std::string blocked = (dir_ / "plain" / "registry.db").string();
+  setenv("HMR_REGISTRY", blocked.c_str(), 1);
+  const ProgramRun unopenable = hmr({"list"});
+  EXPECT_EQ(unopenable.status, 1);
+  EXPECT_THAT(unopenable.err, HasSubstr(blocked));
+  EXPECT_THAT(unopenable.err, HasSubstr("Not a directory"));
+}
+
+TEST_F(CmdRegistryTest, HelpEverywhere) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"},
+        {"list", "--help"},
+        {"get", "--help"},
+        {"set", "--help"},
+        {"delete", "--help"}}) {
+    const ProgramRun run = hmr(args);
+    EXPECT_EQ(run.status, 0) << ::testing::PrintToString(args);
+    EXPECT_THAT(run.out, HasSubstr("Usage:"));
+  }
+  EXPECT_FALSE(fs::exists(store_));
+}
+
+}  // namespace
+}  // namespace hmr
