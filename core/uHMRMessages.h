@@ -11,6 +11,8 @@ inline constexpr std::string_view CannotOpenNotClosed = "Can not open an open pr
 inline constexpr std::string_view HMRFileRead = "Error reading HMR file %S : %S";
 inline constexpr std::string_view HMRFileSave = "Error saving HMR file %S : %S";
 inline constexpr std::string_view HMRFileCorrupted = "HMR file is corrupted";
+// A report export that cannot create, write or close its file.
+inline constexpr std::string_view ReportFileWrite = "Error writing report file %S : %S";
 
 // Replaces each "%S" of `pattern`, in order, by the next of `args`; a "%S" without an
 // argument left is kept as written. Arguments are inserted verbatim (a "%S" inside an

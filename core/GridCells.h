@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// The session grid's cells computed from a query result: the columns its vision and the
+// user-name choice call for, the title row, one row per line and the totals row. The dialog's
+// grid shows them and the report exports copy them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/CellTable.h"
+#include "core/uHMRGlobal.h"
+
+namespace hmr {
+
+// Rows: the title row, then with Count > 0 one row per line (line k in row k + 1) and the
+// totals row; with Count = 0 one row of empty cells and no totals row.
+// Columns, left to right, of those that the vision shows: text, open, close, user (open and
+// close visions with the user column on), total, idle, work.
+//
+// Cells are computed when asked for, so the table costs nothing per line of the result.
+// The result and the locale in use must not change while the table is read; the date and
+// number formats are those of the locale installed when the table was made.
+class GridCells final : public CellRows {
+ public:
+  enum class Column : std::uint8_t { Text, Open, Close, User, Total, Idle, Work };
+
+  // `result` is not owned and must outlive the table. `groupByText` is the title of the text
+  // column (the grouping's name). Time cells show hours for dtuHour, minutes for dtuMinute and
+  // whole seconds for dtuSecond.
+  GridCells(const TQueryResult& result, std::string groupByText, TDispTimeUnit timeUnit,
+            bool showUserName);
+
+  std::int32_t rowCount() const override;
+  std::int32_t colCount() const override { return static_cast<std::int32_t>(columns_.size()); }
+  std::string cell(std::int32_t row, std::int32_t col) const override;
+
+  const std::vector<Column>& columns() const { return columns_; }
+  std::string title(Column column) const;
+  // A duration in the table's unit, as a time cell shows it ("  1.500" for 5400 s in hours).
+  std::string timeText(double quotient) const;
+
+ private:
+  std::string lineCell(const TQueryResultLine& line, Column column) const;
+  std::string totalsCell(std::int32_t col) const;
+  std::string dateTimeText(TDateTime dt) const;
+
+  const TQueryResult& result_;
+  std::string groupByText_;
+  TDispTimeUnit timeUnit_;
+  std::vector<Column> columns_;
+  std::string dateFormat_;
+  std::string timeFormat_;  // long time format without seconds
+  std::string decimal_;
+  double divisor_;
+  double totalSum_ = 0, idleSum_ = 0, workSum_ = 0;
+};
+
+// The columns of a vision, left to right.
+std::vector<GridCells::Column> gridColumns(TQueryResultVision vision, bool showUserName);
+
+// The whole grid as a table of texts.
+CellTable buildGridCells(const TQueryResult& result, std::string groupByText,
+                         TDispTimeUnit timeUnit, bool showUserName);
+
+}  // namespace hmr
