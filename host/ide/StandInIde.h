@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: MIT
+// The stand-in IDE: plays the Delphi 5 or Delphi 4 IDE for the tracker's package. It keeps
+// the main menu with its View menu, the open modules with the project group and the active
+// project, the notifier registrations old and new style, a periodic timer on a virtual clock,
+// and the packages it loaded. Its actions turn what a user does into the notices the real IDE
+// would send, in the same order.
+//
+// Actions that make no sense in the IDE's state (editing a file that is not open, say) fail
+// with IdeActionError and change nothing. Errors the IDE would display go to the error
+// stream and are kept in errorsShown().
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/uHMRGlobal.h"
+#include "host/ide/HostModule.h"
+#include "host/ide/PackageRecord.h"
+#include "ide/IdeHostServices.h"
+#include "ide/Menus.h"
+#include "ide/ToolIntf.h"
+#include "ide/ToolsAPI.h"
+#include "platform/Clock.h"
+
+namespace hmr {
+
+class SettingsStore;
+class HostTimer;
+class HostServices;
+class HostToolServices;
+
+class IdeActionError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class StandInIde final : public IdeHostServices {
+ public:
+  // `ideVersion` is 5 or 4. `store`, `out` and `err` are not owned and outlive the IDE.
+  StandInIde(int ideVersion, SettingsStore& store, std::ostream& out, std::ostream& err);
+  // Unloads every package, then closes what is still open.
+  ~StandInIde() override;
+  StandInIde(const StandInIde&) = delete;
+  StandInIde& operator=(const StandInIde&) = delete;
+
+  int ideVersion() const { return version_; }
+  // "SOFTWARE\Borland\Delphi\5.0" or "...\4.0", below HKEY_CURRENT_USER.
+  std::string versionKey() const;
+  std::string knownPackagesKey() const;
+  // Creates the version's key when it is missing.
+  void ensureVersionKey();
+
+  // ---- packages ----
+  // Loads every package listed under Known Packages, in the store's order. A package that
+  // fails is reported on the error stream and the others still load.
+  void loadKnownPackages();
+  // Loads a package library, runs its load entry and its Register. The record tells how it
+  // went; a failure is also reported on the error stream.
+  PackageRecord& loadPackage(const std::string& path);
+  // The same with entry points already at hand (a package linked into the program).
+  PackageRecord& loadPackage(const std::string& path, const PackageEntryPoints& entries);
+  // Releases every wizard, runs every unload entry (last loaded first), then unloads the
+  // libraries. Projects still tracked are closed and saved by the packages on the way.
+  void unloadPackages();
+  const std::vector<std::unique_ptr<PackageRecord>>& packages() const { return packages_; }
+  PackageRecord* findPackage(const std::string& path);
+
+  // ---- time ----
+  // Sets the virtual local time; only before time has first passed.
+  void setClock(TDateTime when);
+  // Lets `seconds` pass; the timers fire at every mark start + interval * k reached, in order,
+  // the clock reading each mark as it fires.
+  void advance(std::int64_t seconds);
+  VirtualClock& virtualClock() { return clock_; }
+  std::int64_t elapsedSeconds() const { return elapsedMs_ / 1000; }
+
+  // ---- user actions ----
+  void openProject(const std::string& path);
+  void openFile(const std::string& path, const std::vector<std::string>& owners);
+  void activate(const std::string& path);
+  void edit(const std::string& path);
+  void editForm(const std::string& path);
+  void rename(const std::string& path, const std::string& newPath);
+  void closeFile(const std::string& path);
+  void closeProject(const std::string& path);
+  void installPackage(const std::string& path);
+  // Chooses the View-menu entry with that caption ("&" marks and letter case aside).
+  void clickViewMenu(const std::string& caption);
+  // Sends a file notice to every add-in notifier registered when the call began.
+  void fileNotification(TFileNotification code, const std::string& fileName);
+
+  // ---- state ----
+  TMainMenu& mainMenu() { return mainMenu_; }
+  TMenuItem* viewsMenu() { return viewsMenu_; }
+  HostModule* findModule(const std::string& fileName) const;
+  const std::vector<ComPtr<HostModule>>& modules() const { return modules_; }
+  HostModule* activeProject() const { return activeProject_; }
+  HostModule* currentModule() const { return current_.get(); }
+  std::size_t addInNotifierCount() const;
+  const std::vector<std::string>& errorsShown() const { return errors_; }
+  // The project interface identity of this IDE version.
+  const TGUID& projectInterfaceId() const;
+  // Test hooks: refuse new-style notifiers on modules opened from now on / add-in notifiers.
+  bool refuseModuleNotifiers = false;
+  bool refuseAddInNotifiers = false;
+
+  // ---- IdeHostServices ----
+  IBorlandIDEServices* borlandIDEServices() override;
+  TIToolServices* toolServices() override;
+  void registerPackageWizard(IOTAWizard* wizard) override;
+  Clock& clock() override { return clock_; }
+  std::unique_ptr<PeriodicTimer> createPeriodicTimer() override;
+  SettingsStore& settingsStore() override { return store_; }
+  void showError(const std::string& message) override;
+  void writeOutput(const std::string& text) override;
+
+  // For the timers: they join and leave the IDE's event loop.
+  void timerCreated(HostTimer* timer);
+  void timerDestroyed(HostTimer* timer);
+
+ private:
+  HostModule& requireModule(const std::string& path);
+  void closeModule(HostModule& module);
+  void buildMainMenu();
+  void setClockToElapsed();
+
+  int version_;
+  SettingsStore& store_;
+  std::ostream& out_;
+  std::ostream& err_;
+  VirtualClock clock_;
+  TDateTime start_ = 0;
+  std::int64_t elapsedMs_ = 0;
+  bool timeStarted_ = false;
+  std::vector<HostTimer*> timers_;
+
+  TMainMenu mainMenu_;
+  std::vector<std::unique_ptr<TMenuItem>> menuItems_;
+  TMenuItem* viewsMenu_ = nullptr;
+
+  ComPtr<HostServices> services_;
+  ComPtr<HostToolServices> toolServices_;
+  std::vector<ComPtr<HostModule>> modules_;
+  ComPtr<HostModule> groupModule_;
+  HostModule* activeProject_ = nullptr;
+  ComPtr<HostModule> current_;
+
+  std::vector<std::unique_ptr<PackageRecord>> packages_;
+  PackageRecord* registering_ = nullptr;
+  std::vector<std::string> errors_;
+};
+
+}  // namespace hmr

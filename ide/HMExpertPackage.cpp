@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+// The package's entry points, the only symbols the package library exports. They run the unit
+// initialisations and finalisations and the registration, and let no error out to the IDE.
+#include <memory>
+
+#include "core/uHMRTimer.h"
+#include "ide/HeadlessTrackerDialog.h"
+#include "ide/IdeHostServices.h"
+#include "ide/PackageHost.h"
+#include "ide/uHMWizard.h"
+#include "platform/Clock.h"
+
+#define HMR_PACKAGE_ENTRY extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// What the unit initialisations create, for the finalisations to take down again.
+struct PackageUnits {
+  hmr::Clock* previousClock = nullptr;
+  std::unique_ptr<hmr::HeadlessTrackerDialog> trackerUi;
+};
+
+std::unique_ptr<PackageUnits> units;
+
+void finalizeUnits() noexcept {
+  hmr::TimerGlobal.reset();
+  if (units) {
+    units->trackerUi.reset();
+    hmr::installClock(units->previousClock);
+    units.reset();
+  }
+  hmr::setPackageHost(nullptr);
+}
+
+}  // namespace
+
+HMR_PACKAGE_ENTRY int hmrPackageLoad(hmr::IdeHostServices* host, std::int32_t version) noexcept {
+  if (!host || version != hmr::kIdeHostServicesVersion || units) return 1;
+  hmr::setPackageHost(host);
+  try {
+    units = std::make_unique<PackageUnits>();
+    // The package's clock is the IDE's clock: this library has its own copy of the core.
+    units->previousClock = hmr::installClock(&host->clock());
+    units->trackerUi = std::make_unique<hmr::HeadlessTrackerDialog>(
+        [](const std::string& text) {
+          if (hmr::IdeHostServices* attached = hmr::packageHost()) attached->writeOutput(text);
+        });
+    hmr::TimerGlobal = std::make_unique<hmr::THMRGlobalTimer>(hmr::createIdeTimer());
+    return 0;
+  } catch (...) {
+    hmr::ShowIdeError(std::current_exception());
+    finalizeUnits();
+    return 1;
+  }
+}
+
+HMR_PACKAGE_ENTRY void Register() noexcept {
+  hmr::guardedForIde([] {
+    if (units) hmr::RegisterHMWizard(*units->trackerUi);
+  });
+}
+
+HMR_PACKAGE_ENTRY void hmrPackageUnload() noexcept { finalizeUnits(); }
