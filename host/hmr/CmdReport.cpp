@@ -1,0 +1,286 @@
+// SPDX-License-Identifier: MIT
+// `hmr report`: what the tracker dialog's export gives for data files opened stand-alone.
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/GridCells.h"
+#include "core/PathText.h"
+#include "core/uHMRExport.h"
+#include "core/uHMRMessages.h"
+#include "core/uHMRProject.h"
+#include "core/uHMRProjectGroup.h"
+#include "core/uHMRTimer.h"
+#include "host/hmr/Commands.h"
+#include "host/hmr/JsonText.h"
+#include "platform/HmrError.h"
+#include "platform/PeriodicTimer.h"
+
+namespace hmr::cli {
+namespace {
+
+struct ReportOptions {
+  std::vector<std::string> files;
+  bool group = false;
+  std::string groupBy;  // empty: the dialog's default for the level
+  std::string sortBy;   // empty: the grouping's own key
+  std::string order = "asc";
+  std::string unit = "hs";
+  bool noUserColumn = false;
+  std::string format = "text";
+  std::string output;  // empty: standard output
+};
+
+std::string lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The position of `name` among `texts`, compared without letter case, or -1.
+template <class Texts>
+int indexOfText(const Texts& texts, const std::string& name) {
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (lower(std::string(texts[i])) == lower(name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// The choices of the dialog's three lists, checked against the level's lists.
+struct Filter {
+  int groupBy = 0;
+  TSortByMode sortBy = sbVariant;
+  TSortOrder order = soAsc;
+  std::string groupByText;
+  std::string sortByText;
+  std::string orderText;
+};
+
+Filter parseFilter(const ReportOptions& options, bool projectLevel) {
+  Filter f;
+  if (!options.groupBy.empty()) {
+    f.groupBy = projectLevel ? indexOfText(Project_GroupByStrings, options.groupBy)
+                             : indexOfText(Group_GroupByStrings, options.groupBy);
+    if (f.groupBy < 0) {
+      throw CLI::ValidationError("--group-by", "\"" + options.groupBy + "\" is not a grouping " +
+                                                   (projectLevel
+                                                        ? "of one project (session, username, "
+                                                          "day, week, month)"
+                                                        : "of a group (project, session, "
+                                                          "username, day, week, month)"));
+    }
+  }
+  f.groupByText = projectLevel ? Project_GroupByStrings[static_cast<std::size_t>(f.groupBy)]
+                               : Group_GroupByStrings[static_cast<std::size_t>(f.groupBy)];
+  const auto sortTexts = sortByListTexts(f.groupByText);
+  if (!options.sortBy.empty()) {
+    const std::string key = lower(options.sortBy);
+    if (key == lower(f.groupByText)) {
+      f.sortBy = sbVariant;
+    } else if (key == "total") {
+      f.sortBy = sbTotalTime;
+    } else if (key == "idle") {
+      f.sortBy = sbIdleTime;
+    } else if (key == "work") {
+      f.sortBy = sbWorkTime;
+    } else {
+      throw CLI::ValidationError("--sort-by", "\"" + options.sortBy + "\" is neither the " +
+                                                  "grouping (" + lower(f.groupByText) +
+                                                  ") nor total, idle or work");
+    }
+  }
+  f.sortByText = sortTexts[f.sortBy];
+  f.order = lower(options.order) == "desc" ? soDesc : soAsc;
+  f.orderText = OrderStrings[f.order];
+  return f;
+}
+
+// Fails with the read message when the data file of `given` cannot be opened for reading: the
+// tracker itself treats a missing file as a project without history, which a report of that
+// file must not silently show.
+void requireReadable(const std::string& dataFile) {
+  errno = 0;
+  std::FILE* probe = std::fopen(dataFile.c_str(), "rb");
+  if (probe == nullptr) {
+    const int error = errno != 0 ? errno : EIO;
+    throw HmrError(formatMessage(HMRFileRead, {dataFile, std::strerror(error)}));
+  }
+  std::fclose(probe);
+}
+
+std::string absolutePath(const std::string& path) {
+  return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
+}
+
+const char* closeStatusName(TSessionCloseStatus status) {
+  switch (status) {
+    case scsNotClosed:
+      return "notClosed";
+    case scsCurrent:
+      return "current";
+    default:
+      return "closed";
+  }
+}
+
+const char* visionName(TQueryResultVision vision) {
+  switch (vision) {
+    case qrvOpenCloseCol:
+      return "openClose";
+    case qrvBothCol:
+      return "both";
+    default:
+      return "text";
+  }
+}
+
+void writeJson(const TQueryResult& result, const ExportHeaderInputs& header,
+               const std::string& unit, const TextSink& sink) {
+  std::string text = "{\n";
+  text += "  \"level\": " + jsonString(header.ProjectSelected ? "project" : "group") + ",\n";
+  text += "  \"projects\": [";
+  for (std::size_t i = 0; i < header.Projects.size(); ++i) {
+    text += i == 0 ? "\n" : ",\n";
+    text += "    {\"name\": " + jsonString(header.Projects[i].Name) +
+            ", \"fileName\": " + jsonString(header.Projects[i].FileName) + "}";
+  }
+  text += header.Projects.empty() ? "],\n" : "\n  ],\n";
+  text += "  \"groupBy\": " + jsonString(header.GroupByText) + ",\n";
+  text += "  \"sortBy\": " + jsonString(header.SortByText) + ",\n";
+  text += "  \"order\": " + jsonString(header.SortOrderText) + ",\n";
+  text += "  \"unit\": " + jsonString(unit) + ",\n";
+  text += "  \"vision\": " + jsonString(visionName(result.Vision)) + ",\n";
+  text += "  \"count\": " + jsonNumber(result.Count) + ",\n";
+  text += "  \"lines\": [";
+  sink(text);
+  for (std::int32_t k = 0; k < result.Count; ++k) {
+    const TQueryResultLine& l = result.Lines[static_cast<std::size_t>(k)];
+    text = k == 0 ? "\n" : ",\n";
+    text += "    {\"text\": " + jsonString(l.Text) +
+            ", \"dateTimeOpen\": " + jsonString(formatIsoDateTime(l.DateTimeOpen)) +
+            ", \"dateTimeClose\": " + jsonString(formatIsoDateTime(l.DateTimeClose)) +
+            ", \"closeStatus\": " + jsonString(closeStatusName(l.CloseStatus)) +
+            ", \"totalTime\": " + jsonNumber(l.TotalTime) +
+            ", \"idleTime\": " + jsonNumber(l.IdleTime) +
+            ", \"workTime\": " + jsonNumber(l.WorkTime) +
+            ", \"userName\": " + jsonString(l.UserName) + "}";
+    sink(text);
+  }
+  sink(result.Count > 0 ? "\n  ]\n}\n" : "]\n}\n");
+}
+
+void writeReport(const ReportOptions& options, const TQueryResult& result,
+                 const ExportHeaderInputs& header, const CellRows& cells,
+                 const TextSink& sink) {
+  const std::string text = GetExportHeader(header);
+  if (options.format == "csv") {
+    writeSemicolonText(cells, sink);
+  } else if (options.format == "clipboard") {
+    writeClipboardText(text, cells, sink);
+  } else if (options.format == "json") {
+    writeJson(result, header, options.unit, sink);
+  } else {
+    writeTextReport(text, cells, sink);
+  }
+}
+
+int runReport(const ReportOptions& options) {
+  std::setlocale(LC_ALL, "");
+  // Projects count idle time on the global timer; a report never lets it tick.
+  ScopedTimerGlobal timer(std::make_unique<ManualTimer>());
+  THMRProjectGroup group;
+  group.SetHostTool(ftViewer, KernelVersion);
+
+  const bool projectLevel = options.files.size() == 1 && !options.group;
+  const Filter filter = parseFilter(options, projectLevel);
+
+  try {
+    for (const std::string& file : options.files) {
+      // An absolute path: the tracker never reads a data file given without a folder.
+      const std::string path = absolutePath(file);
+      requireReadable(changeFileExt(path, ".HMR"));
+      group.AddProject(path, "", false);  // as the dialog opens a file: no session
+    }
+  } catch (const HmrError& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
+  }
+
+  ExportHeaderInputs header;
+  header.ProjectSelected = projectLevel;
+  header.GroupByText = filter.groupByText;
+  header.SortByText = filter.sortByText;
+  header.SortOrderText = filter.orderText;
+  for (std::int32_t i = 0; i < group.getProjectCount(); ++i) {
+    const THMRProject& project = *group.getProject(i);
+    header.Projects.push_back({project.GetHMRName(), project.FileName});
+  }
+  const TQueryResult result =
+      projectLevel ? group.getProject(0)->ExecuteQuery(
+                         static_cast<TProjectGroupByMode>(filter.groupBy), filter.sortBy,
+                         filter.order)
+                   : group.ExecuteQuery(static_cast<TGroupGroupByMode>(filter.groupBy),
+                                        filter.sortBy, filter.order);
+  const TDispTimeUnit unit = lower(options.unit) == "min" ? dtuMinute : dtuHour;
+  const GridCells cells(result, filter.groupByText, unit, !options.noUserColumn);
+
+  try {
+    if (!options.output.empty()) {
+      ReportFile file(options.output);
+      writeReport(options, result, header, cells, file.sink());
+      file.close();
+      return 0;
+    }
+    writeReport(options, result, header, cells, [](std::string_view text) {
+      if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
+        throw HmrError(std::string("Error writing the report to standard output : ") +
+                       std::strerror(errno != 0 ? errno : EIO));
+      }
+    });
+    if (std::fflush(stdout) != 0) {
+      throw HmrError(std::string("Error writing the report to standard output : ") +
+                     std::strerror(errno != 0 ? errno : EIO));
+    }
+  } catch (const HmrError& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void addReportCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<ReportOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "report",
+      "Print the report that the tracker dialog exports for HMR data files: one file shows "
+      "that project, several files (or --group) the project group in argument order");
+  cmd->add_option("FILE", options->files, "HMR data files")->required();
+  cmd->add_flag("--group", options->group, "show the group level even for one file");
+  cmd->add_option("--group-by", options->groupBy,
+                  "project level: session (default), username, day, week, month; "
+                  "group level also project (default)");
+  cmd->add_option("--sort-by", options->sortBy,
+                  "the grouping's own key (its name, the default), total, idle or work");
+  cmd->add_option("--order", options->order, "asc (default) or desc")
+      ->check(CLI::IsMember({"asc", "desc"}, CLI::ignore_case));
+  cmd->add_option("--unit", options->unit, "time unit: hs (hours, default) or min")
+      ->check(CLI::IsMember({"hs", "min"}, CLI::ignore_case));
+  cmd->add_flag("--no-user-column", options->noUserColumn,
+                "leave out the user name column of session lists");
+  cmd->add_option("--format", options->format,
+                  "text (default), csv (semicolon-separated), clipboard or json")
+      ->check(CLI::IsMember({"text", "csv", "clipboard", "json"}, CLI::ignore_case));
+  cmd->add_option("-o,--output", options->output, "write to FILE instead of standard output");
+  cmd->callback([options, &status] { status = runReport(*options); });
+}
+
+}  // namespace hmr::cli

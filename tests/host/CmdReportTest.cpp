@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: MIT
+// `hmr report`, run as the real program over data files that a tracked project wrote.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/uHMRProject.h"
+#include "core/uHMRTimer.h"
+#include "platform/PeriodicTimer.h"
+#include "tests/platform/TempFolder.h"
+#include "tests/support/RunProgram.h"
+
+namespace hmr {
+namespace {
+
+using ::testing::HasSubstr;
+using test_support::ProgramRun;
+
+std::string spaces(std::size_t n) { return std::string(n, ' '); }
+
+struct Session {
+  TDateTime open;
+  std::int64_t totalMinutes;
+  std::int64_t idleMinutes;
+  std::string user;
+};
+
+class CmdReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Dates and numbers as in the C locale, whatever the machine's settings are.
+    if (const char* old = std::getenv("LC_ALL")) savedLcAll_ = old;
+    setenv("LC_ALL", "C", 1);
+  }
+  void TearDown() override {
+    savedLcAll_ ? setenv("LC_ALL", savedLcAll_->c_str(), 1) : unsetenv("LC_ALL");
+  }
+
+  // Writes the data file <folder>/<name>.HMR as the tracker does when a project closes.
+  std::string writeProject(const std::string& name, const std::vector<Session>& sessions) {
+    ScopedTimerGlobal timer(std::make_unique<ManualTimer>());
+    THMRProject project;
+    project.FileName = scratch_.path() + "/" + name + ".HMR";
+    for (const Session& s : sessions) {
+      project.AddSession(s.open, s.open + static_cast<double>(s.totalMinutes) / 1440.0, false,
+                         s.idleMinutes * 60);
+      project.Sessions.back()->SessionUserName = s.user;
+    }
+    project.SaveFile(project.FileName);
+    return project.FileName;
+  }
+
+  ProgramRun hmr(std::vector<std::string> args) {
+    args.insert(args.begin(), "report");
+    return test_support::runProgram(HMR_CLI_PATH, args, scratch_.path());
+  }
+
+  // Three projects; 2026-12-05 is a Saturday.
+  void writeThreeProjects() {
+    alpha_ = writeProject("Alpha", {{encodeDateTime(2026, 12, 5, 23, 59, 0), 60, 0, "bob"}});
+    beta_ = writeProject("Beta", {{encodeDateTime(2026, 12, 6, 0, 0, 0), 30, 10, "Bob"},
+                                  {encodeDateTime(2026, 12, 10, 10, 0, 0), 90, 0, "ann"}});
+    gamma_ = writeProject("Gamma", {{encodeDateTime(2026, 11, 30, 8, 0, 0), 45, 5, "ann"},
+                                    {encodeDateTime(2026, 12, 14, 9, 0, 0), 120, 60, "bob"}});
+  }
+
+  std::string groupHeader(const std::string& groupBy, const std::string& sortBy) const {
+    return spaces(40) + "HMR Report\r\n\r\nProject Group:\r\n" + "  Alpha (" + alpha_ +
+           ")\r\n  Beta (" + beta_ + ")\r\n  Gamma (" + gamma_ + ")\r\n\r\n" +
+           "Filter Information:\r\n  Group by: " + groupBy + "\r\n  Sort by: " + sortBy +
+           "\r\n";
+  }
+
+  testing::TempFolder scratch_;
+  std::optional<std::string> savedLcAll_;
+  std::string alpha_, beta_, gamma_;
+};
+
+TEST_F(CmdReportTest, GroupByWeekSortedByWorkDescendingInMinutes) {
+  writeThreeProjects();
+  const ProgramRun run = hmr({"--group-by", "week", "--sort-by", "work", "--order", "desc",
+                              "--unit", "min", alpha_, beta_, gamma_});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // Weeks from Sunday: 11/29 holds Saturday's Alpha and Monday's Gamma session (100 min of
+  // work), 12/06 the two Beta sessions (110), 12/13 the last Gamma session (60).
+  const std::string expected =
+      groupHeader("Week", "Work Time (Desc)") + "\r\n" +
+      "Week" + spaces(16) + "Total Time (min)" + spaces(4) + "Idle Time (min)" + spaces(5) +
+      "Work Time (min)" + spaces(5) + "\r\n" + std::string(75, '-') + "\r\n" +
+      "12/06/26" + spaces(12) + "  120.0" + spaces(13) + "   10.0" + spaces(13) + "  110.0" +
+      spaces(13) + "\r\n" +
+      "11/29/26" + spaces(12) + "  105.0" + spaces(13) + "    5.0" + spaces(13) + "  100.0" +
+      spaces(13) + "\r\n" +
+      "12/13/26" + spaces(12) + "  120.0" + spaces(13) + "   60.0" + spaces(13) + "   60.0" +
+      spaces(13) + "\r\n" +
+      "TOTAL" + spaces(15) + "  345.0" + spaces(13) + "   75.0" + spaces(13) + "  270.0" +
+      spaces(13) + "\r\n";
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(CmdReportTest, OneFileShowsItsSessionsByDefault) {
+  writeThreeProjects();
+  const ProgramRun run = hmr({"--format", "csv", beta_});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Open Date/Time;Close Date/Time;User Name;Total Time (hs);Idle Time (hs);"
+            "Work Time (hs)\r\n"
+            "12/06/26 00:00;12/06/26 00:30;Bob ;  0.500;  0.167;  0.333\r\n"
+            "12/10/26 10:00;12/10/26 11:30;ann ;  1.500;  0.000;  1.500\r\n"
+            " ; ;TOTAL;  2.000;  0.167;  1.833\r\n");
+  const ProgramRun text = hmr({"--no-user-column", beta_});
+  EXPECT_THAT(text.out, HasSubstr("Project:\r\n  Beta (" + beta_ + ")\r\n"));
+  EXPECT_THAT(text.out, HasSubstr("  Group by: Session\r\n  Sort by: Session (Asc)\r\n"));
+  EXPECT_THAT(text.out, HasSubstr(" " + spaces(19) + "TOTAL" + spaces(15) + "  2.000"));
+}
+
+TEST_F(CmdReportTest, GroupDefaultIsOneLinePerProjectAndOutputFileMatches) {
+  writeThreeProjects();
+  const std::string out = scratch_.path() + "/report.txt";
+  const ProgramRun run = hmr({"-o", out, "--group", alpha_});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  const std::string written = testing::readBytes(out);
+  EXPECT_THAT(written, HasSubstr("Project Group:\r\n  Alpha (" + alpha_ + ")\r\n\r\n"));
+  EXPECT_THAT(written, HasSubstr("  Sort by: Project (Asc)\r\n"));
+  EXPECT_THAT(written, HasSubstr("\r\nAlpha" + spaces(15) + "  1.000" + spaces(13) +
+                                 "  0.000" + spaces(13) + "  1.000"));
+  EXPECT_EQ(hmr({"--group", alpha_}).out, written);
+}
+
+TEST_F(CmdReportTest, UserFoldAcrossProjectsAsJson) {
+  writeThreeProjects();
+  const ProgramRun run =
+      hmr({"--format", "json", "--group-by", "username", "--sort-by", "total", alpha_, beta_,
+           gamma_});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("\"level\": \"group\""));
+  EXPECT_THAT(run.out, HasSubstr("\"sortBy\": \"Total Time\""));
+  EXPECT_THAT(run.out, HasSubstr("\"count\": 2,"));
+  // ann: 90 + 45 minutes; bob and Bob: 60 + 30 + 120 minutes.
+  EXPECT_THAT(run.out, HasSubstr("\"closeStatus\": \"closed\", \"totalTime\": 8100, "
+                                 "\"idleTime\": 300, \"workTime\": 7800, \"userName\": \"\"}"));
+  EXPECT_THAT(run.out, HasSubstr("\"totalTime\": 12600, \"idleTime\": 4200, "
+                                 "\"workTime\": 8400"));
+}
+
+TEST_F(CmdReportTest, UnreadableFileIsReportedWithExitStatusOne) {
+  writeThreeProjects();
+  const std::string missing = scratch_.path() + "/Missing.HMR";
+  const ProgramRun run = hmr({alpha_, missing});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "Error reading HMR file " + missing + " : No such file or directory\n");
+  EXPECT_EQ(run.out, "");
+  testing::writeBytes(scratch_.path() + "/Bad.HMR", "not a data file");
+  const ProgramRun bad = hmr({scratch_.path() + "/Bad.HMR"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_THAT(bad.err, HasSubstr("Error reading HMR file " + scratch_.path() + "/Bad.HMR : "));
+}
+
+TEST_F(CmdReportTest, ChoicesOutsideTheLevelAreUsageErrors) {
+  writeThreeProjects();
+  EXPECT_EQ(hmr({"--group-by", "project", alpha_}).status, 2);  // one project has no projects
+  EXPECT_EQ(hmr({"--group-by", "day", "--sort-by", "week", alpha_}).status, 2);
+  EXPECT_EQ(hmr({"--unit", "sec", alpha_}).status, 2);
+  EXPECT_EQ(hmr({}).status, 2);
+  const ProgramRun help = hmr({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_THAT(help.out, HasSubstr("--group-by"));
+  EXPECT_EQ(hmr({"--group-by", "Day", "--sort-by", "DAY", alpha_}).status, 0);
+}
+
+}  // namespace
+}  // namespace hmr
