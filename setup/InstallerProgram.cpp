@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#include "setup/InstallerProgram.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <string>
+
+#include "platform/HmrError.h"
+#include "platform/SqliteSettingsStore.h"
+#include "setup/uHMRDelphi.h"
+
+namespace hmr {
+
+void runInstaller(int Version, const std::function<std::unique_ptr<SettingsStore>()>& openStore,
+                  InstallerOutput& output) {
+  std::unique_ptr<SettingsStore> store;
+  try {
+    store = openStore();
+  } catch (const HmrError& e) {
+    output.reportProblem(e.what());
+  }
+  if (store) {
+    InstallPackage(Version, *store, output);
+    return;
+  }
+  // Without a store no key opens, so the installation stops where the IDE check fails.
+  output.showMessage(InstallMessageTitle, NotInstalledMessage(Version));
+}
+
+int runInstallerProgram(int Version, int argc, char** argv) {
+  const std::string program = Version == 4 ? "hmrsetup4" : "hmrsetup5";
+  const std::string ide = Version == 4 ? "Delphi 4" : "Delphi 5";
+  CLI::App app{program + ": register the HMR package " +
+               (Version == 4 ? "HMExpert40.bpl" : "HMExpert50.bpl") +
+               " that lies beside this program with the " + ide +
+               " IDE, and associate .hmr data files with HMRViewer.exe in the same folder. "
+               "Writes to the settings store $HMR_REGISTRY (else "
+               "$XDG_CONFIG_HOME/hmr/registry.db, else ~/.config/hmr/registry.db). Takes no "
+               "arguments; always exits with 0 once it has run.",
+               program};
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int status = app.exit(e);
+    return status == 0 ? 0 : 2;
+  }
+  ConsoleInstallerOutput output(std::cout, std::cerr, program);
+  runInstaller(Version, [] { return openDefaultSettingsStore(); }, output);
+  return 0;
+}
+
+}  // namespace hmr

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+// The installer's logic: check that the IDE version is there, enter the IDE package that lies
+// beside the installer among the IDE's known packages, and associate the data files with the
+// viewer program in the same folder. Everything is written through the settings store.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/SettingsStore.h"
+#include "setup/InstallerOutput.h"
+
+namespace hmr {
+
+inline constexpr std::string_view DelphiKey4 = "SOFTWARE\\Borland\\Delphi\\4.0";
+inline constexpr std::string_view DelphiKey5 = "SOFTWARE\\Borland\\Delphi\\5.0";
+// The same text as the package's own description.
+inline constexpr std::string_view PackageDescription = "Project Revedazl";
+inline constexpr std::string_view InstallMessageTitle = "HMR Install Information";
+
+// The whole installation for IDE version `Version` (4 means Delphi 4; any other value Delphi
+// 5). Shows exactly one message on `output`: not installed, a write error, or success. A store
+// failure never escapes: where the message does not name its cause, the cause goes to
+// output.reportProblem. String values are stored as their text (the store keeps no
+// terminating zero).
+void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output);
+
+// The message that stops the installation when the IDE version `Version` is not found.
+std::string NotInstalledMessage(int Version);
+
+// The ".hmr" association with FOLDER + "HMRViewer.exe", FOLDER being the installer's folder.
+// A key that cannot be made is skipped with everything below it; nothing here stops the
+// installation, but each failure's cause goes to output.reportProblem.
+void RegisterDataFileType(SettingsStore& store, InstallerOutput& output);
+
+// The full path of the running program, or "" when it cannot be found.
+std::string GetInstallerPath();
+
+// The part of `Path` up to and including its last "/" or ":"; "" when it has neither.
+std::string FolderOfPath(std::string_view Path);
+
+}  // namespace hmr

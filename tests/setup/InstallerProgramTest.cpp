@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+// runInstaller, and the two installer programs run for real against a temporary store.
+#include "setup/InstallerProgram.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/HmrError.h"
+#include "platform/SqliteSettingsStore.h"
+#include "platform/SystemFacts.h"
+#include "tests/setup/InstallerTestSupport.h"
+#include "tests/support/RunProgram.h"
+
+namespace hmr {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::ProgramRun;
+using test_support::RecordingOutput;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+constexpr RegistryRoot HKCU = RegistryRoot::CurrentUser;
+constexpr RegistryRoot HKCR = RegistryRoot::ClassesRoot;
+
+const std::string kSuccess5 =
+    "HMR for Delphi 5.0 was successfully installed.\r\n\r\n"
+    "Delphi needs to be initialized in order to \r\ninstallation of HMR has effect.";
+
+class InstallerProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "hmr-setup-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    storePath_ = (dir_ / "config" / "registry.db").string();
+    // The programs must never reach the real ~/.config.
+    for (const char* name : {"HMR_REGISTRY", "HOME", "XDG_CONFIG_HOME"}) {
+      const char* old = std::getenv(name);
+      saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    setenv("HMR_REGISTRY", storePath_.c_str(), 1);
+    setenv("HOME", dir_.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_)
+      value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    fs::remove_all(dir_);
+  }
+
+  ProgramRun run(const char* program, const std::vector<std::string>& args = {}) {
+    return test_support::runProgram(program, args, dir_);
+  }
+  // The folder of the installer programs, with its final "/".
+  static std::string programFolder() {
+    return fs::canonical(HMRSETUP5_PATH).parent_path().string() + "/";
+  }
+
+  fs::path dir_;
+  std::string storePath_;
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+TEST_F(InstallerProgramTest, StoreThatCannotBeOpenedCountsAsMissingIde) {
+  RecordingOutput output;
+  runInstaller(
+      4, []() -> std::unique_ptr<SettingsStore> { throw HmrError("Settings store /x: broken"); },
+      output);
+  EXPECT_THAT(output.messages,
+              ElementsAre(std::pair(std::string("HMR Install Information"),
+                                    std::string("It seems Delphi 4.0 is not installed.\r\n"
+                                                "Install aborted!"))));
+  EXPECT_THAT(output.problems, ElementsAre("Settings store /x: broken"));
+}
+
+TEST_F(InstallerProgramTest, OpenedStoreIsInstalledInto) {
+  FixedSystemFacts facts;
+  facts.executable = "/opt/hmr/hmrsetup5";
+  ScopedSystemFacts use(facts);
+  RecordingOutput output;
+  runInstaller(
+      5,
+      [&] {
+        auto store = openSettingsStoreAt(storePath_);
+        store->createKey(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0");
+        return std::unique_ptr<SettingsStore>(std::move(store));
+      },
+      output);
+  ASSERT_EQ(output.messages.size(), 1u);
+  EXPECT_EQ(output.messages[0].second, kSuccess5);
+  EXPECT_EQ(SqliteSettingsStore(storePath_).readString(HKCR, ".hmr", ""), "hmrfile");
+}
+
+TEST_F(InstallerProgramTest, Hmrsetup5RegistersThePackageBesideItself) {
+  openSettingsStoreAt(storePath_)->createKey(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0");
+  const ProgramRun setup = run(HMRSETUP5_PATH);
+  EXPECT_EQ(setup.status, 0);
+  EXPECT_EQ(setup.out, "HMR Install Information\n" + kSuccess5 + "\n");
+  EXPECT_EQ(setup.err, "");
+
+  const std::string folder = programFolder();
+  SqliteSettingsStore store(storePath_);
+  EXPECT_EQ(store.integrityCheck(), "ok");
+  const auto packages = store.values(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages");
+  ASSERT_EQ(packages.size(), 1u);
+  EXPECT_EQ(packages[0].name, folder + "HMExpert50.bpl");
+  EXPECT_EQ(packages[0].text, "Project Revedazl");
+  EXPECT_EQ(store.readString(HKCR, ".hmr", ""), "hmrfile");
+  EXPECT_EQ(store.readString(HKCR, "hmrfile", ""), "HMR Data File");
+  EXPECT_EQ(store.readString(HKCR, "hmrfile\\DefaultIcon", ""), folder + "HMRViewer.exe,0");
+  EXPECT_EQ(store.readString(HKCR, "hmrfile\\Shell\\open\\command", ""),
+            folder + "HMRViewer.exe %1");
+}
+
+TEST_F(InstallerProgramTest, Hmrsetup4WithoutDelphi4WritesNothing) {
+  openSettingsStoreAt(storePath_)->createKey(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0");
+  const ProgramRun setup = run(HMRSETUP4_PATH);
+  EXPECT_EQ(setup.status, 0);
+  EXPECT_EQ(setup.out,
+            "HMR Install Information\nIt seems Delphi 4.0 is not installed.\r\n"
+            "Install aborted!\n");
+  SqliteSettingsStore store(storePath_);
+  EXPECT_THAT(store.subKeys(HKCR, ""), IsEmpty());
+  EXPECT_FALSE(store.keyExists(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages"));
+}
+
+TEST_F(InstallerProgramTest, UnopenableStoreStillEndsWithZero) {
+  std::ofstream(dir_ / "plain") << "x";
+  const std::string blocked = (dir_ / "plain" / "registry.db").string();
+  setenv("HMR_REGISTRY", blocked.c_str(), 1);
+  const ProgramRun setup = run(HMRSETUP5_PATH);
+  EXPECT_EQ(setup.status, 0);
+  EXPECT_EQ(setup.out,
+            "HMR Install Information\nIt seems Delphi 5.0 is not installed.\r\n"
+            "Install aborted!\n");
+  EXPECT_THAT(setup.err, HasSubstr("hmrsetup5: Settings store " + blocked));
+  EXPECT_THAT(setup.err, HasSubstr("Not a directory"));
+}
+
+TEST_F(InstallerProgramTest, HelpAndUnknownArgumentsInstallNothing) {
+  for (const char* program : {HMRSETUP5_PATH, HMRSETUP4_PATH}) {
+    const ProgramRun help = run(program, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("Usage:"));
+    EXPECT_THAT(help.out, HasSubstr("HMR_REGISTRY"));
+    const ProgramRun wrong = run(program, {"--uninstall"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_THAT(wrong.err, HasSubstr("--uninstall"));
+  }
+  EXPECT_FALSE(fs::exists(storePath_));
+}
+
+}  // namespace
+}  // namespace hmr
