@@ -365,7 +365,8 @@ void SqliteSettingsStore::putValue(RegistryRoot root, const std::string& key,
                                    std::uint32_t dword) {
   if (!key.empty()) insertKeyChain(root, key);
   Statement s(db_.get(),
-              "INSERT INTO vals(root, path, folded, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5, ?6)"
+              "INSERT INTO vals(root, path, folded, name, type, data)"
+              " VALUES(?1, ?2, ?3, ?4, ?5, ?6)"
               " ON CONFLICT(root, path, folded) DO UPDATE SET type=excluded.type,"
               " data=excluded.data");
   s.bind(1, root).bind(2, folded(key)).bind(3, folded(name)).bind(4, name);
