@@ -2,6 +2,7 @@
 #include "core/HMRFileIO.h"
 
 #include <exception>
+#include <vector>
 
 #include "core/HmrError.h"
 #include "core/uHMRMessages.h"
@@ -17,6 +18,13 @@ void readHmrFile(const std::string& path, HmrFileContents& out) {
   } catch (const std::exception& e) {
     throw HmrError(formatMessage(HMRFileRead, {path, e.what()}));
   }
+}
+
+void dropShortSessions(HmrFileContents& contents) {
+  const std::int64_t minimum = contents.minimumWorkTime.value_or(DefaultMinimumWorkTime);
+  std::erase_if(contents.sessions, [minimum](const std::unique_ptr<TSessionData>& s) {
+    return s->SessionWorkTime < minimum;
+  });
 }
 
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,

@@ -19,6 +19,10 @@ namespace hmr {
 // could not be read or its checksum differs).
 void readHmrFile(const std::string& path, HmrFileContents& out);
 
+// Drops what the tracker drops after reading a file: every session with less work than the
+// file's minimum work time (the default minimum when the file gave none).
+void dropShortSessions(HmrFileContents& contents);
+
 // Encodes a version 2 image and has the installed FileWriter replace `path` with it. Fails
 // with HmrError "Error saving HMR file <path> : <cause>"; the file on disk is then as it was.
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+// `hmr dump`: a data file as JSON, as the tracker reads it.
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "core/HMRFileIO.h"
+#include "core/HmrError.h"
+#include "core/uHMRGlobal.h"
+#include "host/hmr/Commands.h"
+#include "host/hmr/Json.h"
+
+namespace hmr::cli {
+namespace {
+
+struct DumpOptions {
+  std::string file;
+  bool raw = false;
+};
+
+// Output is flushed in pieces of about this size, so a file of a million sessions never
+// needs its whole JSON text in memory.
+constexpr std::size_t kFlushSize = 1 << 16;
+
+void appendField(std::string& out, const char* name, const std::string& jsonValue) {
+  out.append("\"").append(name).append("\": ").append(jsonValue);
+}
+
+void appendSession(std::string& out, const TSessionData& s) {
+  out.append("    {");
+  appendField(out, "open", toJsonString(formatIsoDateTime(s.SessionDateTimeOpen)));
+  out.append(", ");
+  appendField(out, "close", toJsonString(formatIsoDateTime(s.SessionDateTimeClose)));
+  out.append(", ");
+  appendField(out, "not_closed", s.SessionNotClosed ? "true" : "false");
+  out.append(", ");
+  appendField(out, "idle", std::to_string(s.SessionIdleTime));
+  out.append(", ");
+  appendField(out, "total", std::to_string(s.SessionTotalTime));
+  out.append(", ");
+  appendField(out, "work", std::to_string(s.SessionWorkTime));
+  out.append(", \"user\": ");
+  appendJsonString(out, s.SessionUserName);
+  out.append("}");
+}
+
+bool flush(std::string& out) {
+  const bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+  out.clear();
+  return ok;
+}
+
+int dump(const DumpOptions& options) {
+  HmrFileContents contents;
+  try {
+    readHmrFile(options.file, contents);
+  } catch (const HmrError& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
+  }
+  if (!options.raw) dropShortSessions(contents);
+
+  std::string out = "{\n  \"file\": " + toJsonString(options.file);
+  out += ",\n  \"version\": " + std::to_string(contents.version.value_or(0));
+  out += ",\n  \"time_for_idle\": " + std::to_string(contents.timeForIdle.value_or(0));
+  out += ",\n  \"minimum_work_time\": " + std::to_string(contents.minimumWorkTime.value_or(0));
+  out += ",\n  \"project_name\": " + toJsonString(contents.projectName.value_or(""));
+  out += ",\n  \"sessions\": [";
+  bool ok = true;
+  for (std::size_t i = 0; i < contents.sessions.size(); ++i) {
+    out.append(i == 0 ? "\n" : ",\n");
+    appendSession(out, *contents.sessions[i]);
+    contents.sessions[i].reset();  // printed: no longer needed
+    if (out.size() >= kFlushSize) ok = flush(out) && ok;
+  }
+  out.append(contents.sessions.empty() ? "]\n}\n" : "\n  ]\n}\n");
+  ok = flush(out) && ok;
+  if (std::fflush(stdout) != 0 || !ok) {
+    std::cerr << "hmr dump: cannot write the output\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void addDumpCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<DumpOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "dump",
+      "Print a data file (.HMR) as JSON on standard output, as the tracker reads it: settings "
+      "and idle, total and work times in seconds, date-times in local time. Sessions with less "
+      "work than the file's minimum work time are left out, as the tracker drops them, unless "
+      "--raw is given. A file that cannot be read gives the read error on standard error and "
+      "exit status 1.");
+  cmd->add_flag("--raw", options->raw, "show every stored session, short ones included");
+  cmd->add_option("FILE", options->file, "the data file")->required();
+  cmd->callback([&status, options] { status = dump(*options); });
+}
+
+}  // namespace hmr::cli

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+// Writing JSON text by hand: string escaping for the subcommands that print JSON.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace hmr::cli {
+
+// Appends `text` as a JSON string literal, quotes included. Quote, backslash and control
+// characters are escaped; valid UTF-8 sequences are passed through as they are, and every
+// byte that is not part of one becomes U+FFFD, so the output is always valid UTF-8.
+void appendJsonString(std::string& out, std::string_view text);
+
+// `text` as a JSON string literal. (Named apart from the jsonString of JsonText.h, which
+// copies every byte from 0x80 on as it is, valid UTF-8 or not.)
+std::string toJsonString(std::string_view text);
+
+}  // namespace hmr::cli
