@@ -11,6 +11,10 @@ namespace hmr::cli {
 
 // `hmr registry list|get|set|delete`: the settings store (CmdRegistry.cpp).
 void addRegistryCommand(CLI::App& app, int& status);
+// `hmr dump [--raw] FILE`: a data file as JSON (CmdDump.cpp).
+void addDumpCommand(CLI::App& app, int& status);
+// `hmr check FILE...`: whether data files read (CmdCheck.cpp).
+void addCheckCommand(CLI::App& app, int& status);
 
 // `hmr report`: the tracker dialog's report of data files (CmdReport.cpp).
 void addReportCommand(CLI::App& app, int& status);

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int status = 0;
   hmr::cli::addRegistryCommand(app, status);
+  hmr::cli::addDumpCommand(app, status);
+  hmr::cli::addCheckCommand(app, status);
   hmr::cli::addReportCommand(app, status);
 
   try {
