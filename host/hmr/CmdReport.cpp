@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // `hmr report`: what the tracker dialog's export gives for data files opened stand-alone.
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -18,12 +19,19 @@
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
 #include "host/hmr/Commands.h"
-#include "host/hmr/JsonText.h"
+#include "host/hmr/Json.h"
 #include "platform/HmrError.h"
 #include "platform/PeriodicTimer.h"
 
 namespace hmr::cli {
 namespace {
+
+// An integer as JSON, independent of the process locale.
+std::string jsonNumber(std::int64_t value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
 
 struct ReportOptions {
   std::vector<std::string> files;
@@ -144,33 +152,33 @@ const char* visionName(TQueryResultVision vision) {
 void writeJson(const TQueryResult& result, const ExportHeaderInputs& header,
                const std::string& unit, const TextSink& sink) {
   std::string text = "{\n";
-  text += "  \"level\": " + jsonString(header.ProjectSelected ? "project" : "group") + ",\n";
+  text += "  \"level\": " + toJsonString(header.ProjectSelected ? "project" : "group") + ",\n";
   text += "  \"projects\": [";
   for (std::size_t i = 0; i < header.Projects.size(); ++i) {
     text += i == 0 ? "\n" : ",\n";
-    text += "    {\"name\": " + jsonString(header.Projects[i].Name) +
-            ", \"fileName\": " + jsonString(header.Projects[i].FileName) + "}";
+    text += "    {\"name\": " + toJsonString(header.Projects[i].Name) +
+            ", \"fileName\": " + toJsonString(header.Projects[i].FileName) + "}";
   }
   text += header.Projects.empty() ? "],\n" : "\n  ],\n";
-  text += "  \"groupBy\": " + jsonString(header.GroupByText) + ",\n";
-  text += "  \"sortBy\": " + jsonString(header.SortByText) + ",\n";
-  text += "  \"order\": " + jsonString(header.SortOrderText) + ",\n";
-  text += "  \"unit\": " + jsonString(unit) + ",\n";
-  text += "  \"vision\": " + jsonString(visionName(result.Vision)) + ",\n";
+  text += "  \"groupBy\": " + toJsonString(header.GroupByText) + ",\n";
+  text += "  \"sortBy\": " + toJsonString(header.SortByText) + ",\n";
+  text += "  \"order\": " + toJsonString(header.SortOrderText) + ",\n";
+  text += "  \"unit\": " + toJsonString(unit) + ",\n";
+  text += "  \"vision\": " + toJsonString(visionName(result.Vision)) + ",\n";
   text += "  \"count\": " + jsonNumber(result.Count) + ",\n";
   text += "  \"lines\": [";
   sink(text);
   for (std::int32_t k = 0; k < result.Count; ++k) {
     const TQueryResultLine& l = result.Lines[static_cast<std::size_t>(k)];
     text = k == 0 ? "\n" : ",\n";
-    text += "    {\"text\": " + jsonString(l.Text) +
-            ", \"dateTimeOpen\": " + jsonString(formatIsoDateTime(l.DateTimeOpen)) +
-            ", \"dateTimeClose\": " + jsonString(formatIsoDateTime(l.DateTimeClose)) +
-            ", \"closeStatus\": " + jsonString(closeStatusName(l.CloseStatus)) +
+    text += "    {\"text\": " + toJsonString(l.Text) +
+            ", \"dateTimeOpen\": " + toJsonString(formatIsoDateTime(l.DateTimeOpen)) +
+            ", \"dateTimeClose\": " + toJsonString(formatIsoDateTime(l.DateTimeClose)) +
+            ", \"closeStatus\": " + toJsonString(closeStatusName(l.CloseStatus)) +
             ", \"totalTime\": " + jsonNumber(l.TotalTime) +
             ", \"idleTime\": " + jsonNumber(l.IdleTime) +
             ", \"workTime\": " + jsonNumber(l.WorkTime) +
-            ", \"userName\": " + jsonString(l.UserName) + "}";
+            ", \"userName\": " + toJsonString(l.UserName) + "}";
     sink(text);
   }
   sink(result.Count > 0 ? "\n  ]\n}\n" : "]\n}\n");
