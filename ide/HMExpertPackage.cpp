@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/uHMRTimer.h"
+#include "ide/HMExpertPackage.h"
 #include "ide/HeadlessTrackerDialog.h"
 #include "ide/IdeHostServices.h"
 #include "ide/PackageHost.h"

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+// A stand-in IDE with the Delphi 5 package linked in, on a virtual clock, with its data files
+// in a scratch folder of the test's own.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "core/uHMRGlobal.h"
+#include "core/uHMRProjectGroup.h"
+#include "host/ide/StandInIde.h"
+#include "ide/HMExpertPackage.h"
+#include "ide/uHMNotifiers.h"
+#include "ide/uHMWizard.h"
+#include "platform/MemorySettingsStore.h"
+
+namespace hmr::ide_test {
+
+inline TDateTime at(const char* iso) {
+  TDateTime when = 0;
+  EXPECT_TRUE(parseIsoDateTime(iso, when)) << iso;
+  return when;
+}
+
+inline PackageEntryPoints linkedPackage() {
+  return {&hmrPackageLoad, &Register, &hmrPackageUnload};
+}
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "hmr-ide-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "cannot make a scratch folder";
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+class IdeFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ide = std::make_unique<StandInIde>(5, store, out, err);
+    ide->setClock(at("2026-03-02T09:00:00"));
+  }
+  void TearDown() override { ide.reset(); }
+
+  // Loads the linked-in package as the IDE loads a package library.
+  PackageRecord& loadPackage() { return ide->loadPackage("HMExpert50.bpl", linkedPackage()); }
+  THMWizard* wizard() {
+    for (auto& record : ide->packages())
+      if (!record->wizards.empty()) return static_cast<THMWizard*>(record->wizards[0].get());
+    return nullptr;
+  }
+  THMRProjectGroup& group() { return *wizard()->projectGroup(); }
+  THMExpertAddInNotifier& addIn() { return *wizard()->addInNotifier(); }
+  THMRProject* project(const std::string& path) {
+    return group().getProject(group().IndexOf(path));
+  }
+  std::string file(const std::string& name) const { return scratch.file(name); }
+
+  ScratchFolder scratch;
+  MemorySettingsStore store;
+  std::ostringstream out;
+  std::ostringstream err;
+  std::unique_ptr<StandInIde> ide;
+};
+
+}  // namespace hmr::ide_test
