@@ -5,7 +5,7 @@
 #include "core/PathText.h"
 #include "core/TrackerUi.h"
 #include "core/uHMRUsers.h"
-#include "platform/HmrError.h"
+#include "platform/SqliteSettingsStore.h"
 #include "platform/PeriodicTimer.h"
 
 namespace hmr {
@@ -175,7 +175,10 @@ void THMRProjectGroup::ShowUserDialog(bool) {
 }
 
 SettingsStore& THMRProjectGroup::settings() {
-  if (!Store) throw HmrError("No settings store is available");
+  if (!Store) {
+    ownStore_ = openDefaultSettingsStore();
+    Store = ownStore_.get();
+  }
   return *Store;
 }
 
