@@ -2,10 +2,15 @@
 #include "core/UserDialogModel.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "core/HeadlessTrackerUi.h"
 #include "core/uHMRUsers.h"
 #include "platform/MemorySettingsStore.h"
+#include "platform/SqliteSettingsStore.h"
 #include "platform/SystemFacts.h"
 
 namespace hmr {
@@ -136,6 +141,56 @@ TEST(LogonName, FallsBackToAnonymous) {
   EXPECT_EQ(GetHMRUserName(), std::string(99, 'x'));
   facts.logon = std::string(100, 'x');  // does not fit with its terminator
   EXPECT_EQ(GetHMRUserName(), "Anonymous");
+}
+
+// Several IDE processes close their user dialogs at the same moment, over and over, on one
+// store file: every name each of them added is kept.
+TEST(UserListAcrossProcesses, ConcurrentClosingsLoseNoName) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() /
+                          ("hmr-users-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+  const std::string path = (folder / "registry.db").string();
+  { SqliteSettingsStore create(path); }
+
+  constexpr int kProcesses = 4, kRounds = 15;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int status = 0;
+      try {
+        SqliteSettingsStore store(path);
+        for (int r = 0; r < kRounds; ++r) {
+          UserDialogModel dialog(store, kKey, "user" + std::to_string(p) + "_" +
+                                                  std::to_string(r), true);
+          dialog.show();
+          dialog.PrepareForClose(dialog.users(), dialog.selectedIndex(), "");
+        }
+      } catch (...) {
+        status = 1;
+      }
+      _exit(status);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  SqliteSettingsStore store(path);
+  const std::vector<std::string> names =
+      splitLines(store.readString(kRoot, kKey, "Users").value_or(""));
+  EXPECT_EQ(names.size(), static_cast<std::size_t>(kProcesses * kRounds));
+  for (int p = 0; p < kProcesses; ++p)
+    for (int r = 0; r < kRounds; ++r) {
+      const std::string name = "user" + std::to_string(p) + "_" + std::to_string(r);
+      EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    }
+  EXPECT_EQ(store.integrityCheck(), "ok");
+  fs::remove_all(folder);
 }
 
 }  // namespace
