@@ -3,7 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "core/HmrError.h"
 #include "core/TrackerUi.h"
+#include "platform/FileWriter.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/SystemFacts.h"
 #include "tests/core/TrackerTestBase.h"
@@ -243,6 +251,81 @@ TEST_F(GroupTest, DestroyingTheGroupClosesItsDialogAndProjects) {
   }
   EXPECT_EQ(localUi.closed, 1);
   EXPECT_EQ(TimerGlobal->eventCount(), countdowns);
+}
+
+// A disk that is always full.
+class FullDisk final : public FileWriter {
+ public:
+  void replaceContents(const std::string&, std::string_view) override {
+    throw std::system_error(ENOSPC, std::generic_category());
+  }
+};
+
+class GroupFileTest : public GroupTest {
+ protected:
+  GroupFileTest() {
+    folder = std::filesystem::temp_directory_path() /
+             ("hmr-group-" + std::to_string(getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(folder);
+  }
+  ~GroupFileTest() override { std::filesystem::remove_all(folder); }
+  std::string path(const char* name) { return (folder / name).string(); }
+
+  std::filesystem::path folder;
+};
+
+TEST_F(GroupFileTest, AFailedOpenLeavesTheGroupUnchanged) {
+  group.AddProject(path("Good.dpr"), "Good", true);
+  std::ofstream(path("Bad.HMR"), std::ios::binary) << "not a data file at all";
+  const std::size_t countdowns = TimerGlobal->eventCount();
+  try {
+    group.AddProject(path("Bad.dpr"), "Bad", true);
+    FAIL() << "expected a read error";
+  } catch (const HmrError& e) {
+    EXPECT_NE(std::string(e.what()).find("Error reading HMR file " + path("Bad.HMR")),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(group.getProjectCount(), 1);
+  EXPECT_EQ(group.IndexOf(path("Bad.dpr")), -1);
+  EXPECT_EQ(TimerGlobal->eventCount(), countdowns);  // the failed project is gone
+}
+
+TEST_F(GroupFileTest, AFailedCloseKeepsTheProjectClosedInTheGroup) {
+  THMRProject* p = group.AddProject(path("Demo.dpr"), "Demo", true);
+  advance(600);
+  {
+    FullDisk full;
+    ScopedFileWriter use(full);
+    EXPECT_THROW(group.RemoveProject(path("Demo.dpr")), HmrError);
+  }
+  ASSERT_EQ(group.getProjectCount(), 1);
+  EXPECT_EQ(group.getProject(0), p);
+  EXPECT_EQ(p->State, hmClosed);
+  EXPECT_EQ(p->getSessionCount(), 1);  // its history is still held
+  EXPECT_FALSE(p->getSessionData(0)->SessionNotClosed);
+  EXPECT_FALSE(std::filesystem::exists(path("Demo.HMR")));
+  // With room on the disk again, closing once more only resets it (already closed).
+  group.RemoveProject(path("Demo.dpr"));
+  EXPECT_EQ(group.getProjectCount(), 0);
+}
+
+TEST_F(GroupFileTest, RemoveAllProjectsStopsAtAFailedSaveHoldingNoDestroyedProject) {
+  group.AddProject(path("A.dpr"), "A", true);
+  group.AddProject(path("B.dpr"), "B", true);
+  advance(120);
+  {
+    FullDisk full;
+    ScopedFileWriter use(full);
+    EXPECT_THROW(group.RemoveAllProjects(), HmrError);
+  }
+  ASSERT_EQ(group.getProjectCount(), 2);
+  EXPECT_EQ(group.getProject(0)->State, hmClosed);
+  EXPECT_EQ(group.getProject(1)->State, hmOpen);
+  group.RemoveAllProjects();
+  EXPECT_EQ(group.getProjectCount(), 0);
+  EXPECT_TRUE(std::filesystem::exists(path("B.HMR")));
 }
 
 }  // namespace
