@@ -105,6 +105,27 @@ TEST_F(StandInIdeTest, KnownPackagesAreLoadedAndFailuresRecordedWithoutStopping)
   EXPECT_EQ(ide->viewsMenu()->Count(), 7);
 }
 
+TEST_F(StandInIdeTest, InstallingThePackageLoadsItAndItsReloadTracksWhatIsOpen) {
+  ide->openProject(file("one.dpr"));
+  ide->openFile(file("unit1.pas"), {file("one.dpr")});
+  ide->installPackage(HMR_PACKAGE50_PATH);
+  const PackageRecord* record = ide->findPackage(HMR_PACKAGE50_PATH);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->state, PackageState::Registered) << record->errorText;
+  // Its own installation notice announced the open modules again.
+  EXPECT_EQ(ide->findModule(file("one.dpr"))->newStyleNotifierCount(), 1u);
+  EXPECT_EQ(ide->findModule(file("one.dpr"))->oldStyleNotifierCount(), 1u);
+  EXPECT_EQ(ide->findModule(file("unit1.pas"))->oldStyleNotifierCount(), 1u);
+  // Installing it again sends the notice only: the reload is disarmed now.
+  ide->installPackage(HMR_PACKAGE50_PATH);
+  EXPECT_EQ(ide->packages().size(), 1u);
+  EXPECT_EQ(ide->findModule(file("one.dpr"))->newStyleNotifierCount(), 1u);
+  ide->advance(75);
+  ide->unloadPackages();
+  EXPECT_TRUE(std::filesystem::exists(file("one.HMR")));
+  EXPECT_EQ(err.str(), "");
+}
+
 TEST_F(StandInIdeTest, TheVersionKeyIsCreatedWhenMissing) {
   ide->ensureVersionKey();
   EXPECT_TRUE(store.keyExists(RegistryRoot::CurrentUser, "Software\\Borland\\Delphi\\5.0"));
