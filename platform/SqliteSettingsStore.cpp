@@ -308,29 +308,35 @@ void SqliteSettingsStore::deleteKey(RegistryRoot root, std::string_view key) {
   });
 }
 
+SettingsValue SqliteSettingsStore::decodeRow(Statement& row, RegistryRoot root,
+                                             std::string_view key) const {
+  SettingsValue value;
+  value.name = row.text(0);
+  const std::int64_t type = row.integer(1);
+  if (type == kTypeString && row.columnType(2) == SQLITE_TEXT) {
+    value.type = ValueType::String;
+    value.text = row.text(2);
+  } else if (type == kTypeDword && row.columnType(2) == SQLITE_INTEGER && row.integer(2) >= 0 &&
+             row.integer(2) <= 0xFFFFFFFF) {
+    value.type = ValueType::Dword;
+    value.dword = static_cast<std::uint32_t>(row.integer(2));
+  } else {
+    fail(describeValue(root, key, value.name) + " is damaged (type " + std::to_string(type) +
+         ")");
+  }
+  return value;
+}
+
 std::optional<SettingsValue> SqliteSettingsStore::readValue(
     RegistryRoot root, std::string_view key, std::string_view name) {
-  const std::string what = describeValue(root, key, name);
-  return guard(path_, "cannot read " + what, [&]() -> std::optional<SettingsValue> {
-    Statement s(db_.get(), "SELECT name, type, data FROM vals WHERE root=?1 AND path=?2 "
-                           "AND folded=?3");
-    s.bind(1, root).bind(2, folded(canonicalPath(key))).bind(3, folded(name));
-    if (!s.step()) return std::nullopt;
-    SettingsValue stored;
-    stored.name = s.text(0);
-    const std::int64_t type = s.integer(1);
-    if (type == kTypeString && s.columnType(2) == SQLITE_TEXT) {
-      stored.type = ValueType::String;
-      stored.text = s.text(2);
-    } else if (type == kTypeDword && s.columnType(2) == SQLITE_INTEGER && s.integer(2) >= 0 &&
-               s.integer(2) <= 0xFFFFFFFF) {
-      stored.type = ValueType::Dword;
-      stored.dword = static_cast<std::uint32_t>(s.integer(2));
-    } else {
-      fail(what + " is damaged (type " + std::to_string(type) + ")");
-    }
-    return stored;
-  });
+  return guard(path_, "cannot read " + describeValue(root, key, name),
+               [&]() -> std::optional<SettingsValue> {
+                 Statement s(db_.get(), "SELECT name, type, data FROM vals WHERE root=?1 "
+                                        "AND path=?2 AND folded=?3");
+                 s.bind(1, root).bind(2, folded(canonicalPath(key))).bind(3, folded(name));
+                 if (!s.step()) return std::nullopt;
+                 return decodeRow(s, root, key);
+               });
 }
 
 bool SqliteSettingsStore::valueExists(RegistryRoot root, std::string_view key,
@@ -434,18 +440,14 @@ std::vector<std::string> SqliteSettingsStore::subKeys(RegistryRoot root, std::st
 }
 
 std::vector<SettingsValue> SqliteSettingsStore::values(RegistryRoot root, std::string_view key) {
-  const std::string path = folded(canonicalPath(key));
-  std::vector<std::string> names = guard(path_, "cannot list key " + fullKeyName(root, key), [&] {
-    Statement s(db_.get(), "SELECT name FROM vals WHERE root=?1 AND path=?2 ORDER BY folded");
-    s.bind(1, root).bind(2, path);
-    std::vector<std::string> found;
-    while (s.step()) found.push_back(s.text(0));
+  return guard(path_, "cannot list key " + fullKeyName(root, key), [&] {
+    Statement s(db_.get(), "SELECT name, type, data FROM vals WHERE root=?1 AND path=?2 "
+                           "ORDER BY folded");
+    s.bind(1, root).bind(2, folded(canonicalPath(key)));
+    std::vector<SettingsValue> found;
+    while (s.step()) found.push_back(decodeRow(s, root, key));
     return found;
   });
-  std::vector<SettingsValue> out;
-  for (const std::string& name : names)
-    if (auto stored = readValue(root, key, name)) out.push_back(std::move(*stored));
-  return out;
 }
 
 std::string defaultSettingsStorePath() {

@@ -70,6 +70,7 @@ class SqliteSettingsStore final : public SettingsStore {
   };
 
   void createSchema();
+  SettingsValue decodeRow(Statement& row, RegistryRoot root, std::string_view key) const;
   std::optional<SettingsValue> readValue(RegistryRoot root, std::string_view key,
                                        std::string_view name);
   void insertKeyChain(RegistryRoot root, const std::string& key);
