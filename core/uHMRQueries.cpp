@@ -129,6 +129,12 @@ TQueryResult THMRProjectGroup::ExecuteQuery(TGroupGroupByMode GroupBy, TSortByMo
                                             TSortOrder SortOrder) const {
   if (GroupBy == ggProject) return ExecProjectQuery(SortBy, SortOrder);
   TQueryResult qr;
+  // One allocation for every project's lines: no line is moved while they are appended.
+  std::size_t sessions = 0;
+  for (std::int32_t i = 0; i < getProjectCount(); ++i) {
+    sessions += static_cast<std::size_t>(getProject(i)->getSessionCount());
+  }
+  qr.Lines.reserve(sessions);
   for (std::int32_t i = 0; i < getProjectCount(); ++i) {
     getProject(i)->GetQRFromSessionQuery(qr, true);
   }
