@@ -33,7 +33,7 @@ struct PackageRecord {
   std::string errorText;
   void* handle = nullptr;  // the library, when the IDE opened it itself
   PackageEntryPoints entries;
-  bool loadEntryRan = false;
+  bool loadEntryRan = false;  // its load entry succeeded: the unload entry is due
   // The wizards the package registered; the IDE's references.
   std::vector<ComPtr<IOTAWizard>> wizards;
 };

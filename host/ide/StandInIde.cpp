@@ -264,8 +264,10 @@ PackageRecord& StandInIde::loadPackage(const std::string& path,
     return record;
   }
   registering_ = &record;
-  record.loadEntryRan = true;
-  if (entries.load(this, kIdeHostServicesVersion) != 0) {
+  // Only a package whose initialisation succeeded is finalised again: a refusal (a second
+  // copy of a package already loaded, say) must not take down the copy that runs.
+  record.loadEntryRan = entries.load(this, kIdeHostServicesVersion) == 0;
+  if (!record.loadEntryRan) {
     if (record.errorText.empty()) record.errorText = "the package's initialisation failed";
     record.state = PackageState::Failed;
   } else {

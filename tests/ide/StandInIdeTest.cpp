@@ -126,6 +126,19 @@ TEST_F(StandInIdeTest, InstallingThePackageLoadsItAndItsReloadTracksWhatIsOpen) 
   EXPECT_EQ(err.str(), "");
 }
 
+TEST_F(StandInIdeTest, ASecondCopyOfALoadedPackageIsRefusedAndTheFirstKeepsRunning) {
+  PackageRecord& first = loadPackage();
+  PackageRecord& second = loadPackage();
+  EXPECT_EQ(first.state, PackageState::Registered);
+  EXPECT_EQ(second.state, PackageState::Failed);
+  EXPECT_FALSE(second.errorText.empty());
+  ide->openProject(file("one.dpr"));
+  ide->advance(90);
+  ide->unloadPackages();  // the refused copy is not finalised: the first one saves
+  EXPECT_TRUE(std::filesystem::exists(file("one.HMR")));
+  EXPECT_EQ(ide->viewsMenu()->Count(), 7);
+}
+
 TEST_F(StandInIdeTest, TheVersionKeyIsCreatedWhenMissing) {
   ide->ensureVersionKey();
   EXPECT_TRUE(store.keyExists(RegistryRoot::CurrentUser, "Software\\Borland\\Delphi\\5.0"));
