@@ -25,8 +25,8 @@ void removeProjectShowingErrors(THMRProjectGroup* group, const std::string& file
 
 bool IsOwnPackageFile(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
-  const std::string_view name =
-      slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+  const std::string_view whole(path);
+  const std::string_view name = slash == std::string::npos ? whole : whole.substr(slash + 1);
   return sameText(name, ide_build::PackageFileName);
 }
 
@@ -73,7 +73,8 @@ TOTAModuleNotifier::~TOTAModuleNotifier() {
   });
   // A notifier that the module refused never stood for a tracked project: removing the
   // project here would end the tracking of the same project opened earlier.
-  if (FIndex >= 0) removeProjectShowingErrors(FOwner ? FOwner->projectGroup() : nullptr, FFileName);
+  if (FIndex >= 0)
+    removeProjectShowingErrors(FOwner ? FOwner->projectGroup() : nullptr, FFileName);
 }
 
 // ---- TADDINModuleNotifier -------------------------------------------------------------------
@@ -81,7 +82,9 @@ TOTAModuleNotifier::~TOTAModuleNotifier() {
 TADDINModuleNotifier::TADDINModuleNotifier(THMExpertAddInNotifier* Owner,
                                            ComPtr<TIModuleInterface> ModuleInterface,
                                            std::string FileName)
-    : FOwner(Owner), FModuleInterface(std::move(ModuleInterface)), FFileName(std::move(FileName)) {}
+    : FOwner(Owner),
+      FModuleInterface(std::move(ModuleInterface)),
+      FFileName(std::move(FileName)) {}
 
 void TADDINModuleNotifier::Notify(TNotifyCode NotifyCode) {
   guardedForIde([&] {

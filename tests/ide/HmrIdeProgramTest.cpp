@@ -117,7 +117,8 @@ TEST_F(HmrIdeProgramTest, TheDelphi4IdeLoadsTheDelphi4Package) {
   ASSERT_EQ(saved.sessions.size(), 1u);
   EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 90);
   auto store = openSettingsStoreAt(scratch.file("registry.db"));
-  EXPECT_TRUE(store->keyExists(RegistryRoot::LocalMachine, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi4"));
+  EXPECT_TRUE(
+      store->keyExists(RegistryRoot::LocalMachine, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi4"));
 }
 
 TEST_F(HmrIdeProgramTest, APackageThatFailsIsReportedAndTheOthersStillRun) {

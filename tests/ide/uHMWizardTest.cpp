@@ -48,7 +48,8 @@ TEST_F(WizardTest, TheGroupCarriesTheDelphi5HostSettings) {
   EXPECT_EQ(group().RegistryKey, "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5");
   EXPECT_FALSE(group().UserName.empty());  // the start-up user name was chosen
   // The user settings went to the IDE's registry, under the Delphi 5 key.
-  EXPECT_TRUE(store.keyExists(RegistryRoot::LocalMachine, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5"));
+  EXPECT_TRUE(
+      store.keyExists(RegistryRoot::LocalMachine, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5"));
 }
 
 TEST_F(WizardTest, TheViewMenuIsFoundWhateverTheLetterCaseOfItsName) {
