@@ -34,6 +34,14 @@ class FoldedWide {
     const char* p = text.data();
     std::size_t left = text.size();
     while (left > 0) {
+      const auto byte = static_cast<unsigned char>(*p);
+      if (byte != 0 && byte < 0x80 && std::mbsinit(&state)) {
+        // Every character set of the C library is ASCII-compatible: no decoding needed.
+        out[n++] = static_cast<wchar_t>(std::towlower(byte));
+        ++p;
+        --left;
+        continue;
+      }
       wchar_t wc = 0;
       const std::size_t used = std::mbrtowc(&wc, p, left, &state);
       if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2))
@@ -113,6 +121,7 @@ int compareTextAscii(std::string_view a, std::string_view b) {
 }
 
 int SystemLocale::compareText(std::string_view a, std::string_view b) const {
+  if (a == b) return 0;  // the common tie of a sort by name, without decoding
   FoldedWide wa;
   FoldedWide wb;
   // Text that the locale cannot decode is compared byte-wise, both sides alike.
