@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -36,6 +38,7 @@ constexpr int kTypeDword = 4;   // the registry's REG_DWORD
 // A failed SQLite call, turned into an HmrError with the operation's context by guard().
 struct SqliteFailure {
   std::string message;
+  int code = SQLITE_ERROR;  // the primary result code
 };
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -77,6 +80,10 @@ std::string sqliteCause(sqlite3* db) {
   return cause;
 }
 
+SqliteFailure failureOf(sqlite3* db) {
+  return {sqliteCause(db), db ? (sqlite3_extended_errcode(db) & 0xFF) : SQLITE_NOMEM};
+}
+
 std::string describeValue(RegistryRoot root, std::string_view key, std::string_view name) {
   return "value \"" + std::string(name) + "\" of key " + fullKeyName(root, key);
 }
@@ -90,7 +97,7 @@ class SqliteSettingsStore::Statement {
  public:
   Statement(sqlite3* db, const char* sql) : db_(db) {
     if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
-      throw SqliteFailure{sqliteCause(db)};
+      throw failureOf(db);
   }
   ~Statement() { sqlite3_finalize(stmt_); }
   Statement(const Statement&) = delete;
@@ -122,7 +129,7 @@ class SqliteSettingsStore::Statement {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    throw SqliteFailure{sqliteCause(db_)};
+    throw failureOf(db_);
   }
   void run() {
     while (step()) {
@@ -144,7 +151,7 @@ class SqliteSettingsStore::Statement {
 
  private:
   void check(int rc) {
-    if (rc != SQLITE_OK) throw SqliteFailure{sqliteCause(db_)};
+    if (rc != SQLITE_OK) throw failureOf(db_);
   }
 
   sqlite3* db_;
@@ -172,7 +179,7 @@ class SqliteSettingsStore::Transaction {
  private:
   void exec(const char* sql) {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-      throw SqliteFailure{sqliteCause(db_)};
+      throw failureOf(db_);
   }
 
   sqlite3* db_;
@@ -201,10 +208,23 @@ SqliteSettingsStore::SqliteSettingsStore(std::string path) : path_(std::move(pat
   if (rc != SQLITE_OK) fail("cannot open the file: " + sqliteCause(raw));
   sqlite3_extended_result_codes(raw, 1);
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  // While another process creates the file or turns it to WAL mode, SQLite can report the
+  // file as busy without waiting through the busy timeout; so the first steps are retried for
+  // as long as that timeout would have waited.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
   guard(path_, "cannot open the file", [&] {
-    Statement wal(raw, "PRAGMA journal_mode=WAL");
-    wal.run();
-    createSchema();
+    for (;;) {
+      try {
+        Statement(raw, "PRAGMA journal_mode=WAL").run();
+        createSchema();
+        return;
+      } catch (const SqliteFailure& failure) {
+        const bool busy = failure.code == SQLITE_BUSY || failure.code == SQLITE_LOCKED;
+        if (!busy || std::chrono::steady_clock::now() >= deadline) throw;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   });
 }
 
@@ -215,20 +235,23 @@ void SqliteSettingsStore::fail(const std::string& what) const {
 }
 
 void SqliteSettingsStore::createSchema() {
-  auto pragmaNumber = [&](const char* sql) {
-    Statement s(db_.get(), sql);
-    return s.step() ? s.integer(0) : 0;
-  };
   auto layoutIsOurs = [&] {
-    const std::int64_t app = pragmaNumber("PRAGMA application_id");
-    const std::int64_t version = pragmaNumber("PRAGMA user_version");
+    // One statement, so that the three numbers come from one snapshot of the file even while
+    // another process is creating the layout.
+    Statement s(db_.get(),
+                "SELECT (SELECT application_id FROM pragma_application_id),"
+                " (SELECT user_version FROM pragma_user_version),"
+                " (SELECT count(*) FROM sqlite_master)");
+    if (!s.step()) fail("cannot read its layout");
+    const std::int64_t app = s.integer(0);
+    const std::int64_t version = s.integer(1);
+    const std::int64_t objects = s.integer(2);
     if (app == kApplicationId) {
       if (version > kLayoutVersion)
         fail("was written by a newer version of HMR (layout " + std::to_string(version) + ")");
       return true;
     }
-    if (app != 0 || pragmaNumber("SELECT count(*) FROM sqlite_master") != 0)
-      fail("is not an HMR settings store");
+    if (app != 0 || objects != 0) fail("is not an HMR settings store");
     return false;
   };
   if (layoutIsOurs()) return;

@@ -341,6 +341,49 @@ TEST_F(SqliteSettingsStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(store.readString(HKCU, "Shared", "Counter"), std::to_string(2 * kIncrements));
 }
 
+// Opening is where processes meet without the busy timeout's help: one may be creating the
+// file or turning it to WAL mode, or closing the last connection (which checkpoints and
+// removes the WAL file) while another opens it.
+TEST_F(SqliteSettingsStoreTest, ProcessesOpeningAndClosingAtOnceAllSucceed) {
+  constexpr int kRounds = 4;
+  constexpr int kChildren = 3;
+  constexpr int kOpens = 25;
+  for (int round = 0; round < kRounds; ++round) {
+    const std::string file = (dir_ / ("fresh" + std::to_string(round) + ".db")).string();
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    pid_t children[kChildren];
+    for (int child = 0; child < kChildren; ++child) {
+      children[child] = fork();
+      ASSERT_GE(children[child], 0);
+      if (children[child] == 0) {
+        int status = 0;
+        try {
+          close(start[1]);
+          char byte;
+          if (read(start[0], &byte, 1) != 0) throw std::runtime_error("barrier");
+          for (int i = 0; i < kOpens; ++i)
+            SqliteSettingsStore(file).writeDword(HKCU, "K" + std::to_string(child),
+                                                 "v" + std::to_string(i), 1);
+        } catch (...) {
+          status = 1;
+        }
+        _exit(status);
+      }
+    }
+    close(start[0]);
+    close(start[1]);
+    for (pid_t pid : children) {
+      int status = -1;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+    }
+    SqliteSettingsStore store(file);
+    for (int child = 0; child < kChildren; ++child)
+      EXPECT_EQ(store.values(HKCU, "K" + std::to_string(child)).size(), std::size_t{kOpens});
+  }
+}
+
 TEST_F(SqliteSettingsStoreTest, PathComesFromHmrRegistryThenXdgThenHome) {
   ScopedEnv registry("HMR_REGISTRY", "/some/where/r.db");
   ScopedEnv xdg("XDG_CONFIG_HOME", "/xdg");
