@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+#include "ide/HeadlessTrackerDialog.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/ide/IdeTestSupport.h"
+
+namespace hmr::ide_test {
+namespace {
+
+class HeadlessDialogTest : public IdeFixture {
+ protected:
+  void SetUp() override {
+    IdeFixture::SetUp();
+    ASSERT_EQ(loadPackage().state, PackageState::Registered);
+  }
+};
+
+TEST_F(HeadlessDialogTest, TheReportOfTheActiveProjectShowsItsRunningSessionUpToNow) {
+  ide->openProject(file("one.dpr"));
+  ide->advance(150);
+  ide->edit(file("one.dpr"));
+  ide->advance(30);  // 180 s, no idle: 0.050 h
+  ide->clickViewMenu("Project Revedazl");
+  const std::string report = out.str();
+  EXPECT_NE(report.find("Group by: Session\r\n"), std::string::npos);
+  EXPECT_NE(report.find("Sort by: Session (Asc)\r\n"), std::string::npos);
+  EXPECT_NE(report.find("User Name"), std::string::npos);
+  EXPECT_NE(report.find("(hs)"), std::string::npos);
+  EXPECT_NE(report.find("Current"), std::string::npos);
+  EXPECT_NE(report.find("  0.050  "), std::string::npos) << report;
+}
+
+TEST_F(HeadlessDialogTest, WithoutAnActiveProjectTheWholeGroupIsReportedByProject) {
+  ide->openProject(file("one.dpr"));
+  ide->openProject(file("two.dpr"));
+  group().ProjectActivated("");
+  const std::string report = defaultTrackerReport(group());
+  EXPECT_NE(report.find("Group by: Project\r\n"), std::string::npos);
+  EXPECT_NE(report.find(file("one.HMR")), std::string::npos);
+  EXPECT_NE(report.find(file("two.HMR")), std::string::npos);
+}
+
+TEST(HeadlessDialogOwnTest, ShowingWritesTheBuiltReportAndClosesTheDialog) {
+  std::string written;
+  HeadlessTrackerDialog dialog([&](const std::string& text) { written += text; },
+                               [](THMRProjectGroup&) { return std::string("report\n"); });
+  THMRProjectGroup group(&dialog);
+  group.ShowDialog(true, "");
+  EXPECT_EQ(written, "report\n");
+  EXPECT_EQ(dialog.timesShown(), 1);
+  EXPECT_FALSE(group.Dialog);
+}
+
+TEST(HeadlessDialogOwnTest, AFailingReportStillClosesTheDialog) {
+  HeadlessTrackerDialog dialog([](const std::string&) {},
+                               [](THMRProjectGroup&) -> std::string { throw HmrError("no"); });
+  THMRProjectGroup group(&dialog);
+  EXPECT_THROW(group.ShowDialog(true, ""), HmrError);
+  EXPECT_FALSE(group.Dialog);
+}
+
+}  // namespace
+}  // namespace hmr::ide_test
