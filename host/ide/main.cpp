@@ -25,7 +25,12 @@ int main(int argc, char** argv) {
   app.add_option("--ide-version", version, "IDE version to play: 5 or 4 (default 5)")
       ->check(CLI::IsMember({4, 5}));
   app.add_option("--script", scriptPath, "Script file, or - for standard input")->required();
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help ends well; every usage error ends with status 2, as a script error does.
+    return app.exit(e) == 0 ? 0 : 2;
+  }
 
   std::ifstream file;
   std::istream* script = &std::cin;

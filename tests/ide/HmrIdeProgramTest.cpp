@@ -158,6 +158,10 @@ TEST_F(HmrIdeProgramTest, CreatesTheVersionKeyAndHasHelp) {
   const auto bad = test_support::runProgram(HMR_IDE_PATH, {"--script", file("none.txt")},
                                             scratch.path());
   EXPECT_EQ(bad.status, 2);
+  const auto badVersion = test_support::runProgram(
+      HMR_IDE_PATH, {"--ide-version", "6", "--script", "-"}, scratch.path());
+  EXPECT_EQ(badVersion.status, 2);
+  EXPECT_NE(badVersion.err.find("--ide-version"), std::string::npos);
 }
 
 }  // namespace
