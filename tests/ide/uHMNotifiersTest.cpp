@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "core/HMRFileIO.h"
 #include "tests/ide/IdeTestSupport.h"
 
@@ -241,6 +243,19 @@ TEST_F(NotifierTest, ClosingAProjectModuleRemovesTheProjectAndSavesIt) {
   readHmrFile(file("one.HMR"), saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
   EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 90);
+}
+
+TEST_F(NotifierTest, AnUnreadableDataFileIsShownAndItsNotifierStillDetachesAtUnload) {
+  std::ofstream(file("one.HMR"), std::ios::binary) << "not a data file";
+  ide->openProject(file("one.dpr"));
+  ASSERT_EQ(ide->errorsShown().size(), 1u);
+  EXPECT_NE(ide->errorsShown()[0].find("Error reading HMR file"), std::string::npos);
+  EXPECT_EQ(group().getProjectCount(), 0);
+  // The notifier is attached and booked, so the package takes it along when it goes.
+  EXPECT_EQ(addIn().FOTAModuleNotifiers->Count(), 1u);
+  ide->unloadPackages();
+  EXPECT_EQ(module("one.dpr").newStyleNotifierCount(), 0u);
+  EXPECT_EQ(err.str().find("left"), std::string::npos) << err.str();
 }
 
 TEST_F(NotifierTest, EventNotificationNeverVetoes) {
