@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Set-up and entry point of HMR on a Debian machine. Run as root or with sudo.
-#   ./run.sh demo   install what is missing, build, run the demonstration
+#   ./run.sh demo   install what is missing, build, run HMR from installation to report on
+#                   the sample projects of examples/working-day
 #   ./run.sh test   install what is missing, build normal and sanitizer builds, run every test
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -48,7 +49,7 @@ case "${1:-}" in
   demo)
     install_missing
     build default
-    ./build/default/host/hmr-demo
+    ./examples/run-working-day.sh build/default
     ;;
   test)
     install_missing

@@ -1,0 +1,8 @@
+program Reports;
+
+uses
+  Summary in 'Summary.pas';
+
+begin
+  WriteLn(MonthlySummary);
+end.

@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: MIT
+// The whole chain on a fresh settings store: the IDE starts once, the installer registers the
+// package, the IDE tracks a scripted working day with the package loaded, hmr reports it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "core/HMRFileIO.h"
+#include "platform/SqliteSettingsStore.h"
+#include "tests/platform/TempFolder.h"
+#include "tests/support/RunProgram.h"
+
+namespace hmr {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::runProgram;
+using ::testing::HasSubstr;
+
+const std::string kBuild = HMR_BUILD_DIR;
+const std::string kBin = kBuild + "/bin";
+const std::string kHmr = kBuild + "/host/hmr";
+constexpr RegistryRoot kHKCU = RegistryRoot::CurrentUser;
+constexpr RegistryRoot kHKCR = RegistryRoot::ClassesRoot;
+constexpr RegistryRoot kHKLM = RegistryRoot::LocalMachine;
+
+// Every test on a store of its own in a scratch folder; the environment is put back after.
+class EndToEndTest : public ::testing::Test {
+ protected:
+  EndToEndTest() {
+    for (const char* name : {"HMR_REGISTRY", "HOME", "XDG_CONFIG_HOME"}) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    store_ = scratch_.file("registry.db");
+    setenv("HMR_REGISTRY", store_.c_str(), 1);
+    setenv("HOME", scratch_.path().c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+  }
+  ~EndToEndTest() override {
+    for (const auto& [name, value] : saved_)
+      value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  }
+
+  std::optional<std::string> stored(RegistryRoot root, const std::string& key,
+                                    const std::string& name) {
+    SqliteSettingsStore store(store_);
+    return store.readString(root, key, name);
+  }
+
+  // Runs a script in the stand-in IDE with `folder` as its working folder.
+  test_support::ProgramRun runIde(const std::string& script, const std::string& version = "5") {
+    const std::string scriptFile = scratch_.file("run.script");
+    std::ofstream(scriptFile) << script;
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch_.path());
+    auto run = runProgram(kBin + "/hmr-ide", {"--ide-version", version, "--script", scriptFile},
+                          scratch_.path());
+    fs::current_path(previous);
+    return run;
+  }
+
+  hmr::testing::TempFolder scratch_;
+  std::string store_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+struct Figures {
+  std::int64_t total, idle, work;
+};
+
+Figures onlySession(const std::string& path) {
+  HmrFileContents contents;
+  readHmrFile(path, contents);
+  EXPECT_EQ(contents.sessions.size(), 1u) << path;
+  if (contents.sessions.empty()) return {-1, -1, -1};
+  const TSessionData& s = *contents.sessions.front();
+  EXPECT_FALSE(s.SessionNotClosed);
+  return {s.SessionTotalTime, s.SessionIdleTime, s.SessionWorkTime};
+}
+
+TEST_F(EndToEndTest, WorkingDayFromInstallationToReport) {
+  const std::string work = scratch_.file("day");
+  fs::create_directories(work);
+  const auto run = runProgram("/bin/bash", {HMR_WORKING_DAY_SCRIPT, kBuild, work},
+                              scratch_.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");  // the IDE refused nothing and nothing failed
+  store_ = work + "/registry.db";  // the chain keeps a store of its own
+
+  // The installer's registration, exactly.
+  const std::string folder = fs::canonical(kBin).string() + "/";
+  EXPECT_EQ(stored(kHKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages",
+                   folder + "HMExpert50.bpl"),
+            "Project Revedazl");
+  EXPECT_EQ(stored(kHKCR, ".hmr", ""), "hmrfile");
+  EXPECT_EQ(stored(kHKCR, "hmrfile", ""), "HMR Data File");
+  EXPECT_EQ(stored(kHKCR, "hmrfile\\DefaultIcon", ""), folder + "HMRViewer.exe,0");
+  EXPECT_EQ(stored(kHKCR, "hmrfile\\Shell\\open\\command", ""), folder + "HMRViewer.exe %1");
+
+  // The data files lie beside the projects; the renamed project's under its new name.
+  EXPECT_TRUE(fs::exists(work + "/Billing/Invoicing.HMR"));
+  EXPECT_FALSE(fs::exists(work + "/Billing/Billing.HMR"));
+  ASSERT_TRUE(fs::exists(work + "/Reports/Reports.HMR"));
+
+  // Billing 09:00-14:04, idle through the 25-minute meeting and from the last edit before
+  // the rename (11:30) to the first after lunch (13:00).
+  const Figures billing = onlySession(work + "/Billing/Invoicing.HMR");
+  EXPECT_EQ(billing.total, 18240);
+  EXPECT_EQ(billing.idle, 1500 + 5400);
+  EXPECT_EQ(billing.work, 11340);
+  // Reports 11:30-11:41, edited every two minutes: never idle.
+  const Figures reports = onlySession(work + "/Reports/Reports.HMR");
+  EXPECT_EQ(reports.total, 660);
+  EXPECT_EQ(reports.idle, 0);
+  EXPECT_EQ(reports.work, 660);
+
+  // The reports: the day of both projects, then Invoicing's one session.
+  EXPECT_THAT(run.out, HasSubstr("Project Group:\r\n  Invoicing ("));
+  EXPECT_THAT(run.out, HasSubstr("  Group by: Day\r\n"));
+  EXPECT_THAT(run.out, HasSubstr("  5.250               1.917               3.333"));
+  EXPECT_THAT(run.out, HasSubstr("  5.067               1.917               3.150"));
+}
+
+TEST_F(EndToEndTest, InstallerRunTwiceWritesTheSameValues) {
+  ASSERT_EQ(runIde("").status, 0);
+  const auto first = runProgram(kBin + "/hmrsetup5", {}, scratch_.path());
+  const auto second = runProgram(kBin + "/hmrsetup5", {}, scratch_.path());
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(first.out, second.out);
+  EXPECT_THAT(second.out, HasSubstr("HMR for Delphi 5.0 was successfully installed."));
+  SqliteSettingsStore store(store_);
+  EXPECT_EQ(store.values(kHKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages").size(), 1u);
+  EXPECT_EQ(store.values(kHKCR, "hmrfile\\Shell\\open\\command").size(), 1u);
+}
+
+TEST_F(EndToEndTest, InstallerWithoutTheIdeWritesNothing) {
+  const auto run = runProgram(kBin + "/hmrsetup5", {}, scratch_.path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.out, HasSubstr("It seems Delphi 5.0 is not installed.\r\nInstall aborted!"));
+  SqliteSettingsStore store(store_);
+  EXPECT_FALSE(store.keyExists(kHKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages"));
+  EXPECT_FALSE(store.keyExists(kHKCR, ".hmr"));
+  EXPECT_FALSE(store.keyExists(kHKCR, "hmrfile"));
+}
+
+TEST_F(EndToEndTest, Delphi4InstallerAndIdeTrackWithTheDelphi4Package) {
+  ASSERT_EQ(runIde("", "4").status, 0);  // the 4.0 key appears
+  const auto setup = runProgram(kBin + "/hmrsetup4", {}, scratch_.path());
+  EXPECT_THAT(setup.out, HasSubstr("HMR for Delphi 4.0 was successfully installed."));
+  const std::string folder = fs::canonical(kBin).string() + "/";
+  EXPECT_EQ(stored(kHKCU, "SOFTWARE\\Borland\\Delphi\\4.0\\Known Packages",
+                   folder + "HMExpert40.bpl"),
+            "Project Revedazl");
+  EXPECT_FALSE(stored(kHKCU, "SOFTWARE\\Borland\\Delphi\\4.0\\Known Packages",
+                      folder + "HMExpert50.bpl"));
+
+  fs::create_directories(scratch_.path() + "/Old");
+  const auto day = runIde(
+      "clock 2026-12-08T10:00:00\n"
+      "open-project Old/Old.dpr\n"
+      "advance 600\n"
+      "edit Old/Old.dpr\n"
+      "advance 120\n"
+      "close-project Old/Old.dpr\n",
+      "4");
+  ASSERT_EQ(day.status, 0) << day.err;
+  EXPECT_EQ(day.err, "");
+  // Idle from the open (the countdown ran out at 10:05) to the edit at 10:10.
+  const Figures old = onlySession(scratch_.path() + "/Old/Old.HMR");
+  EXPECT_EQ(old.total, 720);
+  EXPECT_EQ(old.idle, 600);
+  EXPECT_EQ(old.work, 120);
+  // The tracker ran as the Delphi 4 host: its user settings sit under that host's key.
+  SqliteSettingsStore store(store_);
+  EXPECT_EQ(store.readDword(kHKLM, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi4", "ShowDialog"), 1u);
+  EXPECT_FALSE(store.keyExists(kHKLM, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5"));
+}
+
+}  // namespace
+}  // namespace hmr
