@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "core/HeadlessTrackerUi.h"
@@ -168,7 +169,8 @@ TEST(UserListAcrossProcesses, ConcurrentClosingsLoseNoName) {
           dialog.show();
           dialog.PrepareForClose(dialog.users(), dialog.selectedIndex(), "");
         }
-      } catch (...) {
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "process %d: %s\n", p, e.what());
         status = 1;
       }
       _exit(status);
