@@ -2,6 +2,7 @@
 // Query results: appending, comparing, the quicksort's exact order of ties, and the folds.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,61 @@ TEST_F(QueryResultTest, SortByTextIgnoresCaseAndSortsLargeInputs) {
   std::int64_t expected = 0;
   for (int i = 0; i < n; ++i) expected += i < n / 2 ? i % 7 : n - i;
   EXPECT_EQ(sum, expected);
+}
+
+// The sort written down step by step, with CompareQR and plain recursion.
+void referenceSort(std::vector<TQueryResultLine>& lines, int lo, int hi, TSortCompareMode mode,
+                   TSortOrder order) {
+  if (hi <= lo) return;
+  int i = lo;
+  int j = hi;
+  const TQueryResultLine pivot = lines[(lo + hi) / 2];
+  do {
+    if (order == soAsc) {
+      while (CompareQR(lines[i], pivot, mode) < 0) ++i;
+      while (CompareQR(lines[j], pivot, mode) > 0) --j;
+    } else {
+      while (CompareQR(lines[i], pivot, mode) > 0) ++i;
+      while (CompareQR(lines[j], pivot, mode) < 0) --j;
+    }
+    if (i <= j) {
+      if (i != j) std::swap(lines[i], lines[j]);
+      ++i;
+      --j;
+    }
+  } while (i <= j);
+  if (lo < j) referenceSort(lines, lo, j, mode, order);
+  if (i < hi) referenceSort(lines, i, hi, mode, order);
+}
+
+TEST_F(QueryResultTest, SortLeavesEveryLineWhereTheStepByStepSortDoes) {
+  // Few distinct keys, so that ties abound; DateTimeClose tags each line and is never a key.
+  static const char* const kNames[] = {"ann", "Ann", "bob", "BOB", "carl", ""};
+  std::mt19937 random(42);
+  for (int mode = scText; mode <= scUserName + 1; ++mode) {
+    for (const TSortOrder order : {soAsc, soDesc}) {
+      for (const int n : {2, 3, 7, 50, 1000}) {
+        TQueryResult qr;
+        for (int k = 0; k < n; ++k) {
+          TQueryResultLine& line = AppendQueryResultLine(qr);
+          line.Text = kNames[random() % 6];
+          line.UserName = kNames[random() % 6];
+          line.DateTimeOpen = 46000 + static_cast<double>(random() % 5) / 24;
+          line.TotalTime = random() % 4;
+          line.IdleTime = random() % 3;
+          line.WorkTime = random() % 5;
+          line.DateTimeClose = k;
+        }
+        std::vector<TQueryResultLine> expected(qr.Lines.begin(), qr.Lines.begin() + n);
+        referenceSort(expected, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
+        SortQR(qr, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
+        for (int k = 0; k < n; ++k) {
+          ASSERT_EQ(qr.Lines[k].DateTimeClose, expected[k].DateTimeClose)
+              << "mode " << mode << " order " << order << " n " << n << " at " << k;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(QueryResultTest, UnknownCompareModeStillExchangesLines) {
