@@ -24,6 +24,17 @@ void HeadlessTrackerDialog::showTrackerDialog(THMRProjectGroup& group, bool, con
   if (!text.empty() && output_) output_(text);
 }
 
+std::string trackerDialogTitle(const THMRProjectGroup& group) {
+  // The dialog's About lines: the host label, then VersionDesc filled with the host version
+  // and the kernel version.
+  std::string version(VersionDesc);
+  for (const std::string_view value : {std::string_view(group.HostVersion), KernelVersion}) {
+    const std::size_t at = version.find("%s");
+    if (at != std::string::npos) version.replace(at, 2, value);
+  }
+  return group.HostDescription + "\r\n" + version + "\r\n\r\n";
+}
+
 std::string defaultTrackerReport(THMRProjectGroup& group) {
   // The dialog's filters when it first opens: by session (by project at group level), sorted
   // by that key, ascending, in hours, with the user column.
@@ -49,7 +60,7 @@ std::string defaultTrackerReport(THMRProjectGroup& group) {
   }
   header.SortByText = sortByListTexts(header.GroupByText)[sbVariant];
   const GridCells cells(result, header.GroupByText, dtuHour, true);
-  return buildTextReport(GetExportHeader(header), cells);
+  return trackerDialogTitle(group) + buildTextReport(GetExportHeader(header), cells);
 }
 
 }  // namespace hmr

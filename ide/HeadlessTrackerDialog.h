@@ -33,7 +33,11 @@ class HeadlessTrackerDialog final : public HeadlessTrackerUi {
   int shown_ = 0;
 };
 
-// The text report of the grid that the tracker dialog shows when it opens: the active
+// The host label and the version line that the dialog shows, each ended by CR LF, and an
+// empty line: "For Delphi 5", "Host Version 2.0 - Kernel Version 2.0".
+std::string trackerDialogTitle(const THMRProjectGroup& group);
+
+// The dialog's title lines and the text report of the grid it shows when it opens: the active
 // project's sessions (the whole group when none is active), one line per session, ascending,
 // in hours, with the user column.
 std::string defaultTrackerReport(THMRProjectGroup& group);

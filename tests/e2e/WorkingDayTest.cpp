@@ -166,10 +166,12 @@ TEST_F(EndToEndTest, Delphi4InstallerAndIdeTrackWithTheDelphi4Package) {
       "advance 600\n"
       "edit Old/Old.dpr\n"
       "advance 120\n"
+      "menu \"Project Revedazl\"\n"
       "close-project Old/Old.dpr\n",
       "4");
   ASSERT_EQ(day.status, 0) << day.err;
   EXPECT_EQ(day.err, "");
+  EXPECT_THAT(day.out, HasSubstr("For Delphi 4\r\nHost Version 2.0 - Kernel Version 2.0\r\n"));
   // Idle from the open (the countdown ran out at 10:05) to the edit at 10:10.
   const Figures old = onlySession(scratch_.path() + "/Old/Old.HMR");
   EXPECT_EQ(old.total, 720);

@@ -37,6 +37,7 @@ TEST_F(HeadlessDialogTest, WithoutAnActiveProjectTheWholeGroupIsReportedByProjec
   group().ProjectActivated("");
   const std::string report = defaultTrackerReport(group());
   EXPECT_NE(report.find("Group by: Project\r\n"), std::string::npos);
+  EXPECT_EQ(report.rfind(trackerDialogTitle(group()), 0), 0u);
   EXPECT_NE(report.find(file("one.HMR")), std::string::npos);
   EXPECT_NE(report.find(file("two.HMR")), std::string::npos);
 }
@@ -50,6 +51,14 @@ TEST(HeadlessDialogOwnTest, ShowingWritesTheBuiltReportAndClosesTheDialog) {
   EXPECT_EQ(written, "report\n");
   EXPECT_EQ(dialog.timesShown(), 1);
   EXPECT_FALSE(group.Dialog);
+}
+
+TEST(HeadlessDialogOwnTest, TitleNamesTheHostAndTheVersions) {
+  HeadlessTrackerDialog dialog([](const std::string&) {});
+  THMRProjectGroup group(&dialog);
+  group.SetHostTool(ftDelphi4, "2.0b");
+  EXPECT_EQ(trackerDialogTitle(group),
+            "For Delphi 4\r\nHost Version 2.0b - Kernel Version 2.0\r\n\r\n");
 }
 
 TEST(HeadlessDialogOwnTest, AFailingReportStillClosesTheDialog) {
