@@ -4,36 +4,18 @@
 #include <algorithm>
 
 #include "platform/HmrError.h"
+#include "platform/RegistryNames.h"
 
 namespace hmr {
 namespace {
 
-std::string typeName(ValueType t) { return t == ValueType::String ? "REG_SZ" : "REG_DWORD"; }
-
 [[noreturn]] void wrongType(std::string_view key, std::string_view name, ValueType expected,
                             ValueType actual) {
   throw HmrError("Value \"" + std::string(name) + "\" of key \"" + std::string(key) + "\" is " +
-                 typeName(actual) + ", not " + typeName(expected));
+                 std::string(valueTypeName(actual)) + ", not " + std::string(valueTypeName(expected)));
 }
 
 }  // namespace
-
-std::string canonicalKeyPath(std::string_view key) {
-  std::string out;
-  for (char c : key) {
-    if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
-    out.push_back(c);
-  }
-  if (!out.empty() && out.back() == '\\') out.pop_back();
-  return out;
-}
-
-std::string foldCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
 
 MemorySettingsStore::Key* MemorySettingsStore::find(RegistryRoot root, std::string_view key) {
   auto it = keys_.find({root, foldCase(canonicalKeyPath(key))});

@@ -49,9 +49,4 @@ class MemorySettingsStore final : public SettingsStore {
   int writes_ = 0;
 };
 
-// A key path in the store's canonical form: "\" separated, no leading, trailing or doubled
-// "\"; and the same folded to lower case for comparison.
-std::string canonicalKeyPath(std::string_view key);
-std::string foldCase(std::string_view text);
-
 }  // namespace hmr

@@ -52,4 +52,21 @@ std::string fullKeyName(RegistryRoot root, std::string_view key) {
   return name;
 }
 
+std::string canonicalKeyPath(std::string_view key) {
+  std::string out;
+  for (char c : key) {
+    if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
+    out.push_back(c);
+  }
+  if (!out.empty() && out.back() == '\\') out.pop_back();
+  return out;
+}
+
+std::string foldCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
 }  // namespace hmr

@@ -21,4 +21,10 @@ std::string_view valueTypeName(ValueType type);
 // name alone for the root itself. A leading "\" of `key` is not doubled.
 std::string fullKeyName(RegistryRoot root, std::string_view key);
 
+// A key path in the store's canonical form: "\" separated, without leading, trailing or
+// doubled "\" ("\A\\B\" is "A\B").
+std::string canonicalKeyPath(std::string_view key);
+// The text with ASCII letters in lower case: how key paths and value names are compared.
+std::string foldCase(std::string_view text);
+
 }  // namespace hmr

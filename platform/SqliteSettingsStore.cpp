@@ -41,25 +41,6 @@ struct SqliteFailure {
   int code = SQLITE_ERROR;  // the primary result code
 };
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string folded(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = asciiLower(c);
-  return out;
-}
-
-// "\" separated without leading, trailing or doubled "\": "\A\\B\" is "A\B".
-std::string canonicalPath(std::string_view key) {
-  std::string out;
-  for (char c : key) {
-    if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
-    out.push_back(c);
-  }
-  if (!out.empty() && out.back() == '\\') out.pop_back();
-  return out;
-}
-
 std::string lastPart(const std::string& path) {
   const auto slash = path.rfind('\\');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -284,7 +265,7 @@ std::string SqliteSettingsStore::integrityCheck() {
 }
 
 bool SqliteSettingsStore::keyExists(RegistryRoot root, std::string_view key) {
-  const std::string path = folded(canonicalPath(key));
+  const std::string path = foldCase(canonicalKeyPath(key));
   if (path.empty()) return true;
   return guard(path_, "cannot read key " + fullKeyName(root, key), [&] {
     Statement s(db_.get(), "SELECT 1 FROM keys WHERE root=?1 AND path=?2");
@@ -297,7 +278,7 @@ void SqliteSettingsStore::insertKeyChain(RegistryRoot root, const std::string& k
   Statement insert(db_.get(), "INSERT OR IGNORE INTO keys(root, path, name) VALUES(?1, ?2, ?3)");
   for (std::size_t end = key.find('\\');; end = key.find('\\', end + 1)) {
     const std::string part = key.substr(0, end);
-    insert.bind(1, root).bind(2, folded(part)).bind(3, lastPart(part));
+    insert.bind(1, root).bind(2, foldCase(part)).bind(3, lastPart(part));
     insert.run();
     if (end == std::string::npos) break;
     insert.reset();
@@ -305,7 +286,7 @@ void SqliteSettingsStore::insertKeyChain(RegistryRoot root, const std::string& k
 }
 
 void SqliteSettingsStore::createKey(RegistryRoot root, std::string_view key) {
-  const std::string path = canonicalPath(key);
+  const std::string path = canonicalKeyPath(key);
   if (path.empty()) return;
   guard(path_, "cannot create key " + fullKeyName(root, key), [&] {
     Transaction tx(db_.get());
@@ -315,7 +296,7 @@ void SqliteSettingsStore::createKey(RegistryRoot root, std::string_view key) {
 }
 
 void SqliteSettingsStore::deleteKey(RegistryRoot root, std::string_view key) {
-  const std::string path = folded(canonicalPath(key));
+  const std::string path = foldCase(canonicalKeyPath(key));
   if (path.empty()) fail("cannot delete the root key " + fullKeyName(root, key));
   guard(path_, "cannot delete key " + fullKeyName(root, key), [&] {
     const auto [low, high] = descendantRange(path);
@@ -356,7 +337,7 @@ std::optional<SettingsValue> SqliteSettingsStore::readValue(
                [&]() -> std::optional<SettingsValue> {
                  Statement s(db_.get(), "SELECT name, type, data FROM vals WHERE root=?1 "
                                         "AND path=?2 AND folded=?3");
-                 s.bind(1, root).bind(2, folded(canonicalPath(key))).bind(3, folded(name));
+                 s.bind(1, root).bind(2, foldCase(canonicalKeyPath(key))).bind(3, foldCase(name));
                  if (!s.step()) return std::nullopt;
                  return decodeRow(s, root, key);
                });
@@ -398,7 +379,7 @@ void SqliteSettingsStore::putValue(RegistryRoot root, const std::string& key,
               " VALUES(?1, ?2, ?3, ?4, ?5, ?6)"
               " ON CONFLICT(root, path, folded) DO UPDATE SET type=excluded.type,"
               " data=excluded.data");
-  s.bind(1, root).bind(2, folded(key)).bind(3, folded(name)).bind(4, name);
+  s.bind(1, root).bind(2, foldCase(key)).bind(3, foldCase(name)).bind(4, name);
   if (type == ValueType::String)
     s.bind(5, std::int64_t{kTypeString}).bind(6, text);
   else
@@ -410,7 +391,7 @@ void SqliteSettingsStore::writeString(RegistryRoot root, std::string_view key,
                                       std::string_view name, std::string_view text) {
   guard(path_, "cannot write " + describeValue(root, key, name), [&] {
     Transaction tx(db_.get());
-    putValue(root, canonicalPath(key), name, ValueType::String, text, 0);
+    putValue(root, canonicalKeyPath(key), name, ValueType::String, text, 0);
     tx.commit();
   });
 }
@@ -419,7 +400,7 @@ void SqliteSettingsStore::writeDword(RegistryRoot root, std::string_view key,
                                      std::string_view name, std::uint32_t value) {
   guard(path_, "cannot write " + describeValue(root, key, name), [&] {
     Transaction tx(db_.get());
-    putValue(root, canonicalPath(key), name, ValueType::Dword, {}, value);
+    putValue(root, canonicalKeyPath(key), name, ValueType::Dword, {}, value);
     tx.commit();
   });
 }
@@ -429,7 +410,7 @@ void SqliteSettingsStore::deleteValue(RegistryRoot root, std::string_view key,
   guard(path_, "cannot delete " + describeValue(root, key, name), [&] {
     Transaction tx(db_.get());
     Statement s(db_.get(), "DELETE FROM vals WHERE root=?1 AND path=?2 AND folded=?3");
-    s.bind(1, root).bind(2, folded(canonicalPath(key))).bind(3, folded(name));
+    s.bind(1, root).bind(2, foldCase(canonicalKeyPath(key))).bind(3, foldCase(name));
     s.run();
     tx.commit();
   });
@@ -443,13 +424,13 @@ void SqliteSettingsStore::updateString(
     Transaction tx(db_.get());
     const std::optional<std::string> current = readString(root, key, name);
     const std::string next = update(current);
-    putValue(root, canonicalPath(key), name, ValueType::String, next, 0);
+    putValue(root, canonicalKeyPath(key), name, ValueType::String, next, 0);
     tx.commit();
   });
 }
 
 std::vector<std::string> SqliteSettingsStore::subKeys(RegistryRoot root, std::string_view key) {
-  const std::string path = folded(canonicalPath(key));
+  const std::string path = foldCase(canonicalKeyPath(key));
   return guard(path_, "cannot list key " + fullKeyName(root, key), [&] {
     const auto [low, high] = descendantRange(path);
     Statement s(db_.get(), "SELECT path, name FROM keys WHERE root=?1 AND path>=?2 "
@@ -466,7 +447,7 @@ std::vector<SettingsValue> SqliteSettingsStore::values(RegistryRoot root, std::s
   return guard(path_, "cannot list key " + fullKeyName(root, key), [&] {
     Statement s(db_.get(), "SELECT name, type, data FROM vals WHERE root=?1 AND path=?2 "
                            "ORDER BY folded");
-    s.bind(1, root).bind(2, folded(canonicalPath(key)));
+    s.bind(1, root).bind(2, foldCase(canonicalKeyPath(key)));
     std::vector<SettingsValue> found;
     while (s.step()) found.push_back(decodeRow(s, root, key));
     return found;
