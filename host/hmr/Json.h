@@ -12,8 +12,7 @@ namespace hmr::cli {
 // byte that is not part of one becomes U+FFFD, so the output is always valid UTF-8.
 void appendJsonString(std::string& out, std::string_view text);
 
-// `text` as a JSON string literal. (Named apart from the jsonString of JsonText.h, which
-// copies every byte from 0x80 on as it is, valid UTF-8 or not.)
+// `text` as a JSON string literal.
 std::string toJsonString(std::string_view text);
 
 }  // namespace hmr::cli
