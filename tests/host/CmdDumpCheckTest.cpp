@@ -137,7 +137,8 @@ TEST_F(DumpCheckTest, UsageErrorsExit2AndHelpIsOffered) {
 
 TEST(JsonString, EscapesAndKeepsTheOutputValidUtf8) {
   EXPECT_EQ(cli::toJsonString("a\"b\\c\n\x01\x1f\x7f"), "\"a\\\"b\\\\c\\n\\u0001\\u001f\x7f\"");
-  EXPECT_EQ(cli::toJsonString("\xE2\x82\xAC \xF0\x9F\x98\x80"), "\"\xE2\x82\xAC \xF0\x9F\x98\x80\"");
+  EXPECT_EQ(cli::toJsonString("\xE2\x82\xAC \xF0\x9F\x98\x80"),
+            "\"\xE2\x82\xAC \xF0\x9F\x98\x80\"");
   // A Latin-1 byte, a cut-off sequence, an overlong form and a surrogate are replaced.
   EXPECT_EQ(cli::toJsonString("M\xFCller"), "\"M\xEF\xBF\xBDller\"");
   EXPECT_EQ(cli::toJsonString("\xE2\x82"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
