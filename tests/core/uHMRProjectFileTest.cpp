@@ -320,6 +320,24 @@ TEST_F(ProjectFileTest, UnhandledPathForEveryHost) {
   EXPECT_EQ(project(ftVB6)->UnhandledPath(), "");
 }
 
+// The installation of the example, where nothing exists: an excluded path is not even
+// looked at (LoadFile true although the file is missing, SaveFile silent although the folder
+// is missing), while a path elsewhere is.
+TEST_F(ProjectFileTest, DelphiInOptExcludesItsProjectsAndSiblingFolders) {
+  for (const char* path : {"/opt/delphi/Projects/Demo.HMR", "/opt/delphi/Projects/a/b/Demo.HMR",
+                           "/opt/delphi/ProjectsOld/Demo.HMR"}) {
+    auto p = project(ftDelphi5);
+    p->FileName = path;
+    EXPECT_TRUE(p->LoadFile()) << path;
+    EXPECT_NO_THROW(p->SaveFile(path)) << path;
+  }
+  auto p = project(ftDelphi5);
+  p->FileName = "/opt/delphi/Work/Demo.HMR";
+  EXPECT_FALSE(p->LoadFile());
+  EXPECT_EQ(saveFailure(*p, p->FileName),
+            "Error saving HMR file /opt/delphi/Work/Demo.HMR : No such file or directory");
+}
+
 // With the Delphi 5 host in <root>/delphi/Bin, projects below <root>/delphi/Projects and
 // below any folder whose path holds that text are neither read nor written.
 TEST_F(ProjectFileTest, TheHostsProjectsFolderIsExcludedAsASubstring) {
