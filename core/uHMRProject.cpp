@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/uHMRProject.h"
 
+#include <algorithm>
+
 #include "core/HmrError.h"
 #include "core/PathText.h"
 #include "core/uHMRMessages.h"
@@ -99,11 +101,13 @@ void THMRProject::AddSession(TDateTime Open, TDateTime Close, bool NotClosed,
 }
 
 void THMRProject::DeleteMinimumSessions(bool IncludeLast) {
-  std::int64_t i = static_cast<std::int64_t>(Sessions.size()) - (IncludeLast ? 1 : 2);
-  for (; i >= 0; --i) {
-    if (Sessions[static_cast<std::size_t>(i)]->SessionWorkTime < MinimumWorkTime)
-      Sessions.erase(Sessions.begin() + i);
-  }
+  // One pass that keeps the order of the survivors: erasing one session at a time would cost
+  // the square of the number dropped on a long history.
+  const auto end = IncludeLast || Sessions.empty() ? Sessions.end() : Sessions.end() - 1;
+  const auto kept = std::remove_if(Sessions.begin(), end, [this](const auto& s) {
+    return s->SessionWorkTime < MinimumWorkTime;
+  });
+  Sessions.erase(kept, end);
 }
 
 void THMRProject::ClearSessions() { Sessions.clear(); }

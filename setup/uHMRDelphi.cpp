@@ -81,7 +81,8 @@ void RegisterDataFileType(SettingsStore& store, InstallerOutput& output) {
 }
 
 void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output) {
-  const auto [packageName, ideKey, versionText] = hostVersion(Version);
+  const auto [packageName, ideKeyName, versionText] = hostVersion(Version);
+  const std::string_view ideKey = ideKeyName;  // a lambda may not capture a structured binding
 
   // The IDE counts as present when its key can be opened under either root. A store that
   // cannot be read counts as a key that cannot be opened.
