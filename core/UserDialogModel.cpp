@@ -5,6 +5,7 @@
 
 #include "core/PathText.h"
 #include "core/uHMRGlobal.h"
+#include "platform/Locale.h"
 #include "platform/SettingsStore.h"
 
 namespace hmr {
@@ -12,10 +13,9 @@ namespace {
 
 constexpr std::string_view kUsersValue = "Users";
 
-// Compares without regard to ASCII letter case.
+// Compares as the user's locale does, without regard to letter case.
 int compareNames(std::string_view a, std::string_view b) {
-  const std::string x = upperCase(a), y = upperCase(b);
-  return x.compare(y);
+  return currentLocale().compareText(a, b);
 }
 
 }  // namespace

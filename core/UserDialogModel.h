@@ -12,8 +12,8 @@ class SettingsStore;
 // The user dialog without its window: the list of known user names kept in the "Users" value
 // of the host's key, which name is preselected, and what closing the dialog keeps.
 //
-// The list is sorted without regard to letter case and holds no two names that differ only in
-// letter case. The stored value has every name followed by CR LF.
+// The list is sorted in the user's locale without regard to letter case and holds no two names
+// that differ only in letter case. The stored value has every name followed by CR LF.
 class UserDialogModel {
  public:
   UserDialogModel(SettingsStore& store, std::string keyPath, std::string currentUser,
