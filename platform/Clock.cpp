@@ -8,12 +8,7 @@
 namespace hmr {
 namespace {
 
-SystemClock& systemClock() {
-  static SystemClock clock;
-  return clock;
-}
-
-Clock* installed = nullptr;
+constinit InstalledService<Clock, SystemClock> inUse;
 
 }  // namespace
 
@@ -29,12 +24,8 @@ LocalDateTime SystemClock::now() const {
   return static_cast<double>(day) + secondOfDay / 86400.0;
 }
 
-Clock& currentClock() { return installed ? *installed : systemClock(); }
+Clock& currentClock() { return inUse.current(); }
 
-Clock* installClock(Clock* clock) {
-  Clock* previous = installed ? installed : &systemClock();
-  installed = clock;
-  return previous;
-}
+Clock* installClock(Clock* clock) { return inUse.install(clock); }
 
 }  // namespace hmr

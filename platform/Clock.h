@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/InstalledService.h"
+
 namespace hmr {
 
 // A reading of the local wall clock as a date-time: days since 1899-12-30, the fraction
@@ -40,16 +42,6 @@ Clock& currentClock();
 // Passing nullptr restores the system clock.
 Clock* installClock(Clock* clock);
 
-// Installs a clock for the lifetime of this object, then puts the previous one back.
-class ScopedClock {
- public:
-  explicit ScopedClock(Clock& clock) : previous_(installClock(&clock)) {}
-  ~ScopedClock() { installClock(previous_); }
-  ScopedClock(const ScopedClock&) = delete;
-  ScopedClock& operator=(const ScopedClock&) = delete;
-
- private:
-  Clock* previous_;
-};
+using ScopedClock = ScopedInstall<Clock, installClock>;
 
 }  // namespace hmr

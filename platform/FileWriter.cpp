@@ -6,21 +6,12 @@
 namespace hmr {
 namespace {
 
-LinuxFileWriter& defaultWriter() {
-  static LinuxFileWriter writer;
-  return writer;
-}
-
-FileWriter* installed = nullptr;
+constinit InstalledService<FileWriter, LinuxFileWriter> inUse;
 
 }  // namespace
 
-FileWriter& currentFileWriter() { return installed ? *installed : defaultWriter(); }
+FileWriter& currentFileWriter() { return inUse.current(); }
 
-FileWriter* installFileWriter(FileWriter* writer) {
-  FileWriter* previous = installed ? installed : &defaultWriter();
-  installed = writer;
-  return previous;
-}
+FileWriter* installFileWriter(FileWriter* writer) { return inUse.install(writer); }
 
 }  // namespace hmr

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/InstalledService.h"
+
 namespace hmr {
 
 // Replaces whole files so that a reader (or a crash, or a full disk) never meets a mix of old
@@ -29,16 +31,6 @@ FileWriter& currentFileWriter();
 // Passing nullptr restores the default writer.
 FileWriter* installFileWriter(FileWriter* writer);
 
-// Installs a writer for the lifetime of this object, then puts the previous one back.
-class ScopedFileWriter {
- public:
-  explicit ScopedFileWriter(FileWriter& writer) : previous_(installFileWriter(&writer)) {}
-  ~ScopedFileWriter() { installFileWriter(previous_); }
-  ScopedFileWriter(const ScopedFileWriter&) = delete;
-  ScopedFileWriter& operator=(const ScopedFileWriter&) = delete;
-
- private:
-  FileWriter* previous_;
-};
+using ScopedFileWriter = ScopedInstall<FileWriter, installFileWriter>;
 
 }  // namespace hmr

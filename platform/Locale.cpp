@@ -10,12 +10,7 @@
 namespace hmr {
 namespace {
 
-SystemLocale& systemLocale() {
-  static SystemLocale locale;
-  return locale;
-}
-
-Locale* installed = nullptr;
+constinit InstalledService<Locale, SystemLocale> inUse;
 
 // A text decoded in the process's character set and folded to lower case, kept on the stack
 // when short: the comparison runs for every pair a sort or a fold looks at.
@@ -142,12 +137,8 @@ int FixedLocale::compareText(std::string_view a, std::string_view b) const {
   return compareTextAscii(a, b);
 }
 
-Locale& currentLocale() { return installed ? *installed : systemLocale(); }
+Locale& currentLocale() { return inUse.current(); }
 
-Locale* installLocale(Locale* locale) {
-  Locale* previous = installed ? installed : &systemLocale();
-  installed = locale;
-  return previous;
-}
+Locale* installLocale(Locale* locale) { return inUse.install(locale); }
 
 }  // namespace hmr

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/InstalledService.h"
+
 namespace hmr {
 
 class Locale {
@@ -82,16 +84,6 @@ Locale& currentLocale();
 // Passing nullptr restores the system locale.
 Locale* installLocale(Locale* locale);
 
-// Installs a locale for the lifetime of this object, then puts the previous one back.
-class ScopedLocale {
- public:
-  explicit ScopedLocale(Locale& locale) : previous_(installLocale(&locale)) {}
-  ~ScopedLocale() { installLocale(previous_); }
-  ScopedLocale(const ScopedLocale&) = delete;
-  ScopedLocale& operator=(const ScopedLocale&) = delete;
-
- private:
-  Locale* previous_;
-};
+using ScopedLocale = ScopedInstall<Locale, installLocale>;
 
 }  // namespace hmr

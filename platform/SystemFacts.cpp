@@ -10,12 +10,7 @@
 namespace hmr {
 namespace {
 
-LinuxSystemFacts& linuxFacts() {
-  static LinuxSystemFacts facts;
-  return facts;
-}
-
-SystemFacts* installed = nullptr;
+constinit InstalledService<SystemFacts, LinuxSystemFacts> inUse;
 
 }  // namespace
 
@@ -43,12 +38,8 @@ std::string LinuxSystemFacts::systemFolder() const {
   return configured && *configured ? std::string(configured) : std::string("/usr/lib");
 }
 
-SystemFacts& currentSystemFacts() { return installed ? *installed : linuxFacts(); }
+SystemFacts& currentSystemFacts() { return inUse.current(); }
 
-SystemFacts* installSystemFacts(SystemFacts* facts) {
-  SystemFacts* previous = installed ? installed : &linuxFacts();
-  installed = facts;
-  return previous;
-}
+SystemFacts* installSystemFacts(SystemFacts* facts) { return inUse.install(facts); }
 
 }  // namespace hmr

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/InstalledService.h"
+
 namespace hmr {
 
 // Facts about the running system that the tracker asks for.
@@ -44,15 +46,6 @@ SystemFacts& currentSystemFacts();
 // nullptr restores the Linux facts.
 SystemFacts* installSystemFacts(SystemFacts* facts);
 
-class ScopedSystemFacts {
- public:
-  explicit ScopedSystemFacts(SystemFacts& facts) : previous_(installSystemFacts(&facts)) {}
-  ~ScopedSystemFacts() { installSystemFacts(previous_); }
-  ScopedSystemFacts(const ScopedSystemFacts&) = delete;
-  ScopedSystemFacts& operator=(const ScopedSystemFacts&) = delete;
-
- private:
-  SystemFacts* previous_;
-};
+using ScopedSystemFacts = ScopedInstall<SystemFacts, installSystemFacts>;
 
 }  // namespace hmr
