@@ -13,6 +13,7 @@
 #include "platform/SqliteSettingsStore.h"
 #include "tests/platform/TempFolder.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/StoreEnvironment.h"
 
 namespace hmr {
 namespace {
@@ -31,20 +32,6 @@ constexpr RegistryRoot kHKLM = RegistryRoot::LocalMachine;
 // Every test on a store of its own in a scratch folder; the environment is put back after.
 class EndToEndTest : public ::testing::Test {
  protected:
-  EndToEndTest() {
-    for (const char* name : {"HMR_REGISTRY", "HOME", "XDG_CONFIG_HOME"}) {
-      const char* value = std::getenv(name);
-      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-    }
-    store_ = scratch_.file("registry.db");
-    setenv("HMR_REGISTRY", store_.c_str(), 1);
-    setenv("HOME", scratch_.path().c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-  }
-  ~EndToEndTest() override {
-    for (const auto& [name, value] : saved_)
-      value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-  }
 
   std::optional<std::string> stored(RegistryRoot root, const std::string& key,
                                     const std::string& name) {
@@ -65,8 +52,8 @@ class EndToEndTest : public ::testing::Test {
   }
 
   hmr::testing::TempFolder scratch_;
-  std::string store_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  std::string store_ = scratch_.file("registry.db");
+  test_support::StoreEnvironment environment_{store_, scratch_.path()};
 };
 
 struct Figures {

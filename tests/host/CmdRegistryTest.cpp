@@ -12,6 +12,7 @@
 
 #include "platform/SqliteSettingsStore.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/StoreEnvironment.h"
 
 namespace hmr {
 namespace {
@@ -28,16 +29,10 @@ class CmdRegistryTest : public ::testing::Test {
     dir_ = pattern;
     store_ = (dir_ / "store" / "registry.db").string();
     // The program must never reach the real ~/.config, whatever it does with these.
-    for (const char* name : {"HMR_REGISTRY", "HOME", "XDG_CONFIG_HOME"})
-      if (const char* old = std::getenv(name)) saved_.emplace_back(name, old);
-      else saved_.emplace_back(name, std::nullopt);
-    setenv("HMR_REGISTRY", store_.c_str(), 1);
-    setenv("HOME", dir_.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
+    environment_.emplace(store_, dir_.string());
   }
   void TearDown() override {
-    for (const auto& [name, value] : saved_)
-      value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    environment_.reset();
     fs::remove_all(dir_);
   }
 
@@ -49,7 +44,7 @@ class CmdRegistryTest : public ::testing::Test {
 
   fs::path dir_;
   std::string store_;
-  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+  std::optional<test_support::StoreEnvironment> environment_;
 };
 
 TEST_F(CmdRegistryTest, ValuesOfBothTypesRoundTrip) {

@@ -5,11 +5,13 @@
 #include <stdlib.h>
 
 #include <fstream>
+#include <optional>
 
 #include "core/HMRFileIO.h"
 #include "platform/SqliteSettingsStore.h"
 #include "tests/ide/IdeTestSupport.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/StoreEnvironment.h"
 
 namespace hmr::ide_test {
 namespace {
@@ -18,18 +20,9 @@ class HmrIdeProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     registry_ = scratch.file("registry.db");
-    const char* old = getenv("HMR_REGISTRY");
-    if (old) previous_ = old;
-    hadPrevious_ = old != nullptr;
-    setenv("HMR_REGISTRY", registry_.c_str(), 1);
+    environment_.emplace(registry_, scratch.path().string());
   }
-  void TearDown() override {
-    if (hadPrevious_) {
-      setenv("HMR_REGISTRY", previous_.c_str(), 1);
-    } else {
-      unsetenv("HMR_REGISTRY");
-    }
-  }
+  void TearDown() override { environment_.reset(); }
   void knownPackage(const std::string& version, const std::string& path) {
     auto store = openSettingsStoreAt(registry_);
     store->writeString(RegistryRoot::CurrentUser,
@@ -50,8 +43,7 @@ class HmrIdeProgramTest : public ::testing::Test {
 
  private:
   std::string registry_;
-  std::string previous_;
-  bool hadPrevious_ = false;
+  std::optional<test_support::StoreEnvironment> environment_;
 };
 
 TEST_F(HmrIdeProgramTest, TracksAProjectFromOpeningToClosingOnTheVirtualClock) {

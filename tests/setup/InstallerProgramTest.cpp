@@ -17,6 +17,7 @@
 #include "platform/SystemFacts.h"
 #include "tests/setup/InstallerTestSupport.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/StoreEnvironment.h"
 
 namespace hmr {
 namespace {
@@ -43,17 +44,10 @@ class InstallerProgramTest : public ::testing::Test {
     dir_ = pattern;
     storePath_ = (dir_ / "config" / "registry.db").string();
     // The programs must never reach the real ~/.config.
-    for (const char* name : {"HMR_REGISTRY", "HOME", "XDG_CONFIG_HOME"}) {
-      const char* old = std::getenv(name);
-      saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    }
-    setenv("HMR_REGISTRY", storePath_.c_str(), 1);
-    setenv("HOME", dir_.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
+    environment_.emplace(storePath_, dir_.string());
   }
   void TearDown() override {
-    for (const auto& [name, value] : saved_)
-      value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    environment_.reset();
     fs::remove_all(dir_);
   }
 
@@ -67,7 +61,7 @@ class InstallerProgramTest : public ::testing::Test {
 
   fs::path dir_;
   std::string storePath_;
-  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+  std::optional<test_support::StoreEnvironment> environment_;
 };
 
 TEST_F(InstallerProgramTest, StoreThatCannotBeOpenedCountsAsMissingIde) {
