@@ -10,6 +10,7 @@
 
 #include "core/ByteCoding.h"
 #include "core/HmrError.h"
+#include "tests/support/Sessions.h"
 
 namespace hmr {
 namespace {
@@ -44,25 +45,13 @@ std::string resealed(const std::string& image) {
   return sealed(image.substr(0, image.size() - kChecksumSize));
 }
 
-std::unique_ptr<TSessionData> session(TDateTime open, std::int64_t seconds, std::int64_t idle,
-                                      bool notClosed, std::string user) {
-  auto s = std::make_unique<TSessionData>();
-  s->SessionDateTimeOpen = open;
-  s->SessionDateTimeClose = open + static_cast<double>(seconds) / 86400.0;
-  s->SessionNotClosed = notClosed;
-  s->SessionIdleTime = idle;
-  s->SessionUserName = std::move(user);
-  s->UpdateCalculatedFields();
-  return s;
-}
-
 const TDateTime kMonday = encodeDateTime(2026, 12, 7, 9, 0, 0);
 
 std::vector<std::unique_ptr<TSessionData>> sampleSessions() {
   std::vector<std::unique_ptr<TSessionData>> v;
-  v.push_back(session(kMonday, 3600, 600, false, "anna"));
-  v.push_back(session(kMonday + 1, 120, 0, true, ""));
-  v.push_back(session(kMonday + 2, 7200, 7200, false, "J\xC3\xBCrgen M\xC3\xBCller"));
+  v.push_back(test_support::makeSession(kMonday, 3600, 600, false, "anna"));
+  v.push_back(test_support::makeSession(kMonday + 1, 120, 0, true, ""));
+  v.push_back(test_support::makeSession(kMonday + 2, 7200, 7200, false, "J\xC3\xBCrgen M\xC3\xBCller"));
   return v;
 }
 
@@ -121,7 +110,7 @@ TEST(HMRFileFormat, DecodesTheDemoFile) {
 
 TEST(HMRFileFormat, RecordLayoutIsAsDocumented) {
   std::vector<std::unique_ptr<TSessionData>> one;
-  one.push_back(session(kMonday, 90, 30, true, "ab"));
+  one.push_back(test_support::makeSession(kMonday, 90, 30, true, "ab"));
   const std::string image = encodeHmrFile(300, 60, "", one);
   ASSERT_EQ(image.size(), 4u + 16 + 4 + 0 + 4 + 29 + 2 + 4);
   const char* record = image.data() + 28;
@@ -144,20 +133,14 @@ TEST(HMRFileFormat, RoundTripKeepsEveryStoredField) {
   for (std::size_t i = 0; i < original.size(); ++i) {
     const TSessionData& a = *original[i];
     const TSessionData& b = *out.sessions[i];
-    EXPECT_EQ(b.SessionDateTimeOpen, a.SessionDateTimeOpen);
-    EXPECT_EQ(b.SessionDateTimeClose, a.SessionDateTimeClose);
-    EXPECT_EQ(b.SessionNotClosed, a.SessionNotClosed);
-    EXPECT_EQ(b.SessionIdleTime, a.SessionIdleTime);
-    EXPECT_EQ(b.SessionUserName, a.SessionUserName);
-    EXPECT_EQ(b.SessionTotalTime, a.SessionTotalTime);
-    EXPECT_EQ(b.SessionWorkTime, a.SessionWorkTime);
+    test_support::expectSameSession(a, b);
   }
   EXPECT_EQ(out.sessions[0]->SessionWorkTime, 3000);
 }
 
 TEST(HMRFileFormat, AnyNonZeroNotClosedByteReadsAsTrue) {
   std::vector<std::unique_ptr<TSessionData>> one;
-  one.push_back(session(kMonday, 90, 0, false, ""));
+  one.push_back(test_support::makeSession(kMonday, 90, 0, false, ""));
   std::string image = encodeHmrFile(300, 60, "", one);
   image[28 + kOffsetNotClosed] = static_cast<char>(0x7F);
   HmrFileContents out;
@@ -167,7 +150,7 @@ TEST(HMRFileFormat, AnyNonZeroNotClosedByteReadsAsTrue) {
 
 TEST(HMRFileFormat, IdleLongerThanTheSessionIsCutToItsTotal) {
   std::vector<std::unique_ptr<TSessionData>> one;
-  one.push_back(session(kMonday, 90, 0, false, ""));
+  one.push_back(test_support::makeSession(kMonday, 90, 0, false, ""));
   one[0]->SessionIdleTime = 5000;  // as a file could hold it
   HmrFileContents out;
   decodeHmrFile(encodeHmrFile(300, 60, "", one), out);

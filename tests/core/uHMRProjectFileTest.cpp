@@ -20,6 +20,7 @@
 #include "platform/SystemFacts.h"
 #include "tests/platform/FaultInjectingFileWriter.h"
 #include "tests/platform/TempFolder.h"
+#include "tests/support/Sessions.h"
 
 namespace hmr {
 namespace {
@@ -112,13 +113,7 @@ TEST_F(ProjectFileTest, WriteThenReadKeepsSettingsNameAndEverySession) {
   for (int i = 0; i < 2; ++i) {
     const TSessionData& a = *original->getSessionData(i);
     const TSessionData& b = *read->getSessionData(i);
-    EXPECT_EQ(b.SessionDateTimeOpen, a.SessionDateTimeOpen);
-    EXPECT_EQ(b.SessionDateTimeClose, a.SessionDateTimeClose);
-    EXPECT_EQ(b.SessionNotClosed, a.SessionNotClosed);
-    EXPECT_EQ(b.SessionIdleTime, a.SessionIdleTime);
-    EXPECT_EQ(b.SessionUserName, a.SessionUserName);
-    EXPECT_EQ(b.SessionTotalTime, a.SessionTotalTime);
-    EXPECT_EQ(b.SessionWorkTime, a.SessionWorkTime);
+    test_support::expectSameSession(a, b);
   }
   EXPECT_EQ(read->TotalTime, 5400);
   EXPECT_EQ(read->TotalIdleTime, 600);

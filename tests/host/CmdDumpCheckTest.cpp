@@ -12,6 +12,7 @@
 #include "host/hmr/Json.h"
 #include "tests/platform/TempFolder.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/Sessions.h"
 
 namespace hmr {
 namespace {
@@ -22,18 +23,6 @@ using testing::writeBytes;
 
 const TDateTime kStart = encodeDateTime(2026, 12, 7, 9, 0, 0);
 
-std::unique_ptr<TSessionData> session(TDateTime open, std::int64_t seconds, std::int64_t idle,
-                                      bool notClosed, std::string user) {
-  auto s = std::make_unique<TSessionData>();
-  s->SessionDateTimeOpen = open;
-  s->SessionDateTimeClose = open + static_cast<double>(seconds) / 86400.0;
-  s->SessionNotClosed = notClosed;
-  s->SessionIdleTime = idle;
-  s->SessionUserName = std::move(user);
-  s->UpdateCalculatedFields();
-  return s;
-}
-
 class DumpCheckTest : public ::testing::Test {
  protected:
   ProgramRun hmr(const std::vector<std::string>& args) {
@@ -43,9 +32,9 @@ class DumpCheckTest : public ::testing::Test {
   // A file with a long session, a 30-second one (below the minimum of 60) and a running one.
   std::string sampleFile() {
     std::vector<std::unique_ptr<TSessionData>> sessions;
-    sessions.push_back(session(kStart, 3600, 600, false, "anna"));
-    sessions.push_back(session(kStart + 1, 30, 0, false, "bert"));
-    sessions.push_back(session(kStart + 2, 120, 0, true, "J\xC3\xBCrgen \"JJ\"\\"));
+    sessions.push_back(test_support::makeSession(kStart, 3600, 600, false, "anna"));
+    sessions.push_back(test_support::makeSession(kStart + 1, 30, 0, false, "bert"));
+    sessions.push_back(test_support::makeSession(kStart + 2, 120, 0, true, "J\xC3\xBCrgen \"JJ\"\\"));
     const std::string path = folder_.file("Demo.HMR");
     writeBytes(path, encodeHmrFile(300, 60, "Demo\tproject", sessions));
     return path;
