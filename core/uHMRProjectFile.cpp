@@ -79,11 +79,8 @@ void THMRProject::OpenFile(const std::string& FileName) {
     takeContents(*this, contents);
     throw;
   }
-  // The tracker's drop of short sessions, done on the decoded list in one linear pass (the
-  // same rule as DeleteMinimumSessions(true), which erases one at a time and so takes time
-  // quadratic in the number of sessions dropped).
-  dropShortSessions(contents);
   takeContents(*this, contents);
+  DeleteMinimumSessions(true);  // no session runs yet
   UpdatePrjHistData();
 }
 
