@@ -59,7 +59,7 @@ BENCHMARK(BM_ReadDword)->Unit(benchmark::kMicrosecond);
 
 void BM_ListHundredValues(benchmark::State& state) {
   TempStore temp;
-  for (int i = 0; i < 100; ++i) temp.store->writeDword(kRoot, kKey, "v" + std::to_string(i), i);
+  for (int i = 0; i < 100; ++i) temp.store->writeDword(kRoot, kKey, std::to_string(i), i);
   for (auto _ : state) benchmark::DoNotOptimize(temp.store->values(kRoot, kKey));
 }
 BENCHMARK(BM_ListHundredValues)->Unit(benchmark::kMicrosecond);

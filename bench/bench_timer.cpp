@@ -31,7 +31,7 @@ void BM_ActivityOnOneOf100OpenProjects(benchmark::State& state) {
   std::vector<std::unique_ptr<THMRProject>> projects;
   for (int i = 0; i < 100; ++i) {
     projects.push_back(std::make_unique<THMRProject>());
-    projects.back()->ProjectOpened("P" + std::to_string(i) + ".dpr", "", true);
+    projects.back()->ProjectOpened(std::to_string(i).append(".dpr"), "", true);
   }
   THMRProject& last = *projects.back();  // its countdown is last in the timer's list
   for (auto _ : state) last.ActivityDetected();
