@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "core/ByteCoding.h"
-#include "core/HmrError.h"
 #include "core/uHMRMessages.h"
+#include "platform/HmrError.h"
 
 namespace hmr {
 namespace {

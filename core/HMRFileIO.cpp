@@ -4,10 +4,10 @@
 #include <exception>
 #include <vector>
 
-#include "core/HmrError.h"
 #include "core/uHMRMessages.h"
 #include "platform/FileRead.h"
 #include "platform/FileWriter.h"
+#include "platform/HmrError.h"
 
 namespace hmr {
 

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/HmrError.h"
 #include "core/PathText.h"
 #include "core/uHMRMessages.h"
+#include "platform/HmrError.h"
 
 namespace hmr {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "core/HmrError.h"
 #include "core/PathText.h"
 #include "core/uHMRMessages.h"
 #include "core/uHMRTimer.h"
+#include "platform/HmrError.h"
 
 namespace hmr {
 namespace {

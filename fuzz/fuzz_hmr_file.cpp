@@ -13,8 +13,8 @@
 
 #include "core/ByteCoding.h"
 #include "core/HMRFileFormat.h"
-#include "core/HmrError.h"
 #include "core/uHMRGlobal.h"
+#include "platform/HmrError.h"
 
 namespace {
 

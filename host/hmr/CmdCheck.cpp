@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/HMRFileIO.h"
-#include "core/HmrError.h"
 #include "host/hmr/Commands.h"
+#include "platform/HmrError.h"
 
 namespace hmr::cli {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "core/HMRFileIO.h"
-#include "core/HmrError.h"
 #include "core/uHMRGlobal.h"
 #include "host/hmr/Commands.h"
 #include "host/hmr/Json.h"
+#include "platform/HmrError.h"
 
 namespace hmr::cli {
 namespace {

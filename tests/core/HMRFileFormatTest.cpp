@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/ByteCoding.h"
-#include "core/HmrError.h"
+#include "platform/HmrError.h"
 #include "tests/support/Sessions.h"
 
 namespace hmr {

@@ -11,11 +11,11 @@
 
 #include "core/ByteCoding.h"
 #include "core/HMRFileFormat.h"
-#include "core/HmrError.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
 #include "platform/Clock.h"
+#include "platform/HmrError.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/SystemFacts.h"
 #include "tests/platform/FaultInjectingFileWriter.h"

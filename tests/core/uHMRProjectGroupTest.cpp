@@ -9,9 +9,9 @@
 #include <fstream>
 #include <system_error>
 
-#include "core/HmrError.h"
 #include "core/TrackerUi.h"
 #include "platform/FileWriter.h"
+#include "platform/HmrError.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/SystemFacts.h"
 #include "tests/core/TrackerTestBase.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/HmrError.h"
+#include "platform/HmrError.h"
 #include "tests/core/TrackerTestBase.h"
 
 namespace hmr {
