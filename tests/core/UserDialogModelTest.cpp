@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "core/HeadlessTrackerUi.h"
 #include "core/uHMRUsers.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/SqliteSettingsStore.h"
 #include "platform/SystemFacts.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 namespace {
@@ -147,11 +147,8 @@ TEST(LogonName, FallsBackToAnonymous) {
 // Several IDE processes close their user dialogs at the same moment, over and over, on one
 // store file: every name each of them added is kept.
 TEST(UserListAcrossProcesses, ConcurrentClosingsLoseNoName) {
-  namespace fs = std::filesystem;
-  const fs::path folder = fs::temp_directory_path() /
-                          ("hmr-users-" + std::to_string(getpid()));
-  fs::create_directories(folder);
-  const std::string path = (folder / "registry.db").string();
+  hmr::testing::TempFolder folder;
+  const std::string path = folder.file("registry.db");
   { SqliteSettingsStore create(path); }
 
   constexpr int kProcesses = 4, kRounds = 15;
@@ -192,7 +189,6 @@ TEST(UserListAcrossProcesses, ConcurrentClosingsLoseNoName) {
       EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
     }
   EXPECT_EQ(store.integrityCheck(), "ok");
-  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "core/GridCells.h"
 #include "platform/HmrError.h"
 #include "platform/Locale.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/PeriodicTimer.h"
 #include "platform/SystemFacts.h"
 #include "tests/platform/FaultInjectingFileWriter.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/Sessions.h"
 
 namespace hmr {

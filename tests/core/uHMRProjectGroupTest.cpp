@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -15,6 +13,7 @@
 #include "platform/MemorySettingsStore.h"
 #include "platform/SystemFacts.h"
 #include "tests/core/TrackerTestBase.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 namespace {
@@ -263,16 +262,9 @@ class FullDisk final : public FileWriter {
 
 class GroupFileTest : public GroupTest {
  protected:
-  GroupFileTest() {
-    folder = std::filesystem::temp_directory_path() /
-             ("hmr-group-" + std::to_string(getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder);
-  }
-  ~GroupFileTest() override { std::filesystem::remove_all(folder); }
-  std::string path(const char* name) { return (folder / name).string(); }
+  std::string path(const char* name) { return folder.file(name); }
 
-  std::filesystem::path folder;
+  hmr::testing::TempFolder folder;
 };
 
 TEST_F(GroupFileTest, AFailedOpenLeavesTheGroupUnchanged) {

@@ -11,7 +11,7 @@
 
 #include "core/HMRFileIO.h"
 #include "platform/SqliteSettingsStore.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/StoreEnvironment.h"
 

@@ -10,7 +10,7 @@
 #include "core/HMRFileFormat.h"
 #include "core/uHMRGlobal.h"
 #include "host/hmr/Json.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/Sessions.h"
 

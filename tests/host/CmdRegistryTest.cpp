@@ -13,6 +13,7 @@
 #include "platform/SqliteSettingsStore.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/StoreEnvironment.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 namespace {
@@ -24,16 +25,13 @@ using ::testing::HasSubstr;
 class CmdRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "hmr-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_.path();
     store_ = (dir_ / "store" / "registry.db").string();
     // The program must never reach the real ~/.config, whatever it does with these.
     environment_.emplace(store_, dir_.string());
   }
   void TearDown() override {
     environment_.reset();
-    fs::remove_all(dir_);
   }
 
   ProgramRun hmr(const std::vector<std::string>& args) {
@@ -42,6 +40,7 @@ class CmdRegistryTest : public ::testing::Test {
     return test_support::runProgram(HMR_CLI_PATH, all, dir_);
   }
 
+  hmr::testing::TempFolder scratch_;
   fs::path dir_;
   std::string store_;
   std::optional<test_support::StoreEnvironment> environment_;

@@ -12,7 +12,7 @@
 #include "core/uHMRProject.h"
 #include "core/uHMRTimer.h"
 #include "platform/PeriodicTimer.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/RunProgram.h"
 
 namespace hmr {

@@ -10,20 +10,7 @@ namespace hmr::ide_test {
 namespace {
 
 // The routines on their own, with an IDE attached as the package's host.
-class ModulesTest : public IdeFixture {
- protected:
-  void SetUp() override {
-    IdeFixture::SetUp();
-    previous_ = setPackageHost(ide.get());
-  }
-  void TearDown() override {
-    setPackageHost(previous_);
-    IdeFixture::TearDown();
-  }
-
- private:
-  IdeHostServices* previous_ = nullptr;
-};
+using ModulesTest = HostedIdeFixture;
 
 TEST_F(ModulesTest, ModuleKindsOfGroupProjectAndFile) {
   EXPECT_EQ(GetModuleKind(nullptr), mkNone);

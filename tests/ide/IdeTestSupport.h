@@ -15,6 +15,7 @@
 #include "core/uHMRProjectGroup.h"
 #include "host/ide/StandInIde.h"
 #include "ide/HMExpertPackage.h"
+#include "ide/PackageHost.h"
 #include "ide/uHMNotifiers.h"
 #include "ide/uHMWizard.h"
 #include "platform/MemorySettingsStore.h"
@@ -76,6 +77,23 @@ class IdeFixture : public ::testing::Test {
   std::ostringstream out;
   std::ostringstream err;
   std::unique_ptr<StandInIde> ide;
+};
+
+// The IDE attached as the package's host without loading the package, for the package's
+// routines and parts on their own.
+class HostedIdeFixture : public IdeFixture {
+ protected:
+  void SetUp() override {
+    IdeFixture::SetUp();
+    previous_ = setPackageHost(ide.get());
+  }
+  void TearDown() override {
+    setPackageHost(previous_);
+    IdeFixture::TearDown();
+  }
+
+ private:
+  IdeHostServices* previous_ = nullptr;
 };
 
 }  // namespace hmr::ide_test

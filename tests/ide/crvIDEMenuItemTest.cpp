@@ -10,20 +10,7 @@ namespace hmr::ide_test {
 namespace {
 
 // The menu item on its own, with the IDE attached as the package's host but no package.
-class MenuItemTest : public IdeFixture {
- protected:
-  void SetUp() override {
-    IdeFixture::SetUp();
-    previous_ = setPackageHost(ide.get());
-  }
-  void TearDown() override {
-    setPackageHost(previous_);
-    IdeFixture::TearDown();
-  }
-
- private:
-  IdeHostServices* previous_ = nullptr;
-};
+using MenuItemTest = HostedIdeFixture;
 
 TEST_F(MenuItemTest, FindMainMenuItemIgnoresLetterCaseAndLooksOnlyAtTheTopLevel) {
   EXPECT_EQ(FindMainMenuItem("viewsMENU"), ide->viewsMenu());

@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 namespace {

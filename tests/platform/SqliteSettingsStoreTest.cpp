@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/HmrError.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 namespace {
@@ -43,12 +44,9 @@ class ScopedEnv {
 class SqliteSettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "hmr-store-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_.path();
     file_ = (dir_ / "registry.db").string();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // The message of the HmrError that `action` throws ("" when it throws none).
   template <typename Action>
@@ -61,6 +59,7 @@ class SqliteSettingsStoreTest : public ::testing::Test {
     return "";
   }
 
+  hmr::testing::TempFolder scratch_;
   fs::path dir_;
   std::string file_;
 };

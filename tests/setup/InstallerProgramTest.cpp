@@ -18,6 +18,7 @@
 #include "tests/setup/InstallerTestSupport.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/StoreEnvironment.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 namespace {
@@ -39,16 +40,13 @@ const std::string kSuccess5 =
 class InstallerProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "hmr-setup-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_.path();
     storePath_ = (dir_ / "config" / "registry.db").string();
     // The programs must never reach the real ~/.config.
     environment_.emplace(storePath_, dir_.string());
   }
   void TearDown() override {
     environment_.reset();
-    fs::remove_all(dir_);
   }
 
   ProgramRun run(const char* program, const std::vector<std::string>& args = {}) {
@@ -59,6 +57,7 @@ class InstallerProgramTest : public ::testing::Test {
     return fs::canonical(HMRSETUP5_PATH).parent_path().string() + "/";
   }
 
+  hmr::testing::TempFolder scratch_;
   fs::path dir_;
   std::string storePath_;
   std::optional<test_support::StoreEnvironment> environment_;

@@ -11,6 +11,7 @@
 #include "platform/SqliteSettingsStore.h"
 #include "platform/SystemFacts.h"
 #include "tests/setup/InstallerTestSupport.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 namespace {
@@ -35,15 +36,12 @@ const std::string kNotInstalled5 = "It seems Delphi 5.0 is not installed.\r\nIns
 class InstallPackageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "hmr-setup-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_.path();
     store_ = std::make_unique<SqliteSettingsStore>((dir_ / "registry.db").string());
     facts_.executable = "/opt/hmr/hmrsetup5";
   }
   void TearDown() override {
     store_.reset();
-    fs::remove_all(dir_);
   }
 
   std::vector<std::pair<std::string, std::string>> install(int version) {
@@ -65,6 +63,7 @@ class InstallPackageTest : public ::testing::Test {
     }
   }
 
+  hmr::testing::TempFolder scratch_;
   fs::path dir_;
   std::unique_ptr<SqliteSettingsStore> store_;
   FixedSystemFacts facts_;
