@@ -78,7 +78,6 @@ class THMRProjectGroup {
 
   // The settings store of this group's host settings (the default one when none was given).
   SettingsStore& settings();
-  TrackerUi& ui() { return *Ui; }
 
   std::vector<std::pair<std::string, std::unique_ptr<THMRProject>>> Projects;
   std::int32_t ActiveIndex = -1;

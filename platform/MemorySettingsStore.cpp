@@ -50,9 +50,7 @@ bool MemorySettingsStore::keyExists(RegistryRoot root, std::string_view key) {
 }
 
 void MemorySettingsStore::createKey(RegistryRoot root, std::string_view key) {
-  if (canonicalKeyPath(key).empty() || find(root, key)) return;
-  ++writes_;
-  make(root, key);
+  if (!canonicalKeyPath(key).empty()) make(root, key);  // an existing key is left as it is
 }
 
 void MemorySettingsStore::deleteKey(RegistryRoot root, std::string_view key) {
@@ -63,7 +61,6 @@ void MemorySettingsStore::deleteKey(RegistryRoot root, std::string_view key) {
            (p == folded || (p.size() > folded.size() && p.compare(0, folded.size(), folded) == 0 &&
                             p[folded.size()] == '\\'));
   });
-  ++writes_;
 }
 
 bool MemorySettingsStore::valueExists(RegistryRoot root, std::string_view key,
@@ -91,7 +88,6 @@ std::optional<std::uint32_t> MemorySettingsStore::readDword(RegistryRoot root,
 
 void MemorySettingsStore::writeString(RegistryRoot root, std::string_view key,
                                       std::string_view name, std::string_view text) {
-  ++writes_;
   SettingsValue& v = make(root, key).values[foldCase(name)];
   if (v.name.empty()) v.name = name;
   v.type = ValueType::String;
@@ -100,7 +96,6 @@ void MemorySettingsStore::writeString(RegistryRoot root, std::string_view key,
 
 void MemorySettingsStore::writeDword(RegistryRoot root, std::string_view key,
                                      std::string_view name, std::uint32_t value) {
-  ++writes_;
   SettingsValue& v = make(root, key).values[foldCase(name)];
   if (v.name.empty()) v.name = name;
   v.type = ValueType::Dword;
@@ -110,10 +105,7 @@ void MemorySettingsStore::writeDword(RegistryRoot root, std::string_view key,
 
 void MemorySettingsStore::deleteValue(RegistryRoot root, std::string_view key,
                                       std::string_view name) {
-  if (Key* k = find(root, key)) {
-    ++writes_;
-    k->values.erase(foldCase(name));
-  }
+  if (Key* k = find(root, key)) k->values.erase(foldCase(name));
 }
 
 void MemorySettingsStore::updateString(

@@ -31,9 +31,6 @@ class MemorySettingsStore final : public SettingsStore {
   std::vector<std::string> subKeys(RegistryRoot root, std::string_view key) override;
   std::vector<SettingsValue> values(RegistryRoot root, std::string_view key) override;
 
-  // Number of writes so far (tests check that a read wrote nothing).
-  int writeCount() const { return writes_; }
-
  private:
   struct Key {
     std::string path;                           // as first created
@@ -46,7 +43,6 @@ class MemorySettingsStore final : public SettingsStore {
   const SettingsValue* value(RegistryRoot root, std::string_view key, std::string_view name);
 
   std::map<KeyId, Key> keys_;
-  int writes_ = 0;
 };
 
 }  // namespace hmr

@@ -16,7 +16,6 @@ class VirtualTime {
 
   // Lets `seconds` (>= 0) pass, firing the timer at each mark reached, the last one included.
   void advance(long long seconds);
-  long long elapsedSeconds() const { return elapsed_; }
 
  private:
   void setClock(long long elapsed);
