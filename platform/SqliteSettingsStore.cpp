@@ -429,6 +429,43 @@ void SqliteSettingsStore::updateString(
   });
 }
 
+template <typename T, typename Read, typename Write>
+T SqliteSettingsStore::readOrCreate(RegistryRoot root, std::string_view key,
+                                    std::string_view name, Read read, Write write) {
+  // Most calls find the value: they read it without taking the write lock.
+  if (std::optional<T> current = read()) return *current;
+  return guard(path_, "cannot write " + describeValue(root, key, name), [&] {
+    Transaction tx(db_.get());
+    // Checked again under the lock: another process may have written it in between.
+    std::optional<T> current = read();
+    if (!current) current = write();
+    tx.commit();
+    return *current;
+  });
+}
+
+std::string SqliteSettingsStore::readStringOrCreate(RegistryRoot root, std::string_view key,
+                                                    std::string_view name,
+                                                    std::string_view fallback) {
+  return readOrCreate<std::string>(
+      root, key, name, [&] { return readString(root, key, name); },
+      [&] {
+        putValue(root, canonicalKeyPath(key), name, ValueType::String, fallback, 0);
+        return std::string(fallback);
+      });
+}
+
+std::uint32_t SqliteSettingsStore::readDwordOrCreate(RegistryRoot root, std::string_view key,
+                                                     std::string_view name,
+                                                     std::uint32_t fallback) {
+  return readOrCreate<std::uint32_t>(
+      root, key, name, [&] { return readDword(root, key, name); },
+      [&] {
+        putValue(root, canonicalKeyPath(key), name, ValueType::Dword, {}, fallback);
+        return fallback;
+      });
+}
+
 std::vector<std::string> SqliteSettingsStore::subKeys(RegistryRoot root, std::string_view key) {
   const std::string path = foldCase(canonicalKeyPath(key));
   return guard(path_, "cannot list key " + fullKeyName(root, key), [&] {
