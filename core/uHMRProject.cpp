@@ -124,14 +124,17 @@ void THMRProject::UpdatePrjHistData() {
 }
 
 void THMRProject::StartCountForIdle() {
+  armedThreshold_ = State != hmClosed ? TimeForIdle : 0;
   if (!TimerGlobal) return;  // only while the package unloads
-  TimerGlobal->SetSecondsForNextEvent(IdleTimerHandle, State != hmClosed ? TimeForIdle : 0);
+  TimerGlobal->SetSecondsForNextEvent(IdleTimerHandle, armedThreshold_);
 }
 
 void THMRProject::IdleTimerEvent(THMRGlobalTimer& Sender) {
   Sender.SetSecondsForNextEvent(IdleTimerHandle, 0);
-  // The countdown ran out one threshold after the last activity (up to one tick later).
-  IdleStart = ConvertDateTimeToSeconds(nowTrunc()) - TimeForIdle;
+  // The countdown ran out one armed threshold after the last activity (up to one tick later).
+  // The threshold it was armed with counts, not the current one: the dialog may have changed
+  // TimeForIdle while the countdown ran.
+  IdleStart = ConvertDateTimeToSeconds(readClock()) - armedThreshold_;
   State = hmIdle;
 }
 
@@ -139,9 +142,30 @@ void THMRProject::ComputeIdleTime() {
   if (State != hmIdle) return;
   // Count the running stretch up to now and move its start, so that bringing the session up
   // to date any number of times counts nothing twice.
-  const std::int64_t now = ConvertDateTimeToSeconds(nowTrunc());
+  const std::int64_t now = ConvertDateTimeToSeconds(readClock());
   IdleTime += now - IdleStart;
   IdleStart = now;
+}
+
+void THMRProject::FollowClock() {
+  if (State != hmClosed) readClock();
+}
+
+TDateTime THMRProject::readClock() {
+  const TDateTime now = nowTrunc();
+  const std::int64_t seconds = ConvertDateTimeToSeconds(now);
+  if (State != hmClosed && seconds < lastClockReading_) {
+    // The clock was set back (daylight saving ended, or a correction). The running session's
+    // anchors move back with it, so that they read as the same instants on the new clock: the
+    // session keeps the time that really passed, and neither its total nor its idle stretch
+    // can turn negative. What passed between the last reading and this one is not known and
+    // is not counted; a periodic caller of FollowClock keeps that short.
+    const std::int64_t back = lastClockReading_ - seconds;
+    DateTimeOpen -= static_cast<double>(back) / 86400.0;
+    IdleStart -= back;
+  }
+  lastClockReading_ = seconds;
+  return now;
 }
 
 void THMRProject::ActivityDetected() {
@@ -157,7 +181,7 @@ void THMRProject::UpdateProject(bool Closing) {
   if (Sessions.empty()) return;
   if (State != hmClosed) ComputeIdleTime();
   TSessionData& last = *Sessions.back();
-  const TDateTime close = nowTrunc();
+  const TDateTime close = readClock();
   last.SessionDateTimeOpen = DateTimeOpen;
   last.SessionDateTimeClose = close;
   if (Closing) DateTimeClose = close;
@@ -184,8 +208,9 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   ProjectName = Name;
   LoadFile();
   if (!StartSession) return;
+  lastClockReading_ = 0;
   State = hmOpen;
-  DateTimeOpen = nowTrunc();
+  DateTimeOpen = readClock();
   IdleTime = 0;
   StartCountForIdle();
   AddSession(DateTimeOpen, DateTimeOpen, true, 0);
@@ -199,9 +224,9 @@ void THMRProject::ProjectRenamed(std::string_view NewFileName) {
 void THMRProject::ProjectClosed() {
   if (State == hmIdle) ComputeIdleTime();
   if (State != hmClosed) {
+    DateTimeClose = readClock();
     State = hmClosed;
     StartCountForIdle();
-    DateTimeClose = nowTrunc();
     UpdateProject(true);
     SaveFile(FileName);
   }

@@ -86,6 +86,9 @@ class THMRProject {
   void ComputeIdleTime();
   void StartCountForIdle();
   void IdleTimerEvent(THMRGlobalTimer& Sender);
+  // Reads the clock for a running session so that a clock set back is noticed soon after it
+  // happens (see readClock). The project group calls it at every tick of the global timer.
+  void FollowClock();
 
   // The data file (uHMRProjectFile.cpp).
   bool LoadFile();
@@ -118,6 +121,17 @@ class THMRProject {
   std::int64_t TotalWorkTime = 0;
   std::int64_t TotalIdleTime = 0;
   std::int64_t TotalTime = 0;
+
+ private:
+  // nowTrunc for the running session. When the clock reads earlier than at the last reading,
+  // the session's open time and idle start move back by the difference, so that a clock set
+  // back never makes a session run backwards or its idle time negative.
+  TDateTime readClock();
+
+  // The threshold the countdown was last armed with (0 when disarmed).
+  std::int64_t armedThreshold_ = 0;
+  // Seconds (ConvertDateTimeToSeconds scale) of the last reading of the clock by readClock.
+  std::int64_t lastClockReading_ = 0;
 };
 
 }  // namespace hmr

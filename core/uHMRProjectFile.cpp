@@ -49,9 +49,14 @@ std::string THMRProject::UnhandledPath() const {
   switch (ProjectGroup->HostTool) {
     case ftDelphi4:
       return trimText(currentSystemFacts().systemFolder());
-    case ftDelphi5:
+    case ftDelphi5: {
       // An IDE in <installation>/Bin keeps its sample projects in <installation>/Projects.
-      return dropLastFolder(extractFilePath(currentSystemFacts().executablePath())) + "Projects";
+      // When the program's own path cannot be read nothing is excluded: a bare "Projects"
+      // would exclude every project with that word anywhere in its path.
+      const std::string executable = currentSystemFacts().executablePath();
+      if (executable.empty()) return {};
+      return dropLastFolder(extractFilePath(executable)) + "Projects";
+    }
     case ftVB6:
       return extractFilePath(currentSystemFacts().executablePath());
     case ftUnknown:
