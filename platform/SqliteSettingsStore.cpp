@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/SqliteSettingsStore.h"
 
-#include <pwd.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +14,7 @@
 
 #include "platform/HmrError.h"
 #include "platform/RegistryNames.h"
+#include "platform/UserFolders.h"
 
 // The file holds two tables. `keys` has one row per key below a root (the roots themselves
 // always exist and have no row); `path` is the key's full path folded to lower case, `name`
@@ -499,15 +498,7 @@ std::string defaultSettingsStorePath() {
   if (std::string explicitPath = env("HMR_REGISTRY"); !explicitPath.empty()) return explicitPath;
   if (std::string config = env("XDG_CONFIG_HOME"); !config.empty() && config.front() == '/')
     return config + "/hmr/registry.db";
-  std::string home = env("HOME");
-  if (home.empty()) {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir)
-      home = found->pw_dir;
-  }
+  const std::string home = userHomeFolder();
   if (home.empty())
     throw HmrError("Settings store: no home folder (neither HMR_REGISTRY, XDG_CONFIG_HOME nor "
                    "HOME is set)");
