@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <ostream>
 
 #include "core/PathText.h"
@@ -347,6 +349,18 @@ void StandInIde::setClock(TDateTime when) {
   if (timeStarted_) throw IdeActionError("the clock can only be set before time passes");
   start_ = when;
   setClockToElapsed();
+}
+
+void StandInIde::shiftClock(std::int64_t seconds) {
+  start_ += static_cast<double>(seconds) / 86400.0;
+  setClockToElapsed();
+}
+
+void StandInIde::crash() {
+  out_.flush();
+  err_.flush();
+  std::raise(SIGKILL);
+  std::abort();  // not reached: SIGKILL cannot be caught
 }
 
 void StandInIde::setClockToElapsed() {

@@ -75,6 +75,11 @@ class StandInIde final : public IdeHostServices {
   // Lets `seconds` pass; the timers fire at every mark start + interval * k reached, in order,
   // the clock reading each mark as it fires.
   void advance(std::int64_t seconds);
+  // Sets the clock forward or back by `seconds` without time passing (a daylight-saving change
+  // or a correction of the clock); the timers keep their marks.
+  void shiftClock(std::int64_t seconds);
+  // Ends the process at once, as a crash or `kill -9` would: nothing is closed or saved.
+  [[noreturn]] void crash();
   VirtualClock& virtualClock() { return clock_; }
   std::int64_t elapsedSeconds() const { return elapsedMs_ / 1000; }
 
