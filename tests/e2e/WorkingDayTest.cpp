@@ -36,8 +36,8 @@ TEST_F(EndToEndTest, WorkingDayFromInstallationToReport) {
             "Project Revedazl");
   EXPECT_EQ(stored(kHKCR, ".hmr", ""), "hmrfile");
   EXPECT_EQ(stored(kHKCR, "hmrfile", ""), "HMR Data File");
-  EXPECT_EQ(stored(kHKCR, "hmrfile\\DefaultIcon", ""), folder + "HMRViewer.exe,0");
-  EXPECT_EQ(stored(kHKCR, "hmrfile\\Shell\\open\\command", ""), folder + "HMRViewer.exe %1");
+  EXPECT_EQ(stored(kHKCR, "hmrfile\\DefaultIcon", ""), folder + "hmr-viewer,0");
+  EXPECT_EQ(stored(kHKCR, "hmrfile\\Shell\\open\\command", ""), folder + "hmr-viewer \"%1\"");
 
   // The data files lie beside the projects; the renamed project's under its new name.
   EXPECT_TRUE(fs::exists(work + "/Billing/Invoicing.HMR"));
