@@ -8,6 +8,7 @@
 
 #include "platform/HmrError.h"
 #include "platform/SqliteSettingsStore.h"
+#include "platform/StandardOutput.h"
 #include "setup/uHMRDelphi.h"
 
 namespace hmr {
@@ -37,7 +38,7 @@ int runInstallerProgram(int Version, int argc, char** argv) {
                " IDE, and associate .hmr data files with HMRViewer.exe in the same folder. "
                "Writes to the settings store $HMR_REGISTRY (else "
                "$XDG_CONFIG_HOME/hmr/registry.db, else ~/.config/hmr/registry.db). Takes no "
-               "arguments; always exits with 0 once it has run.",
+               "arguments; exits with 0 once it has run, unless its messages cannot be written.",
                program};
   try {
     app.parse(argc, argv);
@@ -47,7 +48,7 @@ int runInstallerProgram(int Version, int argc, char** argv) {
   }
   ConsoleInstallerOutput output(std::cout, std::cerr, program);
   runInstaller(Version, [] { return openDefaultSettingsStore(); }, output);
-  return 0;
+  return standardOutputWritten(program.c_str()) ? 0 : 1;
 }
 
 }  // namespace hmr
