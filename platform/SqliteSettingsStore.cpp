@@ -537,6 +537,24 @@ std::vector<SettingsValue> SqliteSettingsStore::values(RegistryRoot root, std::s
   });
 }
 
+std::vector<SettingsValue> SqliteSettingsStore::readableValues(
+    RegistryRoot root, std::string_view key, std::vector<DamagedValue>& damaged) {
+  return guard(path_, "cannot list key " + fullKeyName(root, key), [&] {
+    Statement s(db_.get(), "SELECT name, type, data FROM vals WHERE root=?1 AND path=?2 "
+                           "ORDER BY folded");
+    s.bind(1, root).bind(2, foldCase(canonicalKeyPath(key)));
+    std::vector<SettingsValue> found;
+    while (s.step()) {
+      try {
+        found.push_back(decodeRow(s, root, key));
+      } catch (const HmrError& e) {
+        damaged.push_back({s.text(0), e.what()});
+      }
+    }
+    return found;
+  });
+}
+
 std::string defaultSettingsStorePath() {
   const auto env = [](const char* name) -> std::string {
     const char* value = std::getenv(name);

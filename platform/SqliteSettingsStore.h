@@ -64,6 +64,8 @@ class SqliteSettingsStore final : public SettingsStore {
       const std::function<std::string(const std::optional<std::string>&)>& update) override;
   std::vector<std::string> subKeys(RegistryRoot root, std::string_view key) override;
   std::vector<SettingsValue> values(RegistryRoot root, std::string_view key) override;
+  std::vector<SettingsValue> readableValues(RegistryRoot root, std::string_view key,
+                                            std::vector<DamagedValue>& damaged) override;
 
  private:
   class Statement;

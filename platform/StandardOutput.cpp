@@ -12,11 +12,15 @@ bool standardOutputWritten(const char* program) {
   errno = 0;
   std::cout.flush();
   const bool streamFailed = !std::cout;
+  int error = errno;  // the first failure's reason
   const bool flushFailed = std::fflush(stdout) != 0;
-  const int error = errno;
+  if (error == 0) error = errno;
   if (!streamFailed && !flushFailed && std::ferror(stdout) == 0) return true;
-  std::cerr << program << ": cannot write to standard output: "
-            << std::strerror(error != 0 ? error : EIO) << "\n";
+  // An earlier flush (standard error flushes standard output first) may have failed with the
+  // reason long gone; then there is none to give.
+  std::cerr << program << ": cannot write to standard output";
+  if (error != 0) std::cerr << ": " << std::strerror(error);
+  std::cerr << "\n";
   return false;
 }
 

@@ -213,7 +213,13 @@ const TGUID& StandInIde::projectInterfaceId() const {
 
 void StandInIde::loadKnownPackages() {
   if (!store_.keyExists(RegistryRoot::CurrentUser, knownPackagesKey())) return;
-  for (const SettingsValue& value : store_.values(RegistryRoot::CurrentUser, knownPackagesKey()))
+  // A damaged entry costs only its own package: the IDE says so and starts with the others.
+  std::vector<DamagedValue> damaged;
+  const std::vector<SettingsValue> listed =
+      store_.readableValues(RegistryRoot::CurrentUser, knownPackagesKey(), damaged);
+  for (const DamagedValue& entry : damaged)
+    err_ << "Skipped the Known Packages entry " << entry.name << ": " << entry.reason << "\n";
+  for (const SettingsValue& value : listed)
     if (!value.name.empty()) loadPackage(value.name);
 }
 
