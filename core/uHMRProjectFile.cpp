@@ -64,7 +64,9 @@ std::string THMRProject::UnhandledPath() const {
 bool THMRProject::LoadFile() {
   InitParams();
   if (isExcluded(FileName, UnhandledPath()) || !hasFolder(FileName)) return true;
-  if (!fileExists(FileName)) return false;
+  // Only a missing file means a project without history; a folder or a FIFO by that name is
+  // read, and refused with a message naming it.
+  if (!pathExists(FileName)) return false;
   OpenFile(FileName);
   return true;
 }

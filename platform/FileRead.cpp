@@ -27,9 +27,9 @@ class Descriptor {
 
 }  // namespace
 
-bool fileExists(const std::string& path) {
+bool pathExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0;
 }
 
 std::string readWholeFile(const std::string& path, std::size_t maxBytes) {
