@@ -256,8 +256,8 @@ bool SqliteSettingsStore::openForWriting() {
         return true;
       } catch (const SqliteFailure& failure) {
         // A file that may be read but not written (or whose folder takes no WAL files).
-        const bool unwritable = failure.code == SQLITE_READONLY || failure.code == SQLITE_CANTOPEN ||
-                                failure.code == SQLITE_PERM;
+        const bool unwritable = failure.code == SQLITE_READONLY ||
+                                failure.code == SQLITE_CANTOPEN || failure.code == SQLITE_PERM;
         if (unwritable && ::access(path_.c_str(), F_OK) == 0) return false;
         const bool busy = failure.code == SQLITE_BUSY || failure.code == SQLITE_LOCKED;
         if (!busy || std::chrono::steady_clock::now() >= deadline) throw;

@@ -73,7 +73,8 @@ TEST_F(NamedDataFileTest, NamesDifferingInCaseAreTwoProjectsTheSameNameIsOne) {
 TEST_F(NamedDataFileTest, WhatCannotBeReadIsAnErrorNamingItAndAddsNothing) {
   const std::string missing = folder_.path() + "/billing.hmr";
   save("billing.HMR", "Other file");  // never read in place of the name given
-  EXPECT_EQ(failureOf(missing), "Error reading HMR file " + missing + " : No such file or directory");
+  EXPECT_EQ(failureOf(missing),
+            "Error reading HMR file " + missing + " : No such file or directory");
   const std::string folder = folder_.file("SomeFolder/x");
   const std::string named = folder_.path() + "/SomeFolder";
   EXPECT_EQ(failureOf(named), "Error reading HMR file " + named + " : Is a directory");
