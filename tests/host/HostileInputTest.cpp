@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "tests/support/Sessions.h"
 #include "tests/support/StoreEnvironment.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/UnwritableFile.h"
 
 namespace hmr {
 namespace {
@@ -133,23 +135,6 @@ class HostileInputTest : public ::testing::TestWithParam<Row> {
     return entries;
   }
 
-  // Makes `file` one this process may read but not write: immutable for root (whom
-  // permissions do not stop), read-only permissions for anyone else.
-  static bool lock(const std::string& file) {
-    testing::TempFolder scratch;
-    if (geteuid() == 0)
-      return test_support::runProgram("/usr/bin/chattr", {"+i", file}, scratch.path(),
-                                      {kLimit, {}})
-                 .status == 0;
-    return chmod(file.c_str(), 0444) == 0;
-  }
-  static void unlock(const std::string& file) {
-    testing::TempFolder scratch;
-    if (geteuid() == 0)
-      test_support::runProgram("/usr/bin/chattr", {"-i", file}, scratch.path(), {kLimit, {}});
-    chmod(file.c_str(), 0644);
-  }
-
   testing::TempFolder work_;
   testing::TempFolder stores_;
   testing::TempFolder home_;
@@ -160,13 +145,16 @@ TEST_P(HostileInputTest, RefusedClearlyInTimeWritingNothing) {
   const Row& row = GetParam();
   if (row.readOnlyMount && !canMountReadOnly(runs_.path()))
     GTEST_SKIP() << "no mount namespace here";
-  const std::string locked = stores_.path() + "/locked/store.db";
-  if (row.lockedStore && !lock(locked)) GTEST_SKIP() << "cannot make a file unwritable here";
+  std::optional<test_support::UnwritableFile> locked;
+  if (row.lockedStore) {
+    locked.emplace(stores_.path() + "/locked/store.db");
+    if (!locked->locked()) GTEST_SKIP() << "cannot make a file unwritable here";
+  }
   const auto workBefore = test_support::snapshotFolder(work_.path());
   const auto storesBefore = storeFiles();
 
   const test_support::ProgramRun result = run(row);
-  if (row.lockedStore) unlock(locked);
+  locked.reset();
 
   EXPECT_FALSE(result.timedOut) << "still running after " << kLimit.count() << " s";
   EXPECT_EQ(result.status, row.status) << result.err;
