@@ -109,7 +109,8 @@ class HostileInputTest : public ::testing::TestWithParam<Row> {
   test_support::ProgramRun run(const Row& row) {
     const std::string hmr = HMR_CLI_PATH;
     std::vector<std::string> args;
-    for (const std::string& arg : row.args) args.push_back(expand(arg, work_.path(), stores_.path()));
+    for (const std::string& arg : row.args)
+      args.push_back(expand(arg, work_.path(), stores_.path()));
     std::string program = hmr;
     if (row.readOnlyMount) {
       const std::string folder = stores_.path() + "/ro";
