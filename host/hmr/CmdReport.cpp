@@ -17,9 +17,7 @@
 
 #include "core/GridCells.h"
 #include "core/NamedDataFile.h"
-#include "core/PathText.h"
 #include "core/uHMRExport.h"
-#include "core/uHMRMessages.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
