@@ -65,6 +65,19 @@ void checkFits(std::size_t n, const char* what) {
     throw HmrError("Too large for an HMR file: " + std::to_string(n) + " " + what);
 }
 
+// The decoder's ranges, checked before anything is encoded.
+void checkEncodable(std::int64_t seconds, const char* what) {
+  if (seconds < -kMaxSeconds || seconds > kMaxSeconds)
+    throw HmrError(std::string("Cannot store ") + what + " of " + std::to_string(seconds) +
+                   " seconds: beyond the 9999 years an HMR file can hold");
+}
+
+void checkEncodable(const TSessionData& s) {
+  if (!validDateTime(s.SessionDateTimeOpen) || !validDateTime(s.SessionDateTimeClose))
+    throw HmrError("Cannot store a session that opens or closes outside the years 1 to 9999");
+  checkEncodable(s.SessionIdleTime, "an idle time");
+}
+
 }  // namespace
 
 void decodeHmrFile(std::string_view image, HmrFileContents& out) {
@@ -121,15 +134,19 @@ void decodeHmrFile(std::string_view image, HmrFileContents& out) {
 std::string encodeHmrFile(std::int64_t timeForIdle, std::int64_t minimumWorkTime,
                           std::string_view projectName,
                           std::span<const std::unique_ptr<TSessionData>> sessions) {
+  checkEncodable(timeForIdle, "a time for idle");
+  checkEncodable(minimumWorkTime, "a minimum work time");
   checkFits(projectName.size(), "bytes of project name");
   checkFits(sessions.size(), "sessions");
   std::size_t size = kVersionSize + 2 * kSettingSize + kLengthSize + projectName.size() +
                      kLengthSize + kChecksumSize;
   for (const auto& s : sessions) {
+    checkEncodable(*s);
     checkFits(s->SessionUserName.size(), "bytes of user name");
     size += kRecordSize + s->SessionUserName.size();
   }
-  checkFits(size - kChecksumSize, "bytes");
+  if (size > kMaxFileSize) throw HmrError("Too large for an HMR file: " + std::to_string(size) +
+                                          " bytes (at most " + std::to_string(kMaxFileSize) + ")");
 
   std::string image(size, '\0');
   char* at = image.data();

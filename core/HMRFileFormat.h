@@ -35,8 +35,10 @@ inline constexpr std::size_t kOffsetClose = 8;
 inline constexpr std::size_t kOffsetNotClosed = 16;
 inline constexpr std::size_t kOffsetIdle = 17;
 inline constexpr std::size_t kOffsetUserNameLength = 25;
-// The bytes the checksum can cover are counted with a signed 32-bit size.
-inline constexpr std::size_t kMaxFileSize = 0x7FFFFFFFu + kChecksumSize;
+// The largest file read or written: 256 MiB, some six million sessions. The layout itself
+// could count up to 2 GiB, but a file that size is no data file of ours and is refused by its
+// size before any of it is read.
+inline constexpr std::size_t kMaxFileSize = std::size_t{256} << 20;
 
 // Values that nothing in the tracker produces and that the arithmetic on them could not
 // hold: date-times outside the years 1 to 9999 (or not numbers) and durations longer than
@@ -67,7 +69,10 @@ struct HmrFileContents {
 void decodeHmrFile(std::string_view image, HmrFileContents& out);
 
 // Encodes a version 2 image with its checksum. Fails with HmrError when a length or the
-// count does not fit the format (more than 2^31 - 1 of them, or an image beyond 2 GiB).
+// count does not fit the format (more than 2^31 - 1 of them, or an image beyond
+// kMaxFileSize), or when a value is one the decoder refuses (a date-time outside the years 1
+// to 9999, a setting or idle time beyond kMaxSeconds): nothing is written that would not
+// read back.
 std::string encodeHmrFile(std::int64_t timeForIdle, std::int64_t minimumWorkTime,
                           std::string_view projectName,
                           std::span<const std::unique_ptr<TSessionData>> sessions);

@@ -36,6 +36,22 @@ std::string collect(const std::function<void(const TextSink&)>& write) {
   return text;
 }
 
+// A field of the semicolon-separated text: as it is, unless it holds the separator, a double
+// quote or a line break; then in double quotes with each double quote doubled, the usual
+// quoting of such files, so that every row keeps its columns.
+void appendSemicolonField(std::string& line, const std::string& field) {
+  if (field.find_first_of(";\"\r\n") == std::string::npos) {
+    line += field;
+    return;
+  }
+  line += '"';
+  for (const char ch : field) {
+    if (ch == '"') line += '"';
+    line += ch;
+  }
+  line += '"';
+}
+
 }  // namespace
 
 std::array<std::string, 4> sortByListTexts(std::string_view groupingName) {
@@ -102,7 +118,7 @@ void writeSemicolonText(const CellRows& cells, const TextSink& sink) {
     line.clear();
     for (std::int32_t c = 0; c < cells.colCount(); ++c) {
       if (c > 0) line += ';';
-      line += cells.cell(r, c);
+      appendSemicolonField(line, cells.cell(r, c));
     }
     line.append(kLineBreak);
     sink(line);

@@ -68,7 +68,9 @@ using TextSink = std::function<void(std::string_view)>;
 void writeTextReport(std::string_view header, const CellRows& cells, const TextSink& sink);
 std::string buildTextReport(std::string_view header, const CellRows& cells);
 
-// One line per row, cells joined by ";" as they are (no quotes, no header).
+// One line per row, cells joined by ";" (no header). A cell holding ";", a double quote or a
+// line break is put in double quotes with its double quotes doubled; every other cell is
+// written as it is.
 void writeSemicolonText(const CellRows& cells, const TextSink& sink);
 std::string buildSemicolonText(const CellRows& cells);
 

@@ -97,7 +97,9 @@ void THMRProject::mergeRecoveredHistory(bool dataFileRead) {
 bool THMRProject::LoadFile() {
   InitParams();
   if (isExcluded(FileName, UnhandledPath()) || !hasFolder(FileName)) return true;
-  if (!fileExists(FileName)) return false;
+  // Only a missing file means a project without history; a folder or a FIFO by that name is
+  // read, and refused with a message naming it.
+  if (!pathExists(FileName)) return false;
   OpenFile(FileName);
   return true;
 }

@@ -26,7 +26,8 @@ class THMRTimerEvent {
 };
 
 // Counts every armed event down by MasterInterval seconds on each tick of its periodic timer
-// and calls those that run out. Handles run 1, 2, 3, ... and are never reused.
+// and calls those that run out. Handles run 1, 2, 3, ... and are never reused. While no event
+// is armed a tick does nothing, and the periodic timer is told so (setQuiet).
 //
 // Deleting: Delete of a handle that is not in the list does nothing. Delete from inside a
 // callback is allowed: the event leaves the list at once for every lookup, but it is destroyed
@@ -63,6 +64,8 @@ class THMRGlobalTimer final {
 
  private:
   void removeDeletedAfterDispatch();
+  // Tells the periodic timer whether any event is armed: a tick with none does nothing.
+  void updateQuiet();
 
   std::vector<std::unique_ptr<THMRTimerEvent>> Events;
   std::unique_ptr<PeriodicTimer> Timer;

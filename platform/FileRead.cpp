@@ -27,19 +27,26 @@ class Descriptor {
 
 }  // namespace
 
-bool fileExists(const std::string& path) {
+bool pathExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0;
 }
 
 std::string readWholeFile(const std::string& path, std::size_t maxBytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer. What the
+  // descriptor names is then checked on the descriptor itself, so nothing can be swapped in
+  // between the check and the read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) fail(errno);
   Descriptor file(fd);
   struct stat st {};
   if (::fstat(file.get(), &st) != 0) fail(errno);
   if (S_ISDIR(st.st_mode)) fail(EISDIR);
+  if (!S_ISREG(st.st_mode)) throw NotRegularFile();
   if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > maxBytes) fail(EFBIG);
+  // A regular file: reads may block again, as they do for every file.
+  const int flags = ::fcntl(file.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) fail(errno);
 
   // The size is a hint: the loop reads to the end whatever it is, up to the limit.
   std::string data(static_cast<std::size_t>(st.st_size), '\0');

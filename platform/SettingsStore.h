@@ -28,6 +28,13 @@ struct SettingsValue {
   std::uint32_t dword = 0;  // when type is Dword
 };
 
+// A value that is stored but cannot be read as its type says (a damaged store), as listed by
+// readableValues().
+struct DamagedValue {
+  std::string name;
+  std::string reason;  // the message a read of it fails with
+};
+
 // The store of per-host settings that stands in for the registry: keys by path below a root,
 // each holding named string (REG_SZ) and 32-bit integer (REG_DWORD) values.
 //
@@ -78,6 +85,15 @@ class SettingsStore {
   // The names of the keys directly below `key`, and its values, in case-insensitive order.
   virtual std::vector<std::string> subKeys(RegistryRoot root, std::string_view key) = 0;
   virtual std::vector<SettingsValue> values(RegistryRoot root, std::string_view key) = 0;
+
+  // The values of `key` as values() lists them, but each damaged value is left out and added
+  // to `damaged` instead, so that a reader can go on with the others and say what it skipped.
+  // A store that cannot hold damaged values lists them as values() does.
+  virtual std::vector<SettingsValue> readableValues(RegistryRoot root, std::string_view key,
+                                                    std::vector<DamagedValue>& damaged) {
+    (void)damaged;
+    return values(root, key);
+  }
 };
 
 }  // namespace hmr

@@ -2,7 +2,10 @@
 #include "platform/SqliteSettingsStore.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -62,6 +65,33 @@ std::string sqliteCause(sqlite3* db) {
 
 SqliteFailure failureOf(sqlite3* db) {
   return {sqliteCause(db), db ? (sqlite3_extended_errcode(db) & 0xFF) : SQLITE_NOMEM};
+}
+
+// Why the store file cannot be written: the system's reason for the file, else for its folder
+// (where the WAL files go).
+std::string whyNotWritable(const std::string& path) {
+  if (::access(path.c_str(), W_OK) != 0) return std::strerror(errno);
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0)
+    return "its folder " + folder + ": " + std::strerror(errno);
+  return "it was opened for reading only";
+}
+
+// The URI that opens `path` as a file nothing changes while it is open.
+std::string immutableUri(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || std::strchr("/-._~", c) != nullptr) {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += kHex[byte >> 4];
+      uri += kHex[byte & 15];
+    }
+  }
+  return uri + "?immutable=1";
 }
 
 std::string describeValue(RegistryRoot root, std::string_view key, std::string_view name) {
@@ -143,7 +173,15 @@ class SqliteSettingsStore::Statement {
 // destruction unless committed.
 class SqliteSettingsStore::Transaction {
  public:
-  explicit Transaction(sqlite3* db) : db_(db) { exec("BEGIN IMMEDIATE"); }
+  explicit Transaction(sqlite3* db) : db_(db) {
+    if (sqlite3_db_readonly(db, "main") == 1) {
+      const char* file = sqlite3_db_filename(db, "main");
+      throw SqliteFailure{"the store is open for reading only: " +
+                              whyNotWritable(file ? file : ""),
+                          SQLITE_READONLY};
+    }
+    exec("BEGIN IMMEDIATE");
+  }
   ~Transaction() {
     if (!committed_ && !sqlite3_get_autocommit(db_))
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -181,25 +219,46 @@ auto guard(const std::string& path, const std::string& what, Body&& body) -> dec
 }  // namespace
 
 SqliteSettingsStore::SqliteSettingsStore(std::string path) : path_(std::move(path)) {
+  // SQLite would wait on a FIFO and cannot keep a store in a folder or a device.
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    fail(S_ISDIR(st.st_mode) ? "is a folder, not a settings store file"
+                             : "is not a regular file");
+  if (!openForWriting()) openForReading();
+}
+
+bool SqliteSettingsStore::openForWriting() {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path_.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                                  nullptr);
   db_.reset(raw);
-  if (rc != SQLITE_OK) fail("cannot open the file: " + sqliteCause(raw));
+  if (rc != SQLITE_OK) {
+    if (::access(path_.c_str(), R_OK) == 0) return false;  // there, but not for writing
+    fail("cannot open the file: " + sqliteCause(raw));
+  }
   sqlite3_extended_result_codes(raw, 1);
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  // SQLite quietly opens a file it may not write for reading only.
+  if (sqlite3_db_readonly(raw, "main") == 1) return false;
   // While another process creates the file or turns it to WAL mode, SQLite can report the
   // file as busy without waiting through the busy timeout; so the first steps are retried for
   // as long as that timeout would have waited.
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
-  guard(path_, "cannot open the file", [&] {
+  return guard(path_, "cannot open the file", [&] {
     for (;;) {
       try {
+        // The layout is checked before anything is written: a file that is not ours is
+        // refused as it is, not first switched to WAL mode.
+        layoutIsOurs();
         Statement(raw, "PRAGMA journal_mode=WAL").run();
         createSchema();
-        return;
+        return true;
       } catch (const SqliteFailure& failure) {
+        // A file that may be read but not written (or whose folder takes no WAL files).
+        const bool unwritable = failure.code == SQLITE_READONLY ||
+                                failure.code == SQLITE_CANTOPEN || failure.code == SQLITE_PERM;
+        if (unwritable && ::access(path_.c_str(), F_OK) == 0) return false;
         const bool busy = failure.code == SQLITE_BUSY || failure.code == SQLITE_LOCKED;
         if (!busy || std::chrono::steady_clock::now() >= deadline) throw;
       }
@@ -208,32 +267,57 @@ SqliteSettingsStore::SqliteSettingsStore(std::string path) : path_(std::move(pat
   });
 }
 
+void SqliteSettingsStore::openForReading() {
+  const auto open = [this](const std::string& name, int flags) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
+    db_.reset(raw);
+    if (rc != SQLITE_OK) fail("cannot open the file: " + sqliteCause(raw));
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  };
+  open(path_, SQLITE_OPEN_READONLY);
+  const bool ours = guard(path_, "cannot open the file", [&] {
+    try {
+      return layoutIsOurs();
+    } catch (const SqliteFailure& failure) {
+      if (failure.code != SQLITE_CANTOPEN) throw;
+    }
+    // A store in WAL mode needs its shared-memory file, which cannot be made beside a file on
+    // a read-only mount; nothing can write such a file, so it is read as immutable.
+    open(immutableUri(path_), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    return layoutIsOurs();
+  });
+  if (!ours) fail("holds no settings yet and cannot be written: " + whyNotWritable(path_));
+}
+
 SqliteSettingsStore::~SqliteSettingsStore() = default;
 
 void SqliteSettingsStore::fail(const std::string& what) const {
   throw HmrError("Settings store " + path_ + ": " + what);
 }
 
+bool SqliteSettingsStore::layoutIsOurs() {
+  // One statement, so that the three numbers come from one snapshot of the file even while
+  // another process is creating the layout.
+  Statement s(db_.get(),
+              "SELECT (SELECT application_id FROM pragma_application_id),"
+              " (SELECT user_version FROM pragma_user_version),"
+              " (SELECT count(*) FROM sqlite_master)");
+  if (!s.step()) fail("cannot read its layout");
+  const std::int64_t app = s.integer(0);
+  const std::int64_t version = s.integer(1);
+  const std::int64_t objects = s.integer(2);
+  if (app == kApplicationId) {
+    if (version > kLayoutVersion)
+      fail("was written by a newer version of HMR (layout " + std::to_string(version) + ")");
+    return true;
+  }
+  if (app != 0 || objects != 0) fail("is not an HMR settings store");
+  return false;
+}
+
 void SqliteSettingsStore::createSchema() {
-  auto layoutIsOurs = [&] {
-    // One statement, so that the three numbers come from one snapshot of the file even while
-    // another process is creating the layout.
-    Statement s(db_.get(),
-                "SELECT (SELECT application_id FROM pragma_application_id),"
-                " (SELECT user_version FROM pragma_user_version),"
-                " (SELECT count(*) FROM sqlite_master)");
-    if (!s.step()) fail("cannot read its layout");
-    const std::int64_t app = s.integer(0);
-    const std::int64_t version = s.integer(1);
-    const std::int64_t objects = s.integer(2);
-    if (app == kApplicationId) {
-      if (version > kLayoutVersion)
-        fail("was written by a newer version of HMR (layout " + std::to_string(version) + ")");
-      return true;
-    }
-    if (app != 0 || objects != 0) fail("is not an HMR settings store");
-    return false;
-  };
   if (layoutIsOurs()) return;
   Transaction tx(db_.get());
   if (layoutIsOurs()) return;  // another process made it while we waited for the lock
@@ -486,6 +570,24 @@ std::vector<SettingsValue> SqliteSettingsStore::values(RegistryRoot root, std::s
     s.bind(1, root).bind(2, foldCase(canonicalKeyPath(key)));
     std::vector<SettingsValue> found;
     while (s.step()) found.push_back(decodeRow(s, root, key));
+    return found;
+  });
+}
+
+std::vector<SettingsValue> SqliteSettingsStore::readableValues(
+    RegistryRoot root, std::string_view key, std::vector<DamagedValue>& damaged) {
+  return guard(path_, "cannot list key " + fullKeyName(root, key), [&] {
+    Statement s(db_.get(), "SELECT name, type, data FROM vals WHERE root=?1 AND path=?2 "
+                           "ORDER BY folded");
+    s.bind(1, root).bind(2, foldCase(canonicalKeyPath(key)));
+    std::vector<SettingsValue> found;
+    while (s.step()) {
+      try {
+        found.push_back(decodeRow(s, root, key));
+      } catch (const HmrError& e) {
+        damaged.push_back({s.text(0), e.what()});
+      }
+    }
     return found;
   });
 }

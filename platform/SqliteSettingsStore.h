@@ -31,7 +31,10 @@ class SqliteSettingsStore final : public SettingsStore {
 
   // Opens the store file at `path`, creating it (but not its folder) when it is missing.
   // Throws HmrError naming the path and the cause when the file cannot be opened or created,
-  // is not a settings store, or was written by a newer version of the store.
+  // is not a regular file, is not a settings store, or was written by a newer version of the
+  // store; such a file is left exactly as it was. A store that may be read but not written
+  // (its permissions, a read-only mount) is opened for reading: reads work, and every write
+  // fails with HmrError naming the reason.
   explicit SqliteSettingsStore(std::string path);
   ~SqliteSettingsStore() override;
   SqliteSettingsStore(const SqliteSettingsStore&) = delete;
@@ -65,6 +68,8 @@ class SqliteSettingsStore final : public SettingsStore {
                                   std::uint32_t fallback) override;
   std::vector<std::string> subKeys(RegistryRoot root, std::string_view key) override;
   std::vector<SettingsValue> values(RegistryRoot root, std::string_view key) override;
+  std::vector<SettingsValue> readableValues(RegistryRoot root, std::string_view key,
+                                            std::vector<DamagedValue>& damaged) override;
 
  private:
   class Statement;
@@ -73,6 +78,15 @@ class SqliteSettingsStore final : public SettingsStore {
     void operator()(sqlite3* db) const;
   };
 
+  // Opens the file for reading and writing, checks its layout before changing anything, turns
+  // on WAL mode and creates the tables when missing. False when the file is there but cannot
+  // be written; throws HmrError for any other failure.
+  bool openForWriting();
+  // Opens the file for reading only; every write then fails, naming the reason.
+  void openForReading();
+  // True when the file holds our tables, false when it holds nothing yet; throws HmrError for
+  // another program's file or a newer layout.
+  bool layoutIsOurs();
   void createSchema();
   SettingsValue decodeRow(Statement& row, RegistryRoot root, std::string_view key) const;
   std::optional<SettingsValue> readValue(RegistryRoot root, std::string_view key,

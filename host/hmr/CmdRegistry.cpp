@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/PathText.h"
 #include "host/hmr/Commands.h"
@@ -98,15 +99,21 @@ std::string describe(const SettingsValue& value) {
   return quoted(value.text);
 }
 
-// Prints `key` (shown as `shown`), its values, then every key below it, depth first.
+// Prints `key` (shown as `shown`), its values, then every key below it, depth first. A
+// damaged value is left out of the listing, reported on standard error and counted in
+// `damaged`, and the listing goes on.
 void listKey(SettingsStore& store, RegistryRoot root, const std::string& key,
-             const std::string& shown, std::ostream& out) {
+             const std::string& shown, std::ostream& out, std::size_t& damaged) {
   out << shown << "\n";
-  for (const SettingsValue& value : store.values(root, key))
+  std::vector<DamagedValue> skipped;
+  for (const SettingsValue& value : store.readableValues(root, key, skipped))
     out << "    " << (value.name.empty() ? "(Default)" : value.name) << "    "
         << valueTypeName(value.type) << "    " << describe(value) << "\n";
+  for (const DamagedValue& value : skipped) std::cerr << "hmr registry: " << value.reason << "\n";
+  damaged += skipped.size();
   for (const std::string& sub : store.subKeys(root, key))
-    listKey(store, root, key.empty() ? sub : key + "\\" + sub, shown + "\\" + sub, out);
+    listKey(store, root, key.empty() ? sub : key + "\\" + sub, shown + "\\" + sub, out,
+            damaged);
 }
 
 void requireKey(SettingsStore& store, const KeyArgument& where) {
@@ -147,16 +154,19 @@ void addList(CLI::App& registry, int& status) {
   list->callback([&status, options] {
     std::optional<KeyArgument> where;
     if (!options->key.empty()) where = parseKeyArgument(options->key);
+    std::size_t damaged = 0;
     status = withStore([&](SettingsStore& store) {
       if (!where) {
         for (RegistryRoot root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser,
                                   RegistryRoot::ClassesRoot})
-          listKey(store, root, "", std::string(registryRootName(root)), std::cout);
+          listKey(store, root, "", std::string(registryRootName(root)), std::cout, damaged);
         return;
       }
       requireKey(store, *where);
-      listKey(store, where->root, where->key, where->full(), std::cout);
+      listKey(store, where->root, where->key, where->full(), std::cout, damaged);
     });
+    // The rest is listed, but a store with damaged values is not reported as sound.
+    if (status == 0 && damaged > 0) status = 1;
   });
 }
 
@@ -185,7 +195,12 @@ void addGet(CLI::App& registry, int& status) {
         if (!number) noSuchValue(where, name);
         std::cout << *number << "\n";
       } else {
-        for (const SettingsValue& value : store.values(where.root, where.key)) {
+        // Another value of the key being damaged does not keep this one from being read.
+        std::vector<DamagedValue> damaged;
+        const auto listed = store.readableValues(where.root, where.key, damaged);
+        for (const DamagedValue& value : damaged)
+          if (sameText(value.name, name)) throw HmrError(value.reason);
+        for (const SettingsValue& value : listed) {
           if (!sameText(value.name, name)) continue;
           if (value.type == ValueType::Dword)
             std::cout << value.dword << "\n";

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 // `hmr report`: what the tracker dialog's export gives for data files opened stand-alone.
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cstdio>
@@ -8,13 +11,13 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/GridCells.h"
-#include "core/PathText.h"
+#include "core/NamedDataFile.h"
 #include "core/uHMRExport.h"
-#include "core/uHMRMessages.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
@@ -110,17 +113,18 @@ Filter parseFilter(const ReportOptions& options, bool projectLevel) {
   return f;
 }
 
-// Fails with the read message when the data file of `given` cannot be opened for reading: the
-// tracker itself treats a missing file as a project without history, which a report of that
-// file must not silently show.
-void requireReadable(const std::string& dataFile) {
-  errno = 0;
-  std::FILE* probe = std::fopen(dataFile.c_str(), "rb");
-  if (probe == nullptr) {
-    const int error = errno != 0 ? errno : EIO;
-    throw HmrError(formatMessage(HMRFileRead, {dataFile, std::strerror(error)}));
-  }
-  std::fclose(probe);
+// Where a file lives on disk, as the system tells files apart: the same file reached by two
+// names (a link, "./" in front) has one identity.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{st.st_dev, st.st_ino};
 }
 
 std::string absolutePath(const std::string& path) {
@@ -188,14 +192,19 @@ void writeReport(const ReportOptions& options, const TQueryResult& result,
                  const ExportHeaderInputs& header, const CellRows& cells,
                  const TextSink& sink) {
   const std::string text = GetExportHeader(header);
-  if (options.format == "csv") {
+  // The option is matched without letter case when it is checked; an unknown value never
+  // falls back to another format.
+  const std::string format = lower(options.format);
+  if (format == "csv") {
     writeSemicolonText(cells, sink);
-  } else if (options.format == "clipboard") {
+  } else if (format == "clipboard") {
     writeClipboardText(text, cells, sink);
-  } else if (options.format == "json") {
-    writeJson(result, header, options.unit, sink);
-  } else {
+  } else if (format == "json") {
+    writeJson(result, header, lower(options.unit), sink);
+  } else if (format == "text") {
     writeTextReport(text, cells, sink);
+  } else {
+    throw HmrError("unknown report format \"" + options.format + "\"");
   }
 }
 
@@ -209,16 +218,28 @@ int runReport(const ReportOptions& options) {
   const bool projectLevel = options.files.size() == 1 && !options.group;
   const Filter filter = parseFilter(options, projectLevel);
 
+  // Each file is read under the name given. The same file named twice is one project; files
+  // whose names differ only in letter case are different files, and so different projects.
+  std::vector<FileIdentity> inputs;
   try {
     for (const std::string& file : options.files) {
-      // An absolute path: the tracker never reads a data file given without a folder.
-      const std::string path = absolutePath(file);
-      requireReadable(changeFileExt(path, ".HMR"));
-      group.AddProject(path, "", false);  // as the dialog opens a file: no session
+      const std::optional<FileIdentity> identity = identityOf(file);
+      if (identity && std::find(inputs.begin(), inputs.end(), *identity) != inputs.end())
+        continue;
+      addNamedDataFile(group, file);
+      if (identity) inputs.push_back(*identity);
     }
   } catch (const HmrError& e) {
     std::cerr << e.what() << "\n";
     return 1;
+  }
+  if (!options.output.empty()) {
+    const std::optional<FileIdentity> output = identityOf(options.output);
+    if (output && std::find(inputs.begin(), inputs.end(), *output) != inputs.end()) {
+      std::cerr << "hmr report: the output file " << options.output
+                << " is one of the data files read; it is left as it is\n";
+      return 2;
+    }
   }
 
   ExportHeaderInputs header;
@@ -228,7 +249,8 @@ int runReport(const ReportOptions& options) {
   header.SortOrderText = filter.orderText;
   for (std::int32_t i = 0; i < group.getProjectCount(); ++i) {
     const THMRProject& project = *group.getProject(i);
-    header.Projects.push_back({project.GetHMRName(), project.FileName});
+    // Full paths, as the tracker dialog names its projects' files.
+    header.Projects.push_back({project.GetHMRName(), absolutePath(project.FileName)});
   }
   const TQueryResult result =
       projectLevel ? group.getProject(0)->ExecuteQuery(
@@ -279,14 +301,14 @@ void addReportCommand(CLI::App& app, int& status) {
   cmd->add_option("--sort-by", options->sortBy,
                   "the grouping's own key (its name, the default), total, idle or work");
   cmd->add_option("--order", options->order, "asc (default) or desc")
-      ->check(CLI::IsMember({"asc", "desc"}, CLI::ignore_case));
+      ->transform(CLI::IsMember({"asc", "desc"}, CLI::ignore_case));
   cmd->add_option("--unit", options->unit, "time unit: hs (hours, default) or min")
-      ->check(CLI::IsMember({"hs", "min"}, CLI::ignore_case));
+      ->transform(CLI::IsMember({"hs", "min"}, CLI::ignore_case));
   cmd->add_flag("--no-user-column", options->noUserColumn,
                 "leave out the user name column of session lists");
   cmd->add_option("--format", options->format,
                   "text (default), csv (semicolon-separated), clipboard or json")
-      ->check(CLI::IsMember({"text", "csv", "clipboard", "json"}, CLI::ignore_case));
+      ->transform(CLI::IsMember({"text", "csv", "clipboard", "json"}, CLI::ignore_case));
   cmd->add_option("-o,--output", options->output, "write to FILE instead of standard output");
   cmd->callback([options, &status] { status = runReport(*options); });
 }

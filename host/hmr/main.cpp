@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "host/hmr/Commands.h"
+#include "platform/StandardOutput.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"hmr: inspect HMR time-tracking data files and settings"};
@@ -17,15 +18,18 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    status = app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
+    status = app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
-    return 2;
+    status = 2;
   } catch (const std::exception& e) {
     std::cerr << "hmr: " << e.what() << "\n";
-    return 1;
+    status = 1;
   }
+  // Every command's output counts: a listing or a help text that could not be written is a
+  // failure.
+  if (!hmr::standardOutputWritten("hmr") && status == 0) return 1;
   return status;
 }

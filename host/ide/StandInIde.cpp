@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "core/HMRFileFormat.h"
 #include "core/PathText.h"
 #include "ide/ToolsAPI.h"
 #include "platform/PeriodicTimer.h"
@@ -111,7 +112,11 @@ class HostTimer final : public PeriodicTimer {
   void setEnabled(bool enabled) override { enabled_ = enabled; }
   bool enabled() const override { return enabled_; }
 
+  void setQuiet(bool quiet) override { quiet_ = quiet; }
+
   bool running() const { return enabled_ && intervalMs_ > 0 && callback_; }
+  // Running, and its owner has not said that its ticks would do nothing.
+  bool due() const { return running() && !quiet_; }
   void fire() {
     if (!running()) return;
     try {
@@ -128,6 +133,7 @@ class HostTimer final : public PeriodicTimer {
   Callback callback_;
   int intervalMs_ = 0;
   bool enabled_ = false;
+  bool quiet_ = false;
 };
 
 // ---- the IDE ----------------------------------------------------------------------------
@@ -215,7 +221,13 @@ const TGUID& StandInIde::projectInterfaceId() const {
 
 void StandInIde::loadKnownPackages() {
   if (!store_.keyExists(RegistryRoot::CurrentUser, knownPackagesKey())) return;
-  for (const SettingsValue& value : store_.values(RegistryRoot::CurrentUser, knownPackagesKey()))
+  // A damaged entry costs only its own package: the IDE says so and starts with the others.
+  std::vector<DamagedValue> damaged;
+  const std::vector<SettingsValue> listed =
+      store_.readableValues(RegistryRoot::CurrentUser, knownPackagesKey(), damaged);
+  for (const DamagedValue& entry : damaged)
+    err_ << "Skipped the Known Packages entry " << entry.name << ": " << entry.reason << "\n";
+  for (const SettingsValue& value : listed)
     if (!value.name.empty()) loadPackage(value.name);
 }
 
@@ -347,6 +359,9 @@ void StandInIde::timerDestroyed(HostTimer* timer) { std::erase(timers_, timer); 
 
 void StandInIde::setClock(TDateTime when) {
   if (timeStarted_) throw IdeActionError("the clock can only be set before time passes");
+  if (!(when >= hmrfile::kMinDateTime && when < hmrfile::kMaxDateTime))
+    throw IdeActionError("the clock must be within the years 1 to 9999, the dates a data file "
+                         "holds");
   start_ = when;
   setClockToElapsed();
 }
@@ -369,12 +384,21 @@ void StandInIde::setClockToElapsed() {
 
 void StandInIde::advance(std::int64_t seconds) {
   if (seconds < 0) throw IdeActionError("time cannot go back");
+  // Checked before any arithmetic on it: the clock stays within the dates a data file holds.
+  const double end = start_ + (static_cast<double>(elapsedMs_) / 1000.0 +
+                               static_cast<double>(seconds)) / 86400.0;
+  if (seconds > hmrfile::kMaxSeconds || !(end < hmrfile::kMaxDateTime))
+    throw IdeActionError("advance " + std::to_string(seconds) +
+                         " would take the clock past 9999-12-31T23:59:59, the last moment a "
+                         "data file holds");
   timeStarted_ = true;
   const std::int64_t target = elapsedMs_ + seconds * 1000;
+  // Only timers whose ticks would do something are fired; stretches where every timer is
+  // quiet are passed over at once, so an advance costs the marks it fires, not its length.
   for (;;) {
     std::int64_t next = -1;
     for (HostTimer* timer : timers_) {
-      if (!timer->running()) continue;
+      if (!timer->due()) continue;
       const std::int64_t interval = timer->intervalMs();
       const std::int64_t mark = (elapsedMs_ / interval + 1) * interval;
       if (next < 0 || mark < next) next = mark;
@@ -385,7 +409,7 @@ void StandInIde::advance(std::int64_t seconds) {
     const std::vector<HostTimer*> due = timers_;
     for (HostTimer* timer : due) {
       if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end()) continue;
-      if (timer->running() && next % timer->intervalMs() == 0) timer->fire();
+      if (timer->due() && next % timer->intervalMs() == 0) timer->fire();
     }
   }
   elapsedMs_ = target;

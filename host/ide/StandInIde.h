@@ -70,10 +70,13 @@ class StandInIde final : public IdeHostServices {
   PackageRecord* findPackage(const std::string& path);
 
   // ---- time ----
-  // Sets the virtual local time; only before time has first passed.
+  // Sets the virtual local time; only before time has first passed, and only to a moment
+  // of the years 1 to 9999 (what a data file can hold).
   void setClock(TDateTime when);
   // Lets `seconds` pass; the timers fire at every mark start + interval * k reached, in order,
-  // the clock reading each mark as it fires.
+  // the clock reading each mark as it fires. A timer whose owner said its ticks would do
+  // nothing (setQuiet) is not fired. Fails with IdeActionError, changing nothing, when the
+  // clock would pass the end of the year 9999.
   void advance(std::int64_t seconds);
   // Sets the clock forward or back by `seconds` without time passing (a daylight-saving change
   // or a correction of the clock); the timers keep their marks.

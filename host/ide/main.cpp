@@ -2,14 +2,24 @@
 // hmr-ide: the stand-in IDE. Loads the packages listed under its version's Known Packages and
 // plays a script of user actions on a virtual clock, sending the notices the real IDE sends.
 #include <CLI/CLI.hpp>
-#include <fstream>
+#include <cstddef>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "host/ide/IdeScript.h"
 #include "host/ide/StandInIde.h"
 #include "platform/SettingsStore.h"
+#include "platform/FileRead.h"
 #include "platform/SqliteSettingsStore.h"
+#include "platform/StandardOutput.h"
+
+namespace {
+
+// A script longer than this is no script of user actions.
+constexpr std::size_t kMaxScriptBytes = std::size_t{16} << 20;
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -32,12 +42,15 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : 2;
   }
 
-  std::ifstream file;
+  // A script is a regular file, read whole before anything runs: a folder, a FIFO or a device
+  // is refused at once instead of played as an empty script or waited for.
+  std::istringstream file;
   std::istream* script = &std::cin;
   if (scriptPath != "-") {
-    file.open(scriptPath);
-    if (!file) {
-      std::cerr << "hmr-ide: cannot open script " << scriptPath << "\n";
+    try {
+      file.str(hmr::readWholeFile(scriptPath, kMaxScriptBytes));
+    } catch (const std::exception& e) {
+      std::cerr << "hmr-ide: cannot read script " << scriptPath << ": " << e.what() << "\n";
       return 2;
     }
     script = &file;
@@ -68,5 +81,6 @@ int main(int argc, char** argv) {
     }
     // Leaving the scope unloads the packages, which closes and saves every project.
   }
+  if (!hmr::standardOutputWritten("hmr-ide") && status == 0) return 1;
   return status;
 }

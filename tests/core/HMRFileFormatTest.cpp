@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/HMRFileFormat.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,6 +17,7 @@ namespace hmr {
 namespace {
 
 using namespace hmrfile;
+using ::testing::HasSubstr;
 
 // The 36-byte file of a project named Demo with the default settings and no sessions.
 const unsigned char kDemo[] = {0x02, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00, 0x00, 0x00,
@@ -334,6 +336,48 @@ TEST(HMRFileFormat, EmptyNameAndNoSessions) {
   decodeHmrFile(encodeHmrFile(60, 3600, "", {}), out);
   EXPECT_EQ(out.projectName, "");
   EXPECT_EQ(out.minimumWorkTime, 3600);
+}
+
+// The message of the HmrError that encoding these values throws ("encoded" when none).
+std::string encodeFailure(std::int64_t timeForIdle, std::int64_t minimum,
+                          std::vector<std::unique_ptr<TSessionData>> sessions) {
+  try {
+    encodeHmrFile(timeForIdle, minimum, "", sessions);
+  } catch (const HmrError& e) {
+    return e.what();
+  }
+  return "encoded";
+}
+
+TEST(HMRFileFormat, TheEncoderRefusesEveryValueTheDecoderRefuses) {
+  // Stored fields only: the derived ones are never computed from such values.
+  auto sessionAt = [](TDateTime open, TDateTime close, std::int64_t idle) {
+    std::vector<std::unique_ptr<TSessionData>> v;
+    v.push_back(std::make_unique<TSessionData>());
+    v.back()->SessionDateTimeOpen = open;
+    v.back()->SessionDateTimeClose = close;
+    v.back()->SessionIdleTime = idle;
+    return v;
+  };
+  const std::string outside = "outside the years 1 to 9999";
+  for (double bad : {kMaxDateTime, kMinDateTime - 1, std::nan(""), 1e300}) {
+    EXPECT_THAT(encodeFailure(300, 60, sessionAt(kMonday, bad, 0)), HasSubstr(outside)) << bad;
+    EXPECT_THAT(encodeFailure(300, 60, sessionAt(bad, kMonday, 0)), HasSubstr(outside)) << bad;
+  }
+  EXPECT_THAT(encodeFailure(300, 60, sessionAt(kMonday, kMonday, kMaxSeconds + 1)),
+              HasSubstr("idle time"));
+  EXPECT_THAT(encodeFailure(kMaxSeconds + 1, 60, {}), HasSubstr("time for idle"));
+  EXPECT_THAT(encodeFailure(300, -kMaxSeconds - 1, {}), HasSubstr("minimum work time"));
+  // The last moment of the year 9999 and the first of the year 1 are kept, and read back.
+  const TDateTime last = encodeDateTime(9999, 12, 31, 23, 59, 59);
+  HmrFileContents out;
+  decodeHmrFile(encodeHmrFile(300, 60, "", sessionAt(kMinDateTime, last, 0)), out);
+  ASSERT_EQ(out.sessions.size(), 1u);
+  EXPECT_EQ(out.sessions[0]->SessionDateTimeClose, last);
+}
+
+TEST(HMRFileFormat, ImagesBeyondTheSizeLimitAreRefused) {
+  EXPECT_EQ(decodeFailure(std::string(kMaxFileSize + 1, '\0')), kCorrupted);
 }
 
 }  // namespace

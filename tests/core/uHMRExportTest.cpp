@@ -121,7 +121,7 @@ TEST(ExportText, EmptyResultGivesHeaderTitlesDashesAndABlankRow) {
   EXPECT_EQ(buildClipboardText(kHeaderOfGroup, cells), buildTextReport(kHeaderOfGroup, cells));
 }
 
-TEST(ExportSemicolon, CellsAsTheyAreBetweenSeparators) {
+TEST(ExportSemicolon, CellsAsTheyAreBetweenSeparatorsUnlessTheyHoldOne) {
   FixedLocale locale;
   ScopedLocale use(locale);
   TQueryResult qr;
@@ -135,12 +135,20 @@ TEST(ExportSemicolon, CellsAsTheyAreBetweenSeparators) {
   EXPECT_EQ(buildSemicolonText(GridCells(qr, "Session", dtuMinute, true)),
             "Open Date/Time;Close Date/Time;User Name;Total Time (min);Idle Time (min);"
             "Work Time (min)\r\n"
-            "12/07/26 09:00;Current;a;b ;   90.0;    0.0;   90.0\r\n"
+            "12/07/26 09:00;Current;\"a;b \";   90.0;    0.0;   90.0\r\n"
             " ; ;TOTAL;   90.0;    0.0;   90.0\r\n");
   for (int cols = 4; cols <= 7; ++cols) {
     const CellTable table(1, cols);
     EXPECT_EQ(buildSemicolonText(table), std::string(cols - 1, ';') + "\r\n");
   }
+}
+
+TEST(ExportSemicolon, QuotesAndLineBreaksAreQuotedTheUsualWay) {
+  const CellTable table({{"say \"hi\"", "two\r\nlines", "plain", "lf\nonly"},
+                         {"", " ", "a,b", "'"}});
+  EXPECT_EQ(buildSemicolonText(table),
+            "\"say \"\"hi\"\"\";\"two\r\nlines\";plain;\"lf\nonly\"\r\n"
+            "; ;a,b;'\r\n");
 }
 
 TEST(ExportFile, ProposedNamesAndExtensions) {

@@ -219,6 +219,19 @@ TEST_F(ProjectFileTest, LoadFileResetsAndReportsAMissingFile) {
   EXPECT_EQ(p->getSessionCount(), 0);
 }
 
+TEST_F(ProjectFileTest, AFolderOrAFifoInPlaceOfTheDataFileIsAnErrorNamingIt) {
+  const std::string folder = folder_.file("X.HMR/inside");
+  const std::string fifo = folder_.path() + "/F.HMR";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const auto& [path, reason] : {std::pair{folder_.path() + "/X.HMR", "Is a directory"},
+                                     std::pair{fifo, "Not a regular file"}}) {
+    auto p = project();
+    p->FileName = path;
+    EXPECT_EQ(readFailure(*p), "Error reading HMR file " + path + " : " + reason);
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(folder_.path() + "/X.HMR"));
+}
+
 TEST_F(ProjectFileTest, OpenFileOfAMissingFileGivesTheSystemsReason) {
   auto p = project();
   const std::string path = folder_.path() + "/Missing.HMR";

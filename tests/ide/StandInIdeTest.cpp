@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "platform/PeriodicTimer.h"
 #include "tests/ide/IdeTestSupport.h"
@@ -38,6 +39,36 @@ TEST_F(StandInIdeTest, TheClockCanBeSetOnlyBeforeTimePasses) {
   EXPECT_EQ(ide->virtualClock().now(), at("2026-04-01T10:00:00"));
   ide->advance(1);
   EXPECT_THROW(ide->setClock(at("2026-04-01T10:00:00")), IdeActionError);
+}
+
+TEST_F(StandInIdeTest, AQuietTimerIsPassedOverAndResumesOnItsOwnMarks) {
+  std::vector<std::int64_t> firedAt;
+  auto timer = ide->createPeriodicTimer();
+  timer->setIntervalMs(15000);
+  timer->setCallback([&] {
+    firedAt.push_back(static_cast<std::int64_t>(
+        std::llround((ide->virtualClock().now() - at("2026-03-02T09:00:00")) * 86400)));
+  });
+  timer->setEnabled(true);
+  timer->setQuiet(true);
+  ide->advance(200'000'000'000);  // 6,300 years: 13 billion ticks, were they fired
+  EXPECT_TRUE(firedAt.empty());
+  timer->setQuiet(false);
+  ide->advance(40);
+  EXPECT_EQ(firedAt, (std::vector<std::int64_t>{200'000'000'010, 200'000'000'025,
+                                                200'000'000'040}));
+}
+
+TEST_F(StandInIdeTest, TimeStaysWithinTheYearsADataFileHolds) {
+  EXPECT_THROW(ide->setClock(encodeDateTime(0, 12, 31, 23, 59, 59)), IdeActionError);
+  EXPECT_THROW(ide->setClock(encodeDateTime(10000, 1, 1, 0, 0, 0)), IdeActionError);
+  ide->setClock(at("9999-12-31T23:59:00"));
+  ide->advance(59);
+  const TDateTime last = ide->virtualClock().now();
+  EXPECT_THROW(ide->advance(1), IdeActionError);
+  EXPECT_THROW(ide->advance(std::numeric_limits<std::int64_t>::max()), IdeActionError);
+  EXPECT_EQ(ide->virtualClock().now(), last);  // a refused advance changes nothing
+  EXPECT_EQ(formatIsoDateTime(last), "9999-12-31T23:59:59");
 }
 
 TEST_F(StandInIdeTest, ATimerErrorIsShownAndTheTimerKeepsRunning) {

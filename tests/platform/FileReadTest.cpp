@@ -2,6 +2,8 @@
 #include "platform/FileRead.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <system_error>
@@ -52,13 +54,32 @@ TEST(FileRead, AFileBeyondTheLimitIsRefusedBeforeReading) {
   EXPECT_EQ(readWholeFile(path, 101).size(), 101u);
 }
 
-TEST(FileRead, ExistsOnlyForFiles) {
+TEST(FileRead, ExistsForAnythingByThatName) {
   TempFolder folder;
   const std::string path = folder.file("f");
-  EXPECT_FALSE(fileExists(path));
+  EXPECT_FALSE(pathExists(path));
   writeBytes(path, "x");
-  EXPECT_TRUE(fileExists(path));
-  EXPECT_FALSE(fileExists(folder.path()));
+  EXPECT_TRUE(pathExists(path));
+  EXPECT_TRUE(pathExists(folder.path()));
+}
+
+TEST(FileRead, AFifoIsRefusedWithoutWaitingForAWriter) {
+  TempFolder folder;
+  const std::string path = folder.file("f.HMR");
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  EXPECT_EQ(failureOf(path, 100), "Not a regular file");
+}
+
+TEST(FileRead, ADeviceIsRefusedBeforeReadingAnyOfIt) {
+  EXPECT_EQ(failureOf("/dev/zero", std::size_t{1} << 40), "Not a regular file");
+}
+
+TEST(FileRead, ASparseFileBeyondTheLimitIsRefusedBySize) {
+  TempFolder folder;
+  const std::string path = folder.file("big");
+  writeBytes(path, "");
+  ASSERT_EQ(truncate(path.c_str(), off_t{2} << 30), 0);
+  EXPECT_EQ(failureOf(path, std::size_t{256} << 20), "File too large");
 }
 
 }  // namespace

@@ -13,7 +13,9 @@
 #include <string>
 
 #include "platform/HmrError.h"
+#include "tests/support/RawSqlite.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/UnwritableFile.h"
 
 namespace hmr {
 namespace {
@@ -441,6 +443,59 @@ TEST_F(SqliteSettingsStoreTest, UnwritableLocationNamesPathAndCause) {
 
   ScopedEnv registry("HMR_REGISTRY", below.c_str());
   EXPECT_THAT(errorOf([] { openDefaultSettingsStore(); }), HasSubstr(below));
+}
+
+TEST_F(SqliteSettingsStoreTest, ADatabaseOfAnotherProgramIsRefusedBeforeAnythingChanges) {
+  test_support::runSql(file_, "CREATE TABLE t(x); INSERT INTO t VALUES(1)");
+  const std::string before = testing::readBytes(file_);
+  const std::string message = errorOf([&] { SqliteSettingsStore store(file_); });
+  EXPECT_THAT(message, HasSubstr(file_ + ": is not an HMR settings store"));
+  EXPECT_EQ(testing::readBytes(file_), before);  // still in its own journal mode
+  EXPECT_FALSE(fs::exists(file_ + "-wal"));
+}
+
+TEST_F(SqliteSettingsStoreTest, WhatIsNoFileIsRefusedByName) {
+  EXPECT_THAT(errorOf([&] { SqliteSettingsStore store(dir_.string()); }),
+              HasSubstr(dir_.string() + ": is a folder"));
+  EXPECT_THAT(errorOf([&] { SqliteSettingsStore store("/dev/zero"); }),
+              HasSubstr("/dev/zero: is not a regular file"));
+}
+
+TEST_F(SqliteSettingsStoreTest, DamagedValuesAreSkippedAndNamedTheOthersRead) {
+  {
+    SqliteSettingsStore store(file_);
+    store.writeString(HKCU, "K", "a", "first");
+    store.writeDword(HKCU, "K", "b", 7);
+    store.writeString(HKCU, "K", "c", "third");
+  }
+  test_support::runSql(file_, "UPDATE vals SET type=9 WHERE name='a';"
+                              "UPDATE vals SET data='x' WHERE name='b'");
+  SqliteSettingsStore store(file_);
+  std::vector<DamagedValue> damaged;
+  const std::vector<SettingsValue> read = store.readableValues(HKCU, "K", damaged);
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].text, "third");
+  ASSERT_EQ(damaged.size(), 2u);
+  EXPECT_EQ(damaged[0].name, "a");
+  EXPECT_THAT(damaged[0].reason, HasSubstr("value \"a\" of key HKEY_CURRENT_USER\\K is damaged"));
+  EXPECT_EQ(damaged[1].name, "b");
+  EXPECT_THAT(errorOf([&] { store.values(HKCU, "K"); }), HasSubstr("is damaged"));
+}
+
+TEST_F(SqliteSettingsStoreTest, AStoreThatCannotBeWrittenIsReadAndWritesSayWhy) {
+  SqliteSettingsStore(file_).writeString(HKCU, "K", "v", "kept");
+  const std::string before = testing::readBytes(file_);
+  test_support::UnwritableFile locked(file_);
+  if (!locked.locked()) GTEST_SKIP() << "cannot make a file unwritable here";
+  SqliteSettingsStore store(file_);
+  EXPECT_EQ(store.readString(HKCU, "K", "v"), "kept");
+  EXPECT_EQ(store.subKeys(HKCU, ""), std::vector<std::string>{"K"});
+  const std::string message = errorOf([&] { store.writeString(HKCU, "K", "v", "new"); });
+  EXPECT_THAT(message, HasSubstr(file_ + ": cannot write value \"v\""));
+  EXPECT_THAT(message, HasSubstr("the store is open for reading only: "));
+  EXPECT_THAT(errorOf([&] { store.deleteKey(HKCU, "K"); }), HasSubstr("reading only"));
+  EXPECT_EQ(store.readString(HKCU, "K", "v"), "kept");
+  EXPECT_EQ(testing::readBytes(file_), before);
 }
 
 TEST_F(SqliteSettingsStoreTest, AFileThatIsNoStoreIsRefusedAndLeftAlone) {

@@ -3,13 +3,16 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace hmr::test_support {
@@ -18,6 +21,7 @@ struct ProgramRun {
   int status = -1;  // the exit status; -1 when the program did not end normally
   std::string out;  // standard output
   std::string err;  // standard error
+  bool timedOut = false;  // killed for running past its time limit
 };
 
 inline std::string readWholeFile(const std::filesystem::path& file) {
@@ -25,11 +29,22 @@ inline std::string readWholeFile(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+struct RunOptions {
+  // The program is killed when it has not ended by then (0: no limit), so that a test of a
+  // program that hangs fails instead of hanging itself.
+  std::chrono::milliseconds limit{0};
+  // Where standard output goes instead of being collected, e.g. "/dev/full".
+  std::string standardOutput;
+};
+
 // Runs `program` with `args` in the test's environment, its output going to files in `scratch`
 // (which must exist). Standard input is /dev/null.
 inline ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
-                             const std::filesystem::path& scratch) {
-  const std::string outFile = (scratch / "run.out").string();
+                             const std::filesystem::path& scratch,
+                             const RunOptions& options = {}) {
+  const std::string outFile = options.standardOutput.empty()
+                                  ? (scratch / "run.out").string()
+                                  : options.standardOutput;
   const std::string errFile = (scratch / "run.err").string();
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
@@ -47,9 +62,23 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
   }
   ProgramRun run;
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    run.status = WEXITSTATUS(status);
-  run.out = readWholeFile(outFile);
+  pid_t ended = -1;
+  if (pid > 0 && options.limit.count() == 0) {
+    ended = waitpid(pid, &status, 0);
+  } else if (pid > 0) {
+    const auto deadline = std::chrono::steady_clock::now() + options.limit;
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        run.timedOut = true;
+        kill(pid, SIGKILL);
+        ended = waitpid(pid, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  if (ended == pid && WIFEXITED(status) && !run.timedOut) run.status = WEXITSTATUS(status);
+  if (options.standardOutput.empty()) run.out = readWholeFile(outFile);
   run.err = readWholeFile(errFile);
   return run;
 }

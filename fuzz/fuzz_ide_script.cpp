@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// libFuzzer target: the stand-in IDE's script reader on arbitrary text, with the Delphi 5
+// package loaded, so that every line a script may hold reaches the IDE and the tracker.
+//
+// The data files the tracker would save are handed to a writer that keeps nothing, and the
+// settings store lives in memory: an input never changes a file. A script that installs a
+// package is skipped, since it would load whatever library the input names. Any exception
+// other than the reader's own ScriptError escapes, and the fuzzer reports it.
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "core/uHMRGlobal.h"
+#include "host/ide/IdeScript.h"
+#include "host/ide/StandInIde.h"
+#include "ide/HMExpertPackage.h"
+#include "platform/FileWriter.h"
+#include "platform/MemorySettingsStore.h"
+
+namespace {
+
+class DiscardingWriter final : public hmr::FileWriter {
+ public:
+  void replaceContents(const std::string&, std::string_view) override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static DiscardingWriter writer;
+  static const bool installed = (hmr::installFileWriter(&writer), true);
+  (void)installed;
+
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  if (text.find("install-package") != std::string::npos) return 0;
+  hmr::MemorySettingsStore store;
+  std::ostringstream out;
+  std::ostringstream err;
+  {
+    hmr::StandInIde ide(5, store, out, err);
+    ide.setClock(hmr::encodeDateTime(2026, 3, 2, 9, 0, 0));
+    ide.loadPackage("HMExpert50.bpl", {&hmrPackageLoad, &Register, &hmrPackageUnload});
+    std::istringstream script(text);
+    try {
+      hmr::runIdeScript(ide, script);
+    } catch (const hmr::ScriptError&) {
+      // refused with the line named, as it should be for most inputs
+    }
+    // Leaving the scope unloads the package, which closes and saves every project.
+  }
+  return 0;
+}
