@@ -191,6 +191,13 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   AddSession(DateTimeOpen, DateTimeOpen, true, 0);
 }
 
+void THMRProject::DataFileOpened(std::string_view FileName) {
+  if (State != hmClosed) throw HmrError(std::string(CannotOpenNotClosed));
+  this->FileName = FileName;
+  ProjectName.clear();
+  LoadFile();
+}
+
 void THMRProject::ProjectRenamed(std::string_view NewFileName) {
   if (State == hmClosed) return;
   FileName = changeFileExt(NewFileName, ".HMR");

@@ -61,6 +61,10 @@ class THMRProject {
   void ProjectOpened(std::string_view FileName, std::string_view Name, bool StartSession);
   // Closes the running session now, saves the data file and resets the project. When the save
   // fails the error passes on and the project is closed but not reset.
+  // Opens a data file for viewing under the very name it has (no session starts): a name
+  // picked in a file dialog or given on a command line is not a project's file name, whose
+  // extension is changed. Fails as ProjectOpened does.
+  void DataFileOpened(std::string_view FileName);
   void ProjectClosed();
   void ProjectRenamed(std::string_view NewFileName);
   void ActivityDetected();

@@ -84,6 +84,19 @@ THMRProject* THMRProjectGroup::AddProject(std::string_view FileName, std::string
   auto project = std::make_unique<THMRProject>();
   project->ProjectGroup = this;
   project->ProjectOpened(FileName, Name, StartSession);  // on failure the project is dropped
+  return track(FileName, std::move(project));
+}
+
+THMRProject* THMRProjectGroup::AddDataFile(std::string_view FileName) {
+  if (IndexOf(FileName) != -1) return nullptr;
+  auto project = std::make_unique<THMRProject>();
+  project->ProjectGroup = this;
+  project->DataFileOpened(FileName);  // on failure the project is dropped
+  return track(FileName, std::move(project));
+}
+
+THMRProject* THMRProjectGroup::track(std::string_view FileName,
+                                     std::unique_ptr<THMRProject> project) {
   project->SetCurrentUserName(UserName);
   THMRProject* added = project.get();
   Projects.emplace_back(std::string(FileName), std::move(project));

@@ -48,6 +48,9 @@ class THMRProjectGroup {
   // without regard to letter case) is already tracked. A failed open passes its error on;
   // the project is then neither added nor kept.
   THMRProject* AddProject(std::string_view FileName, std::string_view Name, bool StartSession);
+  // Tracks a data file opened for viewing under the name it has (THMRProject::DataFileOpened);
+  // otherwise as AddProject without a session.
+  THMRProject* AddDataFile(std::string_view FileName);
   // Closes (saving its file), destroys and forgets the project. When the save fails the error
   // passes on and the project stays in the group, closed.
   void RemoveProject(std::string_view FileName);
@@ -78,6 +81,8 @@ class THMRProjectGroup {
 
   // The settings store of this group's host settings (the default one when none was given).
   SettingsStore& settings();
+  // The windows this group opens.
+  TrackerUi& ui() { return *Ui; }
 
   std::vector<std::pair<std::string, std::unique_ptr<THMRProject>>> Projects;
   std::int32_t ActiveIndex = -1;
@@ -92,6 +97,8 @@ class THMRProjectGroup {
   TViewState ViewState;
 
  private:
+  THMRProject* track(std::string_view FileName, std::unique_ptr<THMRProject> project);
+
   TrackerUi* Ui;
   SettingsStore* Store;
   std::unique_ptr<TrackerUi> ownUi_;
