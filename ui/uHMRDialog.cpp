@@ -83,6 +83,14 @@ QLabel* captionBar(const QString& text, const char* name, QWidget* parent) {
   return label;
 }
 
+// The layout of a group box of the filter bar: tight margins, so the bar fits the pane.
+template <class Layout>
+Layout* compact(Layout* layout) {
+  layout->setContentsMargins(4, 2, 4, 4);
+  layout->setSpacing(4);
+  return layout;
+}
+
 template <class Widget>
 Widget* named(Widget* widget, const char* name) {
   widget->setObjectName(name);
@@ -151,6 +159,10 @@ TdlgPrjRevedazl::TdlgPrjRevedazl(THMRProjectGroup* group, QWidget* parent)
   auto* pnlProject = named(new QWidget(splitter), "pnlProject");
   buildTreePane(pnlTree);
   buildProjectPane(pnlProject);
+  // The panes may be squeezed: the splitter keeps the tree's width rather than the filter
+  // bar's wish for room.
+  pnlTree->setMinimumWidth(20);
+  pnlProject->setMinimumWidth(60);
   splitter->addWidget(pnlTree);
   splitter->addWidget(pnlProject);
   splitter->setStretchFactor(0, 0);
@@ -239,29 +251,32 @@ void TdlgPrjRevedazl::buildProjectPane(QWidget* pane) {
 QWidget* TdlgPrjRevedazl::buildFilterBar() {
   auto* bar = named(new QWidget(this), "pnlFilter");
   auto* layout = new QHBoxLayout(bar);
-  layout->setContentsMargins(4, 0, 4, 0);
+  layout->setContentsMargins(2, 0, 2, 0);
+  layout->setSpacing(4);
 
   auto* boxGroupBy = named(new QGroupBox("&Group By:", bar), "gbxGroupBy");
-  auto* groupByLayout = new QHBoxLayout(boxGroupBy);
+  auto* groupByLayout = compact(new QHBoxLayout(boxGroupBy));
   cmbGroupBy = named(new QComboBox(boxGroupBy), "cmbGroupBy");
   // An editable list whose text can only be one of its entries: typing selects an entry.
   cmbGroupBy->setEditable(true);
   cmbGroupBy->setInsertPolicy(QComboBox::NoInsert);
-  cmbGroupBy->setMinimumContentsLength(8);
+  cmbGroupBy->setMinimumContentsLength(7);
+  cmbGroupBy->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   groupByLayout->addWidget(cmbGroupBy);
   layout->addWidget(boxGroupBy);
 
   auto* boxSortBy = named(new QGroupBox("&Sort By:", bar), "gbxSortBy");
-  auto* sortLayout = new QHBoxLayout(boxSortBy);
+  auto* sortLayout = compact(new QHBoxLayout(boxSortBy));
   cmpSortItem = named(new QComboBox(boxSortBy), "cmpSortItem");
   cmpSortItem->setMinimumContentsLength(8);
+  cmpSortItem->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   cmpSortOrder = named(new QComboBox(boxSortBy), "cmpSortOrder");
   sortLayout->addWidget(cmpSortItem);
   sortLayout->addWidget(cmpSortOrder);
   layout->addWidget(boxSortBy);
 
   grpTimeUnit = named(new QGroupBox("&Time Unit:", bar), "grpTimeUnit");
-  auto* unitLayout = new QGridLayout(grpTimeUnit);
+  auto* unitLayout = compact(new QGridLayout(grpTimeUnit));
   rbHours = named(new QRadioButton("hs", grpTimeUnit), "grpTimeUnitHours");
   rbMinutes = named(new QRadioButton("min", grpTimeUnit), "grpTimeUnitMinutes");
   rbHours->setChecked(true);
@@ -302,6 +317,11 @@ QWidget* TdlgPrjRevedazl::buildHistoryPage() {
   grdSessions->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grdSessions->setShowGrid(true);
   grdSessions->setWordWrap(false);
+  // The columns have fixed pixel widths: a slightly smaller face keeps a date and time of day
+  // inside its 110 pixels with common desktop fonts.
+  QFont gridFont = grdSessions->font();
+  gridFont.setPointSizeF(gridFont.pointSizeF() * 0.9);
+  grdSessions->setFont(gridFont);
   grdSessions->verticalHeader()->hide();  // no fixed column
   grdSessions->verticalHeader()->setMinimumSectionSize(18);
   grdSessions->verticalHeader()->setDefaultSectionSize(18);
@@ -366,7 +386,7 @@ QWidget* TdlgPrjRevedazl::buildToolsPage() {
   userGrid->addWidget(userLabel, 0, 0);
   userGrid->addWidget(edtCurrentUser, 0, 1);
   userGrid->addWidget(btnChangeUser, 0, 2);
-  userGrid->addWidget(chkShowUserDlg, 1, 0, 1, 2, Qt::AlignLeft);
+  userGrid->addWidget(chkShowUserDlg, 1, 0, 1, 2, Qt::AlignAbsolute | Qt::AlignLeft);
   userGrid->setColumnStretch(1, 1);
   layout->addWidget(userBox);
 
@@ -467,6 +487,7 @@ void TdlgPrjRevedazl::showEvent(QShowEvent* event) {
   if (activated_) return;
   // The dialog is activated once per showing: its first show.
   activated_ = true;
+  if (layout()) layout()->activate();
   const int total = splitter->width() - splitter->handleWidth();
   if (total > 0) splitter->setSizes({treeWidthToShow_, std::max(total - treeWidthToShow_, 1)});
   runGuarded(this, [&] { FormActivate(); });
