@@ -343,7 +343,10 @@ void StandInIde::timerCreated(HostTimer* timer) { timers_.push_back(timer); }
 
 void StandInIde::timerDestroyed(HostTimer* timer) { std::erase(timers_, timer); }
 
+void StandInIde::runInRealTime() { realTime_ = true; }
+
 void StandInIde::setClock(TDateTime when) {
+  if (realTime_) throw IdeActionError("the clock is the system's in a windowed IDE");
   if (timeStarted_) throw IdeActionError("the clock can only be set before time passes");
   start_ = when;
   setClockToElapsed();
@@ -354,6 +357,7 @@ void StandInIde::setClockToElapsed() {
 }
 
 void StandInIde::advance(std::int64_t seconds) {
+  if (realTime_) throw IdeActionError("time passes by itself in a windowed IDE");
   if (seconds < 0) throw IdeActionError("time cannot go back");
   timeStarted_ = true;
   const std::int64_t target = elapsedMs_ + seconds * 1000;

@@ -680,7 +680,7 @@ void TrackerDialogTest::standAloneOpensAndClosesDataFiles() {
       open->selectFile(QString::fromStdString(demo));
       static_cast<QDialog*>(open)->accept();
     });
-    QTest::mouseClick(child<QToolButton>(*dialog, "btnOpen"), Qt::LeftButton);
+    child<QToolButton>(*dialog, "btnOpen")->click();
     afterOpen = f.group.getProjectCount();
     openSelected = afterOpen == 1 && dialog->selectedProject() == f.group.getProject(0);
     openBold = dialog->boldNode() == dialog->nodeAt(1);
@@ -725,7 +725,7 @@ void TrackerDialogTest::openDialogShowsUpperCaseDataFiles() {
       shown << list->model()->index(r, 0, list->rootIndex()).data().toString();
     open->reject();
   });
-  QTest::mouseClick(child<QToolButton>(dialog, "btnOpen"), Qt::LeftButton);
+  child<QToolButton>(dialog, "btnOpen")->click();  // opens a modal window
   QCOMPARE(filter, QString("Project Revedazler (*.hmr)"));
   QCOMPARE(shown, QStringList({"Demo.HMR"}));
   QCOMPARE(f.group.getProjectCount(), 0);  // cancelled: nothing else happens
@@ -769,7 +769,7 @@ void TrackerDialogTest::corruptFileShowsTheReadMessageAndChangesNothing() {
     open->selectFile(QString::fromStdString(bad));
     static_cast<QDialog*>(open)->accept();
   });
-  QTest::mouseClick(child<QToolButton>(dialog, "btnOpen"), Qt::LeftButton);
+  child<QToolButton>(dialog, "btnOpen")->click();  // opens a modal window
   QVERIFY2(text.contains("Bad.HMR"), qPrintable(text));
   QCOMPARE(f.group.getProjectCount(), 1);
   QCOMPARE(dialog.nodeAt(1)->text(0), QString("Good"));
@@ -807,7 +807,7 @@ void TrackerDialogTest::exportsTextAndSemicolonFilesOfTheGrid() {
     save->selectFile(QString::fromStdString(textPath));
     static_cast<QDialog*>(save)->accept();
   });
-  QTest::mouseClick(child<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
+  child<QPushButton>(dialog, "cmdExport")->click();
   QVERIFY2(proposed.endsWith("/Demo.txt"), qPrintable(proposed));
   const std::string header = dialog.GetExportHeader();
   QVERIFY(header.find("Project:\r\n  Demo (" + f.world.file("Demo.HMR") + ")\r\n") !=
@@ -825,7 +825,7 @@ void TrackerDialogTest::exportsTextAndSemicolonFilesOfTheGrid() {
     save->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(csvPath));
     static_cast<QDialog*>(save)->accept();
   });
-  QTest::mouseClick(child<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
+  child<QPushButton>(dialog, "cmdExport")->click();
   QVERIFY2(proposed.endsWith("/Demo.csv"), qPrintable(proposed));
   // A name typed without extension gets the default one.
   const std::string csv = hmr::testing::readBytes(csvPath + ".csv");
@@ -839,7 +839,7 @@ void TrackerDialogTest::exportToClipboardCopiesTheGrid() {
   TdlgPrjRevedazl dialog(&f.group);
   dialog.show();
   child<QComboBox>(dialog, "cbxExportFormat")->setCurrentIndex(2);
-  QTest::mouseClick(child<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
+  child<QPushButton>(dialog, "cmdExport")->click();
   const std::string expected =
       buildClipboardText(dialog.GetExportHeader(), *dialog.gridModel().cells());
   QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), expected);
@@ -852,10 +852,10 @@ void TrackerDialogTest::exportWithAnEmptyGroupDoesNothing() {
   dialog.show();
   QGuiApplication::clipboard()->setText("before");
   child<QComboBox>(dialog, "cbxExportFormat")->setCurrentIndex(2);
-  QTest::mouseClick(child<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
+  child<QPushButton>(dialog, "cmdExport")->click();
   QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
   child<QComboBox>(dialog, "cbxExportFormat")->setCurrentIndex(0);
-  QTest::mouseClick(child<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
+  child<QPushButton>(dialog, "cmdExport")->click();
   QVERIFY(dialog.findChild<QFileDialog*>("SaveDialog") == nullptr);
 }
 
@@ -878,7 +878,7 @@ void TrackerDialogTest::exportWriteFailureShowsTheErrorAndKeepsTheGrid() {
     emit save->fileSelected(QString::fromStdString(path));
     static_cast<QDialog*>(save)->done(QDialog::Accepted);
   });
-  QTest::mouseClick(child<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
+  child<QPushButton>(dialog, "cmdExport")->click();
   QVERIFY2(text.startsWith("Error writing report file"), qPrintable(text));
   QVERIFY(dialog.isVisible());
   QCOMPARE(dialog.gridModel().rowCount(), 3);
