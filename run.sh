@@ -3,6 +3,7 @@
 #   ./run.sh demo   install what is missing, build, run HMR from installation to report on
 #                   the sample projects of examples/working-day
 #   ./run.sh test   install what is missing, build normal and sanitizer builds, run every test
+#   ./run.sh pictures  install what is missing, build, draw the dialog's pictures in docs/pictures
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -60,8 +61,13 @@ case "${1:-}" in
     ctest --preset sanitize -j2
     run_fuzzers
     ;;
+  pictures)
+    install_missing
+    build default
+    ./examples/dialog-pictures.sh build/default docs/pictures
+    ;;
   *)
-    echo "usage: ./run.sh demo|test" >&2
+    echo "usage: ./run.sh demo|test|pictures" >&2
     exit 2
     ;;
 esac
