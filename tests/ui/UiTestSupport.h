@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -100,6 +102,16 @@ void whenModal(std::function<void(W*)> action) {
     }
   });
   poll->start();
+}
+
+// Answers a file dialog as a person who types `path` into its name field and presses the
+// accept button. Typed and accepted at once: the dialog's own completion of the name, which
+// runs as it reads the folder, has no moment to change it. A dialog that refuses the name is
+// cancelled, so that a test fails instead of waiting for ever.
+inline void answerFileDialog(QFileDialog* dialog, const std::string& path) {
+  dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+  static_cast<QDialog*>(dialog)->accept();
+  if (dialog->isVisible()) static_cast<QDialog*>(dialog)->reject();
 }
 
 }  // namespace hmr::ui_test

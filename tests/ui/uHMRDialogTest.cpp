@@ -37,6 +37,7 @@
 
 using namespace hmr;
 using hmr::ui_test::TrackerWorld;
+using hmr::ui_test::answerFileDialog;
 using hmr::ui_test::whenModal;
 
 namespace {
@@ -135,6 +136,7 @@ class TrackerDialogTest : public QObject {
   void fileToOpenIsOpenedOnceUnderItsOwnName();
   void corruptFileShowsTheReadMessageAndChangesNothing();
   void standAloneSavesModifiedFilesOnClose();
+  void standAloneSaveFailureKeepsTheDialogOpen();
   void exportsTextAndSemicolonFilesOfTheGrid();
   void exportToClipboardCopiesTheGrid();
   void exportWithAnEmptyGroupDoesNothing();
@@ -677,8 +679,7 @@ void TrackerDialogTest::standAloneOpensAndClosesDataFiles() {
   whenModal<TdlgPrjRevedazl>([&](TdlgPrjRevedazl* dialog) {
     stripShown = child<QWidget>(*dialog, "ScrollBoxOpenClose")->isVisible();
     whenModal<QFileDialog>([&](QFileDialog* open) {
-      open->selectFile(QString::fromStdString(demo));
-      static_cast<QDialog*>(open)->accept();
+      answerFileDialog(open, demo);
     });
     child<QToolButton>(*dialog, "btnOpen")->click();
     afterOpen = f.group.getProjectCount();
@@ -766,8 +767,7 @@ void TrackerDialogTest::corruptFileShowsTheReadMessageAndChangesNothing() {
     box->accept();
   });
   whenModal<QFileDialog>([&](QFileDialog* open) {
-    open->selectFile(QString::fromStdString(bad));
-    static_cast<QDialog*>(open)->accept();
+    answerFileDialog(open, bad);
   });
   child<QToolButton>(dialog, "btnOpen")->click();  // opens a modal window
   QVERIFY2(text.contains("Bad.HMR"), qPrintable(text));
@@ -794,6 +794,38 @@ void TrackerDialogTest::standAloneSavesModifiedFilesOnClose() {
   QCOMPARE(reread.TimeForIdle, std::int64_t{540});
 }
 
+void TrackerDialogTest::standAloneSaveFailureKeepsTheDialogOpen() {
+  Fixture f;
+  const std::string demo = f.world.writeDataFile("gone/Demo.HMR", {{0, 5400}});
+  TdlgPrjRevedazl dialog(&f.group);
+  dialog.SetStandAlone(true);
+  dialog.FFileToOpen = demo;
+  dialog.show();
+  auto* pages = child<QTabWidget>(dialog, "PageControl");
+  pages->setCurrentIndex(1);
+  child<QSpinBox>(dialog, "sedtIdle")->setValue(9);
+  // The data file's folder goes away: the save on close fails.
+  std::filesystem::remove_all(std::filesystem::path(demo).parent_path());
+  QString text;
+  whenModal<QMessageBox>([&](QMessageBox* box) {
+    text = box->text();
+    box->accept();
+  });
+  QTest::keyClick(&dialog, Qt::Key_Escape);
+  QVERIFY2(text.contains("Demo.HMR"), qPrintable(text));
+  QVERIFY(dialog.isVisible());
+  QVERIFY(f.group.getProject(0)->Modified);  // nothing is lost: it is still to be saved
+  QVERIFY(!f.group.ViewState.Saved);
+  // The folder is back: closing saves and ends the showing.
+  std::filesystem::create_directories(std::filesystem::path(demo).parent_path());
+  QTest::keyClick(&dialog, Qt::Key_Escape);
+  QVERIFY(!dialog.isVisible());
+  QVERIFY(!f.group.getProject(0)->Modified);
+  THMRProject reread;
+  reread.OpenFile(demo);
+  QCOMPARE(reread.TimeForIdle, std::int64_t{540});
+}
+
 void TrackerDialogTest::exportsTextAndSemicolonFilesOfTheGrid() {
   Fixture f;
   f.addTwoProjects();
@@ -804,8 +836,7 @@ void TrackerDialogTest::exportsTextAndSemicolonFilesOfTheGrid() {
   const std::string textPath = f.world.file("out/report.txt");
   whenModal<QFileDialog>([&](QFileDialog* save) {
     proposed = save->selectedFiles().value(0);
-    save->selectFile(QString::fromStdString(textPath));
-    static_cast<QDialog*>(save)->accept();
+    answerFileDialog(save, textPath);
   });
   child<QPushButton>(dialog, "cmdExport")->click();
   QVERIFY2(proposed.endsWith("/Demo.txt"), qPrintable(proposed));
@@ -821,9 +852,7 @@ void TrackerDialogTest::exportsTextAndSemicolonFilesOfTheGrid() {
   child<QComboBox>(dialog, "cbxExportFormat")->setCurrentIndex(1);
   whenModal<QFileDialog>([&](QFileDialog* save) {
     proposed = save->selectedFiles().value(0);
-    // The person types the name without its extension.
-    save->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(csvPath));
-    static_cast<QDialog*>(save)->accept();
+    answerFileDialog(save, csvPath);  // typed without its extension
   });
   child<QPushButton>(dialog, "cmdExport")->click();
   QVERIFY2(proposed.endsWith("/Demo.csv"), qPrintable(proposed));
@@ -873,9 +902,9 @@ void TrackerDialogTest::exportWriteFailureShowsTheErrorAndKeepsTheGrid() {
       text = box->text();
       box->accept();
     });
-    // Qt's dialog refuses a folder that is not one; the export is handed the name directly.
-    save->selectFile(QString::fromStdString(path));
-    emit save->fileSelected(QString::fromStdString(path));
+    // Qt's dialog refuses a folder that is not one: the name is typed and the dialog ended
+    // past that check, as if the folder had gone while it showed.
+    save->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
     static_cast<QDialog*>(save)->done(QDialog::Accepted);
   });
   child<QPushButton>(dialog, "cmdExport")->click();
