@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "core/GridCells.h"
 #include "core/HeadlessTrackerUi.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
@@ -19,6 +20,7 @@
 #include "platform/Locale.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/PeriodicTimer.h"
+#include "ui/SessionGridModel.h"
 #include "ui/uHMRDialog.h"
 
 namespace {
@@ -92,6 +94,19 @@ void BM_ShowGrid(benchmark::State& state) {
   state.counters["rows"] = dialog.dialog->queryResult().Count;
 }
 BENCHMARK(BM_ShowGrid)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// What showing adds to the query: the cells over the result, the model's reset (the view
+// and its headers take the new row count) and painting the rows on screen.
+void BM_GridOverAResult(benchmark::State& state) {
+  BigDialog& dialog = big();
+  const TQueryResult& result = dialog.dialog->queryResult();
+  SessionGridModel& model = dialog.dialog->gridModel();
+  for (auto _ : state) {
+    model.setCells(std::make_unique<GridCells>(result, "Session", dtuHour, true));
+    dialog.paint();
+  }
+}
+BENCHMARK(BM_GridOverAResult)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // Scrolling one page down and painting it; from the top again at the end.
 void BM_ScrollOnePage(benchmark::State& state) {
