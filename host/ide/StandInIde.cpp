@@ -357,7 +357,10 @@ void StandInIde::timerCreated(HostTimer* timer) { timers_.push_back(timer); }
 
 void StandInIde::timerDestroyed(HostTimer* timer) { std::erase(timers_, timer); }
 
+void StandInIde::runInRealTime() { realTime_ = true; }
+
 void StandInIde::setClock(TDateTime when) {
+  if (realTime_) throw IdeActionError("the clock is the system's in a windowed IDE");
   if (timeStarted_) throw IdeActionError("the clock can only be set before time passes");
   if (!(when >= hmrfile::kMinDateTime && when < hmrfile::kMaxDateTime))
     throw IdeActionError("the clock must be within the years 1 to 9999, the dates a data file "
@@ -383,6 +386,7 @@ void StandInIde::setClockToElapsed() {
 }
 
 void StandInIde::advance(std::int64_t seconds) {
+  if (realTime_) throw IdeActionError("time passes by itself in a windowed IDE");
   if (seconds < 0) throw IdeActionError("time cannot go back");
   // Checked before any arithmetic on it: the clock stays within the dates a data file holds.
   const double end = start_ + (static_cast<double>(elapsedMs_) / 1000.0 +
