@@ -31,4 +31,21 @@ void showErrorBox(QWidget* parent, std::exception_ptr error) {
   std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+QWidget* showErrorNotice(QWidget* parent, const std::string& text) {
+  try {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+      auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("HMR"),
+                                  QString::fromStdString(text), QMessageBox::Ok, parent);
+      box->setAttribute(Qt::WA_DeleteOnClose);
+      box->setModal(false);
+      box->show();
+      return box;
+    }
+  } catch (...) {
+    // The box itself failed: the message still reaches standard error below.
+  }
+  std::fprintf(stderr, "%s\n", text.c_str());
+  return nullptr;
+}
+
 }  // namespace hmr

@@ -18,6 +18,12 @@ std::string errorText(std::exception_ptr error);
 // QApplication runs, else on standard error.
 void showErrorBox(QWidget* parent, std::exception_ptr error);
 
+// Shows `text` in a warning box over `parent` (may be null) that does not wait for the user:
+// the problems that time brings (a checkpoint that failed) come from a timer tick, and the
+// tracker's timer must keep running while the message waits. Standard error without a
+// QApplication. Returns the box, or null.
+QWidget* showErrorNotice(QWidget* parent, const std::string& text);
+
 // Runs `action`; an error it raises is shown by showErrorBox and goes no further. Returns
 // whether the action completed.
 template <class Action>

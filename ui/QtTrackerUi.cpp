@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/uHMRProjectGroup.h"
+#include "ui/ErrorBox.h"
 #include "ui/uHMRDialog.h"
 
 namespace hmr {
@@ -32,6 +33,10 @@ void QtTrackerUi::closeTrackerDialog(THMRProjectGroup& group) {
     dialog_->done(0);
   }
   group.OnDestroyDlg();
+}
+
+void QtTrackerUi::showError(const std::string& message) {
+  showErrorNotice(dialog_, message);
 }
 
 }  // namespace hmr

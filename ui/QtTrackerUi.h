@@ -19,6 +19,10 @@ class QtTrackerUi final : public HeadlessTrackerUi {
   // The group is going away: its dialog, when one shows, lets go of it and closes.
   void closeTrackerDialog(THMRProjectGroup& group) override;
 
+  // A warning box that does not stop the tracker's timer (showErrorNotice), over the dialog
+  // when it shows.
+  void showError(const std::string& message) override;
+
   // The dialog while it shows, or null.
   TdlgPrjRevedazl* dialog() const { return dialog_; }
 
