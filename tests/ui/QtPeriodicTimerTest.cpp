@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/ErrorBox.h"
+#include "platform/HmrError.h"
 #include "ui/QtPeriodicTimer.h"
 
 using namespace hmr;
@@ -39,7 +39,8 @@ void QtPeriodicTimerTest::firesAtItsIntervalWhileEnabled() {
 
 void QtPeriodicTimerTest::callbackErrorsAreReportedAndTheTimerGoesOn() {
   std::vector<std::string> reported;
-  QtPeriodicTimer timer([&](std::exception_ptr error) { reported.push_back(errorText(error)); });
+  QtPeriodicTimer timer(
+      [&](std::exception_ptr error) { reported.push_back(describeError(error)); });
   int ticks = 0;
   timer.setCallback([&] {
     ++ticks;
