@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "bench/RandomSessions.h"
 #include "core/GridCells.h"
 #include "core/HeadlessTrackerUi.h"
 #include "core/uHMRProject.h"
@@ -29,26 +30,13 @@ using namespace hmr;
 
 constexpr int kSessions = 1000000;
 
-// One project of a million sessions, two to six hours apart (built directly: AddSession
-// re-totals the project on every call), active in its group, shown in the dialog.
+// One project of a million sessions, active in its group, shown in the dialog.
 struct BigDialog {
   BigDialog() : timer(std::make_unique<ManualTimer>()), use(locale), group(&ui, &store) {
     std::mt19937_64 random(20261208);
     auto project = std::make_unique<THMRProject>();
     project->FileName = "/work/Big.HMR";
-    TDateTime open = encodeDateTime(2000, 1, 1, 8, 0, 0);
-    for (int s = 0; s < kSessions; ++s) {
-      auto session = std::make_unique<TSessionData>();
-      const std::int64_t total = 60 + static_cast<std::int64_t>(random() % 14400);
-      session->SessionDateTimeOpen = open;
-      session->SessionDateTimeClose = open + static_cast<double>(total) / 86400.0;
-      session->SessionIdleTime = static_cast<std::int64_t>(random() % (total / 2 + 1));
-      session->SessionUserName = (random() % 3 == 0) ? "ann" : "bob";
-      session->UpdateCalculatedFields();
-      project->Sessions.push_back(std::move(session));
-      open += (2 + static_cast<double>(random() % 5)) / 24.0;
-    }
-    project->UpdatePrjHistData();
+    bench::addRandomSessions(*project, kSessions, encodeDateTime(2000, 1, 1, 8, 0, 0), random);
     group.Projects.emplace_back(project->FileName, std::move(project));
     group.ActiveIndex = 0;
     dialog = std::make_unique<TdlgPrjRevedazl>(&group);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/RandomSessions.h"
 #include "core/uHMRGlobal.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
@@ -34,19 +35,8 @@ struct BigGroup {
     for (int p = 0; p < kProjects; ++p) {
       auto project = std::make_unique<THMRProject>();
       project->FileName = "Project" + std::to_string(p) + ".HMR";
-      TDateTime open = encodeDateTime(2000, 1, 1, 8, 0, 0) + p / 24.0;
-      for (int s = 0; s < kSessionsPerProject; ++s) {
-        auto session = std::make_unique<TSessionData>();
-        const std::int64_t total = 60 + static_cast<std::int64_t>(random() % 14400);
-        session->SessionDateTimeOpen = open;
-        session->SessionDateTimeClose = open + static_cast<double>(total) / 86400.0;
-        session->SessionIdleTime = static_cast<std::int64_t>(random() % (total / 2 + 1));
-        session->SessionUserName = (random() % 3 == 0) ? "ann" : "bob";
-        session->UpdateCalculatedFields();
-        project->Sessions.push_back(std::move(session));
-        open += (2 + static_cast<double>(random() % 5)) / 24.0;
-      }
-      project->UpdatePrjHistData();
+      bench::addRandomSessions(*project, kSessionsPerProject,
+                               encodeDateTime(2000, 1, 1, 8, 0, 0) + p / 24.0, random);
       group.Projects.emplace_back(project->FileName, std::move(project));
     }
   }

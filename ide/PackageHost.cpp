@@ -50,16 +50,6 @@ void RegisterPackageWizard(IOTAWizard* wizard) {
   if (attached) attached->registerPackageWizard(wizard);
 }
 
-std::string describeError(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unknown error";
-  }
-}
-
 void ShowIdeError(std::exception_ptr error) {
   const std::string message = describeError(error);
   try {

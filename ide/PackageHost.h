@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "ide/IdeHostServices.h"
+#include "platform/HmrError.h"
 #include "ide/ToolIntf.h"
 #include "ide/ToolsAPI.h"
 
@@ -31,7 +32,6 @@ void RegisterPackageWizard(IOTAWizard* wizard);
 
 // Shows an error through the IDE's error display (standard error when no IDE is attached).
 void ShowIdeError(std::exception_ptr error);
-std::string describeError(std::exception_ptr error);
 
 // A periodic timer of the IDE whose callback errors are shown by the IDE instead of reaching
 // its event loop.

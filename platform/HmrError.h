@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -11,5 +12,16 @@ class HmrError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The message of an error: what() of a std::exception, "Unknown error" for anything else.
+inline std::string describeError(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
 
 }  // namespace hmr

@@ -6,20 +6,12 @@
 #include <QString>
 #include <cstdio>
 
+#include "platform/HmrError.h"
+
 namespace hmr {
 
-std::string errorText(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unknown error";
-  }
-}
-
 void showErrorBox(QWidget* parent, std::exception_ptr error) {
-  const std::string text = errorText(error);
+  const std::string text = describeError(error);
   try {
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
       QMessageBox::critical(parent, QStringLiteral("HMR"), QString::fromStdString(text));

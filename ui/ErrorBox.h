@@ -11,9 +11,6 @@ class QWidget;
 
 namespace hmr {
 
-// The message of an error ("Unknown error" for one that is not a std::exception).
-std::string errorText(std::exception_ptr error);
-
 // Shows the error's message in a critical message box over `parent` (may be null) when a
 // QApplication runs, else on standard error.
 void showErrorBox(QWidget* parent, std::exception_ptr error);

@@ -200,7 +200,8 @@ void TdlgPrjRevedazl::buildTreePane(QWidget* pane) {
   btnClose->setIcon(QIcon(":/hmr/close.png"));
   ScrollBoxOpenClose->installEventFilter(this);
   layout->addWidget(ScrollBoxOpenClose);
-  connect(btnOpen, &QToolButton::clicked, this, [this] { runGuarded(this, [&] { btnOpenClick(); }); });
+  connect(btnOpen, &QToolButton::clicked, this,
+          [this] { runGuarded(this, [&] { btnOpenClick(); }); });
   connect(btnClose, &QToolButton::clicked, this,
           [this] { runGuarded(this, [&] { btnCloseClick(); }); });
 

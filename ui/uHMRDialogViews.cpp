@@ -106,7 +106,8 @@ void TdlgPrjRevedazl::FormatHeader(bool KeepLayout) {
   QHeaderView* header = grdSessions->horizontalHeader();
   const int columns = gridModel_->columnCount();
   if (KeepLayout && static_cast<int>(keptWidths_.size()) == columns) {
-    for (int c = 0; c < columns; ++c) header->resizeSection(c, keptWidths_[static_cast<std::size_t>(c)]);
+    for (int c = 0; c < columns; ++c)
+      header->resizeSection(c, keptWidths_[static_cast<std::size_t>(c)]);
     return;
   }
   const GridCells* cells = gridModel_->cells();

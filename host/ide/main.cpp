@@ -117,8 +117,8 @@ int main(int argc, char** argv) {
                "Run with windows, in real time: the IDE's window plays your actions and its "
                "View menu opens the tracker dialog. A --script given plays first, without "
                "clock and advance.");
-  const bool guiAsked =
-      std::any_of(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--gui") == 0; });
+  const bool guiAsked = std::any_of(argv + 1, argv + argc,
+                                    [](const char* a) { return std::strcmp(a, "--gui") == 0; });
 #else
   const bool guiAsked = false;
 #endif

@@ -156,5 +156,23 @@ TEST_F(HmrIdeProgramTest, CreatesTheVersionKeyAndHasHelp) {
   EXPECT_NE(badVersion.err.find("--ide-version"), std::string::npos);
 }
 
+TEST_F(HmrIdeProgramTest, WithoutWindowsAScriptIsRequired) {
+  const auto run = test_support::runProgram(HMR_IDE_PATH, {}, scratch.path());
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("--script is required"), std::string::npos) << run.err;
+}
+
+#if HMR_IDE_HAS_WINDOWS
+TEST_F(HmrIdeProgramTest, WithWindowsTimePassesByItselfSoTheScriptCannotMoveTheClock) {
+  knownPackage("5.0", HMR_PACKAGE50_PATH);
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const auto run = runScript("open-project " + file("Demo.dpr") + "\nadvance 60\n", {"--gui"});
+  unsetenv("QT_QPA_PLATFORM");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("line 2: time passes by itself in a windowed IDE"), std::string::npos)
+      << run.err;
+}
+#endif
+
 }  // namespace
 }  // namespace hmr::ide_test

@@ -71,6 +71,15 @@ TEST_F(StandInIdeTest, TimeStaysWithinTheYearsADataFileHolds) {
   EXPECT_EQ(formatIsoDateTime(last), "9999-12-31T23:59:59");
 }
 
+TEST_F(StandInIdeTest, InRealTimeTheClockIsTheSystemsAndTheVirtualOneIsRefused) {
+  ide->runInRealTime();
+  EXPECT_TRUE(ide->inRealTime());
+  const double now = SystemClock().now();
+  EXPECT_NEAR(ide->clock().now(), now, 5.0 / 86400.0);
+  EXPECT_THROW(ide->advance(60), IdeActionError);
+  EXPECT_THROW(ide->setClock(at("2026-03-02T10:00:00")), IdeActionError);
+}
+
 TEST_F(StandInIdeTest, ATimerErrorIsShownAndTheTimerKeepsRunning) {
   int ticks = 0;
   auto timer = ide->createPeriodicTimer();
