@@ -91,22 +91,6 @@ int runViewerOn(const std::string& file, std::function<void(TdlgPrjRevedazl*)> p
   return status;
 }
 
-// Parses a command line of the viewer; returns the status, or -1 when it would run.
-int parse(std::vector<std::string> args, ViewerOptions& options, std::string& out,
-          std::string& err) {
-  args.insert(args.begin(), "hmr-viewer");
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  std::ostringstream outStream, errStream;
-  int status = -1;
-  const auto parsed = parseViewerOptions(static_cast<int>(argv.size()), argv.data(), status,
-                                         outStream, errStream);
-  out = outStream.str();
-  err = errStream.str();
-  if (parsed) options = *parsed;
-  return parsed ? -1 : status;
-}
-
 // The lines of the idle closer in what the program wrote on standard error (Qt may add
 // diagnostics of its own).
 QString closedLines(const std::string& err) {
@@ -122,7 +106,6 @@ class ViewerTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void commandLineNamesTheFileOrNothing();
   void relativeNameIsMadeAbsoluteKeepingItsCase();
   void opensTheFileNamedOnItsCommandLine();
   void opensALowerCaseFileUnderItsOwnName();
@@ -134,21 +117,6 @@ class ViewerTest : public QObject {
   void programAnswersHelpAndUsageErrors();
   void programRunsHeadlessAndReportsWhatItShowed();
 };
-
-void ViewerTest::commandLineNamesTheFileOrNothing() {
-  ViewerOptions options;
-  std::string out, err;
-  QCOMPARE(parse({"Billing.HMR"}, options, out, err), -1);
-  QCOMPARE(options.file, std::string("Billing.HMR"));
-  options = {};
-  QCOMPARE(parse({}, options, out, err), -1);
-  QCOMPARE(options.file, std::string());
-  QCOMPARE(parse({"--help"}, options, out, err), 0);
-  QVERIFY(out.find("FILE") != std::string::npos);
-  QCOMPARE(parse({"a.HMR", "b.HMR"}, options, out, err), 2);
-  QVERIFY(!err.empty());
-  QCOMPARE(parse({"--frobnicate"}, options, out, err), 2);
-}
 
 void ViewerTest::relativeNameIsMadeAbsoluteKeepingItsCase() {
   const std::filesystem::path here = std::filesystem::current_path();
@@ -278,12 +246,17 @@ void ViewerTest::programAnswersHelpAndUsageErrors() {
   QVERIFY(!extra.err.empty());
   const auto unknown = test_support::runProgram(HMR_VIEWER_PATH, {"--nope"}, scratch.path());
   QCOMPARE(unknown.status, 2);
+  QVERIFY(!unknown.err.empty());
 }
 
 void ViewerTest::programRunsHeadlessAndReportsWhatItShowed() {
   TempFolder scratch, data;
   test_support::StoreEnvironment store(scratch.file("registry.db"), scratch.path());
   qputenv("HMR_VIEWER_CLOSE_WHEN_IDLE", "1");
+  const auto none = test_support::runProgram(HMR_VIEWER_PATH, {}, scratch.path());
+  QCOMPARE(none.status, 0);
+  QCOMPARE(closedLines(none.err), QString("closed: HMR - Project Revedazl\n"));
+
   const std::string good = writeDataFile(data.file("Billing.HMR"), 2);
   const auto shown = test_support::runProgram(HMR_VIEWER_PATH, {good}, scratch.path());
   QCOMPARE(shown.status, 0);
