@@ -3,7 +3,9 @@
 #   1. examples/run-working-day.sh plays the working day in a scratch folder;
 #   2. hmr-dialog-pictures opens its two data files in the dialog (stand-alone mode, on the
 #      offscreen platform) and grabs the group level by day, the project's sessions, the
-#      Project Info, Tools and About pages.
+#      Project Info, Tools and About pages;
+#   3. hmr-viewer-pictures grabs the user dialog and the viewer (hmr-viewer's own body) on the
+#      first data file.
 # The user column shows the account that ran the working day.
 #
 # usage: examples/dialog-pictures.sh BUILD_DIR [OUT_DIR]    (OUT_DIR: docs/pictures)
@@ -21,3 +23,4 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 QT_QPA_PLATFORM=offscreen "$build/bin/hmr-dialog-pictures" "$out" \
   "$work/Billing/Invoicing.HMR" "$work/Reports/Reports.HMR"
+QT_QPA_PLATFORM=offscreen "$build/bin/hmr-viewer-pictures" "$out" "$work/Billing/Invoicing.HMR"

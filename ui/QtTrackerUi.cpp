@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/uHMRProjectGroup.h"
+#include "ui/DlgUser.h"
 #include "ui/ErrorBox.h"
 #include "ui/uHMRDialog.h"
 
@@ -33,6 +34,11 @@ void QtTrackerUi::closeTrackerDialog(THMRProjectGroup& group) {
     dialog_->done(0);
   }
   group.OnDestroyDlg();
+}
+
+int QtTrackerUi::showUserDialog(SettingsStore& store, bool allowNewUser,
+                                const std::string& keyPath, std::string& userName) {
+  return runUserDialog(store, allowNewUser, keyPath, userName);
 }
 
 void QtTrackerUi::showError(const std::string& message) {

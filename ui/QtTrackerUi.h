@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The windows of a program that runs a QApplication: the tracker dialog shown modally. The
-// user-name dialog is still the core's windowless one.
+// The windows of a program that runs a QApplication: the tracker dialog and the user-name
+// dialog, each shown modally.
 #pragma once
 
 #include <QPointer>
@@ -18,6 +18,9 @@ class QtTrackerUi final : public HeadlessTrackerUi {
                          const std::string& fileToOpen) override;
   // The group is going away: its dialog, when one shows, lets go of it and closes.
   void closeTrackerDialog(THMRProjectGroup& group) override;
+  // Runs TDlgSetUser modally; it always ends with OK (1).
+  int showUserDialog(SettingsStore& store, bool allowNewUser, const std::string& keyPath,
+                     std::string& userName) override;
 
   // A warning box that does not stop the tracker's timer (showErrorNotice), over the dialog
   // when it shows.

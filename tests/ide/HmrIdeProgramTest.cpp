@@ -40,9 +40,9 @@ class HmrIdeProgramTest : public ::testing::Test {
   std::string file(const std::string& name) const { return scratch.file(name); }
 
   ScratchFolder scratch;
+  std::string registry_;
 
  private:
-  std::string registry_;
   std::optional<test_support::StoreEnvironment> environment_;
 };
 
@@ -165,6 +165,10 @@ TEST_F(HmrIdeProgramTest, WithoutWindowsAScriptIsRequired) {
 #if HMR_IDE_HAS_WINDOWS
 TEST_F(HmrIdeProgramTest, WithWindowsTimePassesByItselfSoTheScriptCannotMoveTheClock) {
   knownPackage("5.0", HMR_PACKAGE50_PATH);
+  // A windowed IDE asks who works at start-up unless told not to; nobody answers here.
+  openSettingsStoreAt(registry_)->writeDword(RegistryRoot::LocalMachine,
+                                             "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5",
+                                             "ShowDialog", 0);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   const auto run = runScript("open-project " + file("Demo.dpr") + "\nadvance 60\n", {"--gui"});
   unsetenv("QT_QPA_PLATFORM");

@@ -18,6 +18,7 @@
 #include "platform/MemorySettingsStore.h"
 #include "tests/support/TempFolder.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/DlgUser.h"
 #include "ui/QtPeriodicTimer.h"
 #include "ui/SessionGridModel.h"
 #include "ui/uHMRDialog.h"
@@ -41,9 +42,16 @@ void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
   TDateTime start = 0;
   QVERIFY(parseIsoDateTime("2026-03-02T09:00:00", start));
   ide.setClock(start);
+  // At its start the package asks who works, in the user dialog; OK takes the logon name.
+  bool asked = false;
+  ui_test::whenModal<TDlgSetUser>([&](TDlgSetUser* users) {
+    asked = true;
+    users->close();
+  });
   PackageRecord& record =
       ide.loadPackage("HMExpert50.bpl", {&hmrPackageLoad, &Register, &hmrPackageUnload});
   QCOMPARE(record.state, PackageState::Registered);
+  QVERIFY(asked);
   // With a Qt application running, the package counts time on a QTimer.
   QVERIFY(dynamic_cast<QtPeriodicTimer*>(&TimerGlobal->timer()) != nullptr);
   QVERIFY(TimerGlobal->timer().enabled());

@@ -31,6 +31,7 @@
 #include "core/uHMRUsers.h"
 #include "platform/MemorySettingsStore.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/DlgUser.h"
 #include "ui/QtTrackerUi.h"
 #include "ui/SessionGridModel.h"
 #include "ui/uHMRDialog.h"
@@ -606,8 +607,14 @@ void TrackerDialogTest::showUserDialogBoxWritesThePreference() {
   QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 8, box->height() / 2));
   QVERIFY(box->isChecked());
   QVERIFY(GetShowDialogKey(f.store, f.group.RegistryKey));
-  // Change User: the windowless user dialog keeps the name and answers OK.
+  // Change User: the user dialog shows the current name; OK keeps it.
+  QString offered;
+  whenModal<TDlgSetUser>([&](TDlgSetUser* users) {
+    offered = child<QComboBox>(*users, "cbxUsers")->currentText();
+    QTest::mouseClick(child<QPushButton>(*users, "OKBtn"), Qt::LeftButton);
+  });
   QTest::mouseClick(child<QPushButton>(dialog, "btnChangeUser"), Qt::LeftButton);
+  QCOMPARE(offered, QString("ann"));
   QCOMPARE(child<QLineEdit>(dialog, "edtCurrentUser")->text(), QString("ann"));
 }
 

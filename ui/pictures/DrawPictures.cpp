@@ -32,16 +32,21 @@ bool save(const QString& folder, const char* name, int w, int h, const Drawing& 
   return true;
 }
 
-// A stopwatch: the product picture, at any size (drawn on a 64-unit grid).
-void stopwatch(QPainter& p, double size) {
-  p.save();
-  p.scale(size / 64.0, size / 64.0);
-  QLinearGradient back(0, 0, 64, 64);
+// The product's rounded square on its blue gradient, `size` units wide, `inset` from the edge.
+void productSquare(QPainter& p, double size, double inset, double radius) {
+  QLinearGradient back(0, 0, size, size);
   back.setColorAt(0, QColor(0x1f, 0x6f, 0x8b));
   back.setColorAt(1, QColor(0x12, 0x3c, 0x5a));
   p.setPen(Qt::NoPen);
   p.setBrush(back);
-  p.drawRoundedRect(QRectF(1, 1, 62, 62), 12, 12);
+  p.drawRoundedRect(QRectF(inset, inset, size - 2 * inset, size - 2 * inset), radius, radius);
+}
+
+// A stopwatch: the product picture, at any size (drawn on a 64-unit grid).
+void stopwatch(QPainter& p, double size) {
+  p.save();
+  p.scale(size / 64.0, size / 64.0);
+  productSquare(p, 64, 1, 12);
   // Crown and button.
   p.setBrush(QColor(0xf2, 0xb1, 0x34));
   p.drawRoundedRect(QRectF(27, 6, 10, 6), 2, 2);
@@ -102,6 +107,26 @@ void disc(QPainter& p, const QColor& color) {
   p.drawEllipse(QPointF(8, 9), 6.5, 6.5);
 }
 
+// The user dialog's picture, 32 by 32: a person on the product's colours, with the stopwatch's
+// amber face as a badge.
+void person(QPainter& p) {
+  productSquare(p, 32, 0.5, 6);
+  p.setBrush(Qt::white);
+  p.drawEllipse(QPointF(14, 11), 5.5, 5.5);
+  QPainterPath body;
+  body.moveTo(3.5, 29);
+  body.cubicTo(3.5, 21, 8, 18, 14, 18);
+  body.cubicTo(20, 18, 24.5, 21, 24.5, 29);
+  body.closeSubpath();
+  p.drawPath(body);
+  p.setBrush(QColor(0xf2, 0xb1, 0x34));
+  p.setPen(QPen(QColor(0x12, 0x3c, 0x5a), 1.2));
+  p.drawEllipse(QPointF(24.5, 23.5), 6, 6);
+  p.setPen(QPen(QColor(0x12, 0x3c, 0x5a), 1.4, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(24.5, 23.5), QPointF(24.5, 19.8));
+  p.drawLine(QPointF(24.5, 23.5), QPointF(27, 25));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +139,7 @@ int main(int argc, char** argv) {
   bool ok = true;
   ok &= save(out, "product.png", 64, 64, [](QPainter& p) { stopwatch(p, 64); });
   ok &= save(out, "icon.png", 32, 32, [](QPainter& p) { stopwatch(p, 32); });
+  ok &= save(out, "user.png", 32, 32, person);
   // Open: a folder with a green arrow into it. Close: a folder with a red cross.
   ok &= save(out, "open.png", 16, 16, [](QPainter& p) {
     folder(p, QColor(0xf2, 0xc1, 0x4e));
