@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libsqlite3-dev libcli11-dev)
+          libbenchmark-dev libsqlite3-dev libcli11-dev
+          xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
 
 install_missing() {

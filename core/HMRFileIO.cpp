@@ -33,6 +33,8 @@ void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
   try {
     const std::string image = encodeHmrFile(timeForIdle, minimumWorkTime, projectName, sessions);
     currentFileWriter().replaceContents(path, image);
+  } catch (const NotDurableError& e) {
+    throw HmrSaveNotConfirmed(formatMessage(HMRFileNotConfirmed, {path, e.what()}));
   } catch (const std::exception& e) {
     throw HmrError(formatMessage(HMRFileSave, {path, e.what()}));
   }

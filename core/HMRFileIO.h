@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/HMRFileFormat.h"
+#include "platform/HmrError.h"
 
 namespace hmr {
 
@@ -23,8 +24,16 @@ void readHmrFile(const std::string& path, HmrFileContents& out);
 // file's minimum work time (the default minimum when the file gave none).
 void dropShortSessions(HmrFileContents& contents);
 
+// A save whose new file is in place under its name, but not confirmed to be on the disk.
+class HmrSaveNotConfirmed : public HmrError {
+ public:
+  using HmrError::HmrError;
+};
+
 // Encodes a version 2 image and has the installed FileWriter replace `path` with it. Fails
 // with HmrError "Error saving HMR file <path> : <cause>"; the file on disk is then as it was.
+// When only the confirmation that the new file reached the disk failed, it fails with
+// HmrSaveNotConfirmed instead: the file then holds the new contents.
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
                   std::int64_t minimumWorkTime, std::string_view projectName,
                   std::span<const std::unique_ptr<TSessionData>> sessions);

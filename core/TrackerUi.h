@@ -26,6 +26,9 @@ class TrackerUi {
   // settings). Returns the modal result (1 is OK); on OK `userName` holds the chosen name.
   virtual int showUserDialog(SettingsStore& store, bool allowNewUser, const std::string& keyPath,
                              std::string& userName) = 0;
+  // Tells the user of a problem that no command of theirs is waiting for (a checkpoint or a
+  // retried save that failed while time passed). Without windows: standard error.
+  virtual void showError(const std::string& message);
 };
 
 }  // namespace hmr

@@ -56,10 +56,8 @@ UserDialogModel::UserDialogModel(SettingsStore& store, std::string keyPath,
       allowNewUser_(allowNewUser) {}
 
 std::string UserDialogModel::LoadUsersFromRegistry() {
-  if (std::optional<std::string> users = store_.readString(HMRRootKey, keyPath_, kUsersValue))
-    return *users;
-  store_.writeString(HMRRootKey, keyPath_, kUsersValue, "");
-  return {};
+  // The empty default is written only if no other process has stored names meanwhile.
+  return store_.readStringOrCreate(HMRRootKey, keyPath_, kUsersValue, "");
 }
 
 void UserDialogModel::show() {

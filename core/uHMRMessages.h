@@ -11,6 +11,14 @@ inline constexpr std::string_view CannotOpenNotClosed = "Can not open an open pr
 inline constexpr std::string_view HMRFileRead = "Error reading HMR file %S : %S";
 inline constexpr std::string_view HMRFileSave = "Error saving HMR file %S : %S";
 inline constexpr std::string_view HMRFileCorrupted = "HMR file is corrupted";
+// A save whose new file is in place, but whose arrival on the disk the system did not confirm.
+inline constexpr std::string_view HMRFileNotConfirmed =
+    "HMR file %S was saved, but the system did not confirm that it reached the disk : %S";
+// What a failed save of a closed session adds to its message: where the history is now.
+inline constexpr std::string_view HistoryKeptIn =
+    "The history is kept in %S and is added back when the project opens again.";
+inline constexpr std::string_view HistoryKeptInMemory =
+    "The history is kept in memory only (%S); the save is tried again.";
 // A report export that cannot create, write or close its file.
 inline constexpr std::string_view ReportFileWrite = "Error writing report file %S : %S";
 

@@ -2,7 +2,11 @@
 #include "core/uHMRProject.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
+#include "core/HMRFileIO.h"
+#include "core/HMRRecovery.h"
 #include "core/PathText.h"
 #include "core/uHMRMessages.h"
 #include "core/uHMRTimer.h"
@@ -59,6 +63,9 @@ void THMRProject::InitParams() {
   TotalWorkTime = 0;
   TotalIdleTime = 0;
   TotalTime = 0;
+  checkpointDue_ = false;
+  keptInRecovery_ = false;
+  historyUnsaved_ = false;
   StartCountForIdle();
 }
 
@@ -69,12 +76,15 @@ std::string THMRProject::GetHMRName() const {
 
 void THMRProject::SetTimeForIdle(std::int64_t Seconds) {
   // The running countdown keeps its count; the new threshold applies from the next activity.
-  if (Seconds != TimeForIdle) TimeForIdle = Seconds;
+  if (Seconds == TimeForIdle) return;
+  TimeForIdle = Seconds;
+  checkpointDue_ = true;
 }
 
 void THMRProject::SetMinimumWorkTime(std::int64_t Seconds) {
   if (Seconds == MinimumWorkTime) return;
   MinimumWorkTime = Seconds;
+  checkpointDue_ = true;
   DeleteMinimumSessions(State == hmClosed);  // an open project spares its running session
   UpdatePrjHistData();
 }
@@ -124,28 +134,54 @@ void THMRProject::UpdatePrjHistData() {
 }
 
 void THMRProject::StartCountForIdle() {
+  armedThreshold_ = State != hmClosed ? TimeForIdle : 0;
   if (!TimerGlobal) return;  // only while the package unloads
-  TimerGlobal->SetSecondsForNextEvent(IdleTimerHandle, State != hmClosed ? TimeForIdle : 0);
+  TimerGlobal->SetSecondsForNextEvent(IdleTimerHandle, armedThreshold_);
 }
 
 void THMRProject::IdleTimerEvent(THMRGlobalTimer& Sender) {
   Sender.SetSecondsForNextEvent(IdleTimerHandle, 0);
-  // The countdown ran out one threshold after the last activity (up to one tick later).
-  IdleStart = ConvertDateTimeToSeconds(nowTrunc()) - TimeForIdle;
+  // The countdown ran out one armed threshold after the last activity (up to one tick later).
+  // The threshold it was armed with counts, not the current one: the dialog may have changed
+  // TimeForIdle while the countdown ran.
+  IdleStart = ConvertDateTimeToSeconds(readClock()) - armedThreshold_;
   State = hmIdle;
+  checkpointDue_ = true;
 }
 
 void THMRProject::ComputeIdleTime() {
   if (State != hmIdle) return;
   // Count the running stretch up to now and move its start, so that bringing the session up
   // to date any number of times counts nothing twice.
-  const std::int64_t now = ConvertDateTimeToSeconds(nowTrunc());
+  const std::int64_t now = ConvertDateTimeToSeconds(readClock());
   IdleTime += now - IdleStart;
   IdleStart = now;
 }
 
+void THMRProject::FollowClock() {
+  if (State != hmClosed) readClock();
+}
+
+TDateTime THMRProject::readClock() {
+  const TDateTime now = nowTrunc();
+  const std::int64_t seconds = ConvertDateTimeToSeconds(now);
+  if (State != hmClosed && seconds < lastClockReading_) {
+    // The clock was set back (daylight saving ended, or a correction). The running session's
+    // anchors move back with it, so that they read as the same instants on the new clock: the
+    // session keeps the time that really passed, and neither its total nor its idle stretch
+    // can turn negative. What passed between the last reading and this one is not known and
+    // is not counted; a periodic caller of FollowClock keeps that short.
+    const std::int64_t back = lastClockReading_ - seconds;
+    DateTimeOpen -= static_cast<double>(back) / 86400.0;
+    IdleStart -= back;
+  }
+  lastClockReading_ = seconds;
+  return now;
+}
+
 void THMRProject::ActivityDetected() {
   if (State == hmClosed) return;
+  checkpointDue_ = true;
   if (State == hmIdle) {
     ComputeIdleTime();
     State = hmOpen;
@@ -157,7 +193,7 @@ void THMRProject::UpdateProject(bool Closing) {
   if (Sessions.empty()) return;
   if (State != hmClosed) ComputeIdleTime();
   TSessionData& last = *Sessions.back();
-  const TDateTime close = nowTrunc();
+  const TDateTime close = readClock();
   last.SessionDateTimeOpen = DateTimeOpen;
   last.SessionDateTimeClose = close;
   if (Closing) DateTimeClose = close;
@@ -168,7 +204,9 @@ void THMRProject::UpdateProject(bool Closing) {
 }
 
 void THMRProject::SetCurrentUserName(std::string_view Name) {
-  if (!Sessions.empty() && State != hmClosed) Sessions.back()->SessionUserName = Name;
+  if (Sessions.empty() || State == hmClosed) return;
+  Sessions.back()->SessionUserName = Name;
+  checkpointDue_ = true;
 }
 
 void THMRProject::AutoSave() {
@@ -182,32 +220,81 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   if (State != hmClosed) throw HmrError(std::string(CannotOpenNotClosed));
   this->FileName = changeFileExt(FileName, ".HMR");
   ProjectName = Name;
-  LoadFile();
+  mergeRecoveredHistory(LoadFile());
   if (!StartSession) return;
+  lastClockReading_ = 0;
   State = hmOpen;
-  DateTimeOpen = nowTrunc();
+  DateTimeOpen = readClock();
   IdleTime = 0;
   StartCountForIdle();
   AddSession(DateTimeOpen, DateTimeOpen, true, 0);
+  checkpointDue_ = true;
 }
 
 void THMRProject::ProjectRenamed(std::string_view NewFileName) {
   if (State == hmClosed) return;
-  FileName = changeFileExt(NewFileName, ".HMR");
+  std::string renamed = changeFileExt(NewFileName, ".HMR");
+  // The recovery file follows the project, so that nothing is left under the old name.
+  if (keptInRecovery_ && !moveRecoveryFile(FileName, renamed)) {
+    removeRecoveryFile(FileName);
+    keptInRecovery_ = false;
+  }
+  FileName = std::move(renamed);
+  checkpointDue_ = true;
 }
 
 void THMRProject::ProjectClosed() {
   if (State == hmIdle) ComputeIdleTime();
   if (State != hmClosed) {
+    DateTimeClose = readClock();
     State = hmClosed;
     StartCountForIdle();
-    DateTimeClose = nowTrunc();
     UpdateProject(true);
-    SaveFile(FileName);
+    historyUnsaved_ = true;
+  }
+  std::optional<HmrSaveNotConfirmed> notConfirmed;
+  if (historyUnsaved_) {
+    try {
+      saveClosedHistory();
+    } catch (const HmrSaveNotConfirmed& e) {
+      notConfirmed = e;  // the file is in place: the project is reset as after a save
+    }
   }
   FileName.clear();
   ProjectName.clear();
   InitParams();
+  if (notConfirmed) throw *notConfirmed;
+}
+
+void THMRProject::saveClosedHistory() {
+  try {
+    SaveFile(FileName);
+  } catch (const HmrSaveNotConfirmed&) {
+    throw;  // the data file holds the history; the recovery copy stays as a second one
+  } catch (const HmrError& e) {
+    // The history stays in this closed project, and goes to the recovery file too, so that it
+    // outlives the process; the message says where it is.
+    std::string where;
+    try {
+      writeRecoveryFile(FileName, *this);
+      keptInRecovery_ = true;
+      where = formatMessage(HistoryKeptIn, {recoveryFileFor(FileName)});
+    } catch (const std::exception& recovery) {
+      where = formatMessage(HistoryKeptInMemory, {recovery.what()});
+    }
+    throw HmrError(std::string(e.what()) + "\n" + where);
+  }
+  if (keptInRecovery_) removeRecoveryFile(FileName);
+  keptInRecovery_ = false;
+  historyUnsaved_ = false;
+}
+
+void THMRProject::Checkpoint() {
+  if (State == hmClosed || !checkpointDue_ || !storesDataFile(FileName)) return;
+  UpdateProject(false);
+  writeRecoveryFile(FileName, *this);
+  keptInRecovery_ = true;
+  checkpointDue_ = false;
 }
 
 }  // namespace hmr

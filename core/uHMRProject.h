@@ -60,7 +60,10 @@ class THMRProject {
   // project" unless closed; read errors pass on and leave the project closed.
   void ProjectOpened(std::string_view FileName, std::string_view Name, bool StartSession);
   // Closes the running session now, saves the data file and resets the project. When the save
-  // fails the error passes on and the project is closed but not reset.
+  // fails the error passes on and the project is closed but not reset: it keeps its history,
+  // which it also writes to its recovery file (the message says where), and a later
+  // ProjectClosed tries the save again. When only the confirmation that the file reached the
+  // disk fails, the project is reset as after a save and HmrSaveNotConfirmed passes on.
   void ProjectClosed();
   void ProjectRenamed(std::string_view NewFileName);
   void ActivityDetected();
@@ -86,6 +89,22 @@ class THMRProject {
   void ComputeIdleTime();
   void StartCountForIdle();
   void IdleTimerEvent(THMRGlobalTimer& Sender);
+  // Reads the clock for a running session so that a clock set back is noticed soon after it
+  // happens (see readClock). The project group calls it at every tick of the global timer.
+  void FollowClock();
+
+  // Keeping every second between saves. The data file beside the project changes only when it
+  // closes (or when the dialog saves its settings); until then the running session is
+  // checkpointed into the project's recovery file in the user's state folder (HMRRecovery.h).
+  //
+  // Writes the recovery file when the project is running and something changed since the last
+  // checkpoint (activity, idleness, user, settings, name). A failure passes on as HmrError;
+  // the next call tries again.
+  void Checkpoint();
+  // True when the project is closed but the save of its history failed: it still holds it.
+  bool HasUnsavedHistory() const { return historyUnsaved_; }
+  // True when the project's recovery file holds its history (written or merged by it).
+  bool HistoryInRecoveryFile() const { return keptInRecovery_; }
 
   // The data file (uHMRProjectFile.cpp).
   bool LoadFile();
@@ -118,6 +137,28 @@ class THMRProject {
   std::int64_t TotalWorkTime = 0;
   std::int64_t TotalIdleTime = 0;
   std::int64_t TotalTime = 0;
+
+ private:
+  // Adds what the recovery file of the data file holds (a session the host did not close, a
+  // history whose save failed), read right after the data file.
+  void mergeRecoveredHistory(bool dataFileRead);
+  // Saves a closed project's history; see ProjectClosed.
+  void saveClosedHistory();
+  // True when a data file at `path` is read and written (not excluded, with a folder).
+  bool storesDataFile(const std::string& path) const;
+
+  // nowTrunc for the running session. When the clock reads earlier than at the last reading,
+  // the session's open time and idle start move back by the difference, so that a clock set
+  // back never makes a session run backwards or its idle time negative.
+  TDateTime readClock();
+
+  // The threshold the countdown was last armed with (0 when disarmed).
+  std::int64_t armedThreshold_ = 0;
+  // Seconds (ConvertDateTimeToSeconds scale) of the last reading of the clock by readClock.
+  std::int64_t lastClockReading_ = 0;
+  bool checkpointDue_ = false;   // something changed since the last checkpoint
+  bool keptInRecovery_ = false;  // the recovery file holds this project's history
+  bool historyUnsaved_ = false;  // closed, but the save of its history failed
 };
 
 }  // namespace hmr

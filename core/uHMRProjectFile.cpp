@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/HMRFileIO.h"
+#include "core/HMRRecovery.h"
 #include "core/PathText.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
@@ -49,9 +50,14 @@ std::string THMRProject::UnhandledPath() const {
   switch (ProjectGroup->HostTool) {
     case ftDelphi4:
       return trimText(currentSystemFacts().systemFolder());
-    case ftDelphi5:
+    case ftDelphi5: {
       // An IDE in <installation>/Bin keeps its sample projects in <installation>/Projects.
-      return dropLastFolder(extractFilePath(currentSystemFacts().executablePath())) + "Projects";
+      // When the program's own path cannot be read nothing is excluded: a bare "Projects"
+      // would exclude every project with that word anywhere in its path.
+      const std::string executable = currentSystemFacts().executablePath();
+      if (executable.empty()) return {};
+      return dropLastFolder(extractFilePath(executable)) + "Projects";
+    }
     case ftVB6:
       return extractFilePath(currentSystemFacts().executablePath());
     case ftUnknown:
@@ -59,6 +65,33 @@ std::string THMRProject::UnhandledPath() const {
       break;
   }
   return "XXXXXXXX";
+}
+
+bool THMRProject::storesDataFile(const std::string& path) const {
+  return hasFolder(path) && !isExcluded(path, UnhandledPath());
+}
+
+void THMRProject::mergeRecoveredHistory(bool dataFileRead) {
+  if (!storesDataFile(FileName)) return;
+  HmrFileContents recovered;
+  try {
+    if (!readRecoveryFile(FileName, recovered)) return;
+  } catch (const std::exception& e) {
+    // A damaged recovery file must not keep the project from being tracked: it is reported
+    // and left where it is (the next checkpoint replaces it).
+    if (ProjectGroup) ProjectGroup->ReportProblem(e.what());
+    return;
+  }
+  if (!dataFileRead) {
+    // The data file was never written (its first save failed): the recovery file's settings.
+    if (recovered.timeForIdle) TimeForIdle = *recovered.timeForIdle;
+    if (recovered.minimumWorkTime) MinimumWorkTime = *recovered.minimumWorkTime;
+    if (recovered.projectName && isBlank(ProjectName)) ProjectName = *recovered.projectName;
+  }
+  mergeRecoveredSessions(Sessions, std::move(recovered.sessions));
+  DeleteMinimumSessions(true);  // as for the sessions of a data file; none runs yet
+  UpdatePrjHistData();
+  keptInRecovery_ = true;
 }
 
 bool THMRProject::LoadFile() {

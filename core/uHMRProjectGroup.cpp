@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "core/uHMRProjectGroup.h"
 
+#include <algorithm>
+
+#include "core/HMRFileIO.h"
 #include "core/HeadlessTrackerUi.h"
 #include "core/PathText.h"
 #include "core/TrackerUi.h"
 #include "core/uHMRUsers.h"
 #include "platform/SqliteSettingsStore.h"
+#include "core/uHMRTimer.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/SettingsStore.h"
 
 namespace hmr {
 namespace {
@@ -33,9 +38,18 @@ THMRProjectGroup::THMRProjectGroup(TrackerUi* ui, SettingsStore* store) : Ui(ui)
     Ui = ownUi_.get();
   }
   SetHostTool(ftUnknown, "x");
+  if (TimerGlobal) {
+    heartbeat_ = TimerGlobal->Add(
+        [this](THMRGlobalTimer& timer) {
+          timer.SetSecondsForNextEvent(heartbeat_, THMRGlobalTimer::MasterInterval);
+          Heartbeat();
+        },
+        THMRGlobalTimer::MasterInterval);
+  }
 }
 
 THMRProjectGroup::~THMRProjectGroup() {
+  if (heartbeat_ != 0 && TimerGlobal) TimerGlobal->Delete(heartbeat_);
   Destroying = true;
   if (Dialog) Ui->closeTrackerDialog(*this);
   // Nothing may escape a destructor: a project whose save fails is reported and dropped, and
@@ -80,7 +94,21 @@ std::int32_t THMRProjectGroup::getProjectCount() const {
 
 THMRProject* THMRProjectGroup::AddProject(std::string_view FileName, std::string_view Name,
                                           bool StartSession) {
-  if (IndexOf(FileName) != -1) return nullptr;
+  if (const std::int32_t held = IndexOf(FileName); held != -1) {
+    // Only a project whose close could not save its history is still here: it is saved now,
+    // or, when its history is safe in its recovery file, makes room for the project that
+    // opens again and takes that history back. A history held only in memory stays.
+    if (!getProject(held)->HasUnsavedHistory()) return nullptr;
+    try {
+      closeAndForget(held);
+    } catch (const std::exception&) {
+      const std::int32_t still = IndexOf(FileName);
+      if (still != -1) {
+        if (!getProject(still)->HistoryInRecoveryFile()) return nullptr;
+        Projects.erase(Projects.begin() + still);
+      }
+    }
+  }
   auto project = std::make_unique<THMRProject>();
   project->ProjectGroup = this;
   project->ProjectOpened(FileName, Name, StartSession);  // on failure the project is dropped
@@ -94,8 +122,27 @@ THMRProject* THMRProjectGroup::AddProject(std::string_view FileName, std::string
 void THMRProjectGroup::RemoveProject(std::string_view FileName) {
   const std::int32_t index = IndexOf(FileName);
   if (index == -1) return;
-  // A failed save leaves the project closed and in the group, under its key.
-  Projects[static_cast<std::size_t>(index)].second->ProjectClosed();
+  // A project whose save failed is closed already; the heartbeat saves it again (the host may
+  // report one close more than once, and the user has been told).
+  if (getProject(index)->HasUnsavedHistory()) return;
+  closeAndForget(index);
+}
+
+void THMRProjectGroup::closeAndForget(std::int32_t index) {
+  // A failed save leaves the project closed and in the group, under its key, holding its
+  // history. A save that only lacks the confirmation that it reached the disk has put the file
+  // in place: the project leaves, and the warning passes on.
+  try {
+    getProject(index)->ProjectClosed();
+  } catch (const HmrSaveNotConfirmed&) {
+    forgetProject(index);
+    throw;
+  }
+  forgetProject(index);
+}
+
+void THMRProjectGroup::forgetProject(std::int32_t index) {
+  failing_.erase(Projects[static_cast<std::size_t>(index)].first);
   Projects.erase(Projects.begin() + index);
   if (index == ActiveIndex || Projects.empty()) ActiveIndex = -1;
   UpdateDlg(ulProjectGroup);
@@ -147,10 +194,62 @@ void THMRProjectGroup::RemoveAllProjects() {
   // leaves that project in the group, closed but keeping its history, before those not yet
   // closed, as RemoveProject does.
   while (!Projects.empty()) {
-    Projects.front().second->ProjectClosed();
+    try {
+      Projects.front().second->ProjectClosed();
+    } catch (const HmrSaveNotConfirmed&) {
+      Projects.erase(Projects.begin());
+      throw;
+    }
+    failing_.erase(Projects.front().first);
     Projects.erase(Projects.begin());
   }
   if (!Destroying && hadProjects) UpdateDlg(ulProjectGroup);
+}
+
+void THMRProjectGroup::Heartbeat() {
+  for (auto& entry : Projects) entry.second->FollowClock();
+  sinceCheckpoint_ += THMRGlobalTimer::MasterInterval;
+  if (sinceCheckpoint_ < CheckpointInterval) return;
+  sinceCheckpoint_ = 0;
+  checkpointAll();
+}
+
+void THMRProjectGroup::checkpointAll() {
+  std::size_t i = 0;
+  while (i < Projects.size()) {
+    const std::string key = Projects[i].first;
+    try {
+      THMRProject& project = *Projects[i].second;
+      if (project.HasUnsavedHistory()) {
+        closeAndForget(static_cast<std::int32_t>(i));  // saved at last: it leaves the group
+        continue;
+      }
+      project.Checkpoint();
+      failing_.erase(key);
+    } catch (const std::exception& e) {
+      if (failing_.insert(key).second) ReportProblem(e.what());
+    }
+    // A project that left the group while failing (a save not confirmed) frees its place.
+    if (i < Projects.size() && Projects[i].first == key) ++i;
+  }
+}
+
+void THMRProjectGroup::ReportProblem(const std::string& message) {
+  try {
+    Ui->showError(message);
+  } catch (...) {
+    reportToStandardError(std::current_exception());
+  }
+}
+
+void THMRProjectGroup::ReadCheckpointInterval() {
+  try {
+    const std::optional<std::uint32_t> seconds =
+        settings().readDword(HMRRootKey, RegistryKey, "CheckpointInterval");
+    if (seconds) CheckpointInterval = std::clamp<std::int64_t>(*seconds, 15, 86400);
+  } catch (const std::exception& e) {
+    ReportProblem(e.what());
+  }
 }
 
 void THMRProjectGroup::ShowDialog(bool, std::string_view FileName) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +30,10 @@ struct TViewState {
   std::int32_t TreeWidth = 0;
 };
 
+// How often running sessions are checkpointed into their recovery files, unless the host's
+// key holds a "CheckpointInterval" (REG_DWORD, seconds).
+inline constexpr std::int64_t DefaultCheckpointInterval = 300;
+
 class THMRProjectGroup {
  public:
   // `ui` and `store` are not owned and must outlive the group; nullptr selects the defaults:
@@ -49,7 +54,8 @@ class THMRProjectGroup {
   // the project is then neither added nor kept.
   THMRProject* AddProject(std::string_view FileName, std::string_view Name, bool StartSession);
   // Closes (saving its file), destroys and forgets the project. When the save fails the error
-  // passes on and the project stays in the group, closed.
+  // passes on and the project stays in the group, closed, keeping its history: the heartbeat
+  // saves it again, and removing it again does nothing.
   void RemoveProject(std::string_view FileName);
   void RenameProject(std::string_view NewFileName, std::string_view OldFileName);
   void RenameProjectName(std::string_view FileName, std::string_view NewName,
@@ -79,6 +85,17 @@ class THMRProjectGroup {
   // The settings store of this group's host settings (the default one when none was given).
   SettingsStore& settings();
 
+  // Reads "CheckpointInterval" (seconds, 15 to 86400) from the host's key into
+  // CheckpointInterval; a missing value leaves the default, a damaged one is reported.
+  void ReadCheckpointInterval();
+  // At every tick of the global timer: every project follows the clock, and once per
+  // CheckpointInterval the running projects are checkpointed and the projects whose save
+  // failed are saved again (and leave the group when it succeeds). A failure is reported once
+  // per project until that project succeeds again. Never throws.
+  void Heartbeat();
+  // Tells the user of a problem found while time passed (through the TrackerUi).
+  void ReportProblem(const std::string& message);
+
   std::vector<std::pair<std::string, std::unique_ptr<THMRProject>>> Projects;
   std::int32_t ActiveIndex = -1;
   // The tracker dialog while it is showing. The dialog itself belongs to the TrackerUi.
@@ -90,12 +107,23 @@ class THMRProjectGroup {
   std::string RegistryKey;
   std::string UserName;
   TViewState ViewState;
+  std::int64_t CheckpointInterval = DefaultCheckpointInterval;
 
  private:
+  void checkpointAll();
+  // Closes (or saves again) the project at `index` and takes it out of the group; see
+  // RemoveProject for what a failure leaves.
+  void closeAndForget(std::int32_t index);
+  // Takes the entry at `index` out of the group after its project closed.
+  void forgetProject(std::int32_t index);
+
   TrackerUi* Ui;
   SettingsStore* Store;
   std::unique_ptr<TrackerUi> ownUi_;
   std::unique_ptr<SettingsStore> ownStore_;
+  std::int32_t heartbeat_ = 0;  // the group's event in TimerGlobal, 0 without one
+  std::int64_t sinceCheckpoint_ = 0;
+  std::set<std::string> failing_;  // keys of projects whose last checkpoint or save failed
 };
 
 }  // namespace hmr

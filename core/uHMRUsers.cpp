@@ -23,10 +23,9 @@ std::string GetHMRUserName() {
 
 bool GetShowDialogKey(SettingsStore& store, std::string_view KeyPath) {
   store.createKey(HMRRootKey, KeyPath);
-  if (std::optional<std::uint32_t> value = store.readDword(HMRRootKey, KeyPath, "ShowDialog"))
-    return *value != 0;
-  store.writeDword(HMRRootKey, KeyPath, "ShowDialog", 1);
-  return true;
+  // The default is written only if the value is still missing: a preference that another
+  // process stores meanwhile is kept.
+  return store.readDwordOrCreate(HMRRootKey, KeyPath, "ShowDialog", 1) != 0;
 }
 
 void SetShowDialogKey(SettingsStore& store, std::string_view KeyPath, bool Value) {

@@ -19,6 +19,9 @@ work=$(cd "$work" && pwd)
 bin="$build/bin"
 hmr="$build/host/hmr"
 export HMR_REGISTRY="$work/registry.db"
+# The desktop's association, the viewer's default application and the recovery files stay in
+# the scratch folder too.
+export XDG_DATA_HOME="$work/share" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 rm -f "$HMR_REGISTRY" "$HMR_REGISTRY"-wal "$HMR_REGISTRY"-shm
 cp -r "$here/working-day/." "$work/"
 

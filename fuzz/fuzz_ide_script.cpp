@@ -3,11 +3,12 @@
 // package loaded, so that every line a script may hold reaches the IDE and the tracker.
 //
 // The data files the tracker would save are handed to a writer that keeps nothing, and the
-// settings store lives in memory: an input never changes a file. A script that installs a
-// package is skipped, since it would load whatever library the input names. Any exception
-// other than the reader's own ScriptError escapes, and the fuzzer reports it.
+// settings store lives in memory: an input never changes a file (recovery folders are made
+// in a temporary folder). Scripts that install a package or crash the IDE are skipped. Any
+// exception other than the reader's own ScriptError escapes, and the fuzzer reports it.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -30,11 +31,21 @@ class DiscardingWriter final : public hmr::FileWriter {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static DiscardingWriter writer;
-  static const bool installed = (hmr::installFileWriter(&writer), true);
+  static const bool installed = [] {
+    hmr::installFileWriter(&writer);
+    // Recovery files go through the writer too, but their folder would be made in the
+    // user's state folder: make it in one of our own.
+    static char state[] = "/tmp/hmr-fuzz-state-XXXXXX";
+    if (!mkdtemp(state) || setenv("XDG_STATE_HOME", state, 1) != 0) std::abort();
+    return true;
+  }();
   (void)installed;
 
   const std::string text(reinterpret_cast<const char*>(data), size);
+  // A script that installs a package would load any library it names; one that crashes the
+  // IDE would end the fuzzer itself.
   if (text.find("install-package") != std::string::npos) return 0;
+  if (text.find("crash") != std::string::npos) return 0;
   hmr::MemorySettingsStore store;
   std::ostringstream out;
   std::ostringstream err;

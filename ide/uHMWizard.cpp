@@ -27,6 +27,7 @@ THMWizard::THMWizard(TrackerUi& ui) : ui_(ui) {
         std::make_unique<THMRProjectGroup>(&ui_, host ? &host->settingsStore() : nullptr);
     FProjectGroup->SetHostTool(ide_build::HostTool, ide_build::HostVersion);
     FProjectGroup->ShowUserDialog(false);
+    FProjectGroup->ReadCheckpointInterval();
   } catch (...) {
     tearDown();
     throw;

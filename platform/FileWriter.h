@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "platform/InstalledService.h"
 
@@ -15,12 +16,20 @@ namespace hmr {
 //
 // Failure: replaceContents throws std::system_error whose what() is the system's reason
 // (strerror text). When it throws, the previous file is left byte for byte as it was and no
-// temporary file is left behind.
+// temporary file is left behind -- except for NotDurableError, below.
 class FileWriter {
  public:
   virtual ~FileWriter() = default;
   // Creates `path` holding `data`, or replaces its contents, keeping its permission bits.
   virtual void replaceContents(const std::string& path, std::string_view data) = 0;
+};
+
+// The new contents are in place under the file's name, but the system did not confirm that
+// the replacement reached the disk (flushing the folder failed): a crash of the machine may
+// still bring the old contents back.
+class NotDurableError : public std::system_error {
+ public:
+  using std::system_error::system_error;
 };
 
 // The writer in use. Never null: a LinuxFileWriter that syncs to disk until another one is

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "platform/LinuxFileWriter.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -64,6 +67,36 @@ class TemporaryFile {
   std::string path_;
 };
 
+// The prefix of the temporary files of `target`'s name, up to the writer's process id.
+std::string temporaryPrefix(const std::string& name) { return "." + name + ".tmp-"; }
+
+// Removes the temporaries of `name` in `folder` left by writers that no longer run: a name
+// ".<name>.tmp-<pid>-XXXXXX" whose process does not exist. Temporaries of running processes
+// (another save of the same file at this moment) and every other file are left alone. Best
+// effort: a folder that cannot be listed is simply not swept.
+void removeStaleTemporaries(const std::string& folder, const std::string& name) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const std::string prefix = temporaryPrefix(name);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view file = entry->d_name;
+    if (file.size() <= prefix.size() || file.substr(0, prefix.size()) != prefix) continue;
+    const std::string_view rest = file.substr(prefix.size());  // <pid>-XXXXXX
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string_view::npos || rest.size() - dash - 1 != 6) continue;
+    long long pid = 0;
+    bool digits = dash <= 10;
+    for (char c : rest.substr(0, dash)) {
+      digits = digits && c >= '0' && c <= '9';
+      pid = pid * 10 + (c - '0');
+    }
+    if (!digits || pid <= 0 || pid > INT_MAX) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
+    ::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
 }  // namespace
 
 void LinuxFileWriter::replaceContents(const std::string& path, std::string_view data) {
@@ -74,8 +107,9 @@ void LinuxFileWriter::replaceContents(const std::string& path, std::string_view 
   const bool replacing = ::stat(target.c_str(), &old) == 0;
   if (replacing && S_ISDIR(old.st_mode)) fail(EISDIR);
 
-  std::string pattern = (folder == "/" ? std::string() : folder) + "/." + nameOf(target) +
-                        ".tmp-XXXXXX";
+  removeStaleTemporaries(folder, nameOf(target));
+  std::string pattern = (folder == "/" ? std::string() : folder) + "/" +
+                        temporaryPrefix(nameOf(target)) + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -112,7 +146,8 @@ void LinuxFileWriter::replaceContents(const std::string& path, std::string_view 
   if (const int error = renameFile(temp.path(), target); error != 0) fail(error);
   temp.release();
   if (syncToDisk_) {
-    if (const int error = syncFolder(folder); error != 0) fail(error);
+    if (const int error = syncFolder(folder); error != 0)
+      throw NotDurableError(error, std::generic_category());
   }
 }
 

@@ -11,14 +11,19 @@
 
 namespace hmr {
 
-// Writes the new contents to a temporary file beside the target (".<name>.tmp-XXXXXX"),
-// gives it the target's permission bits (and, where allowed, its owner), flushes it to disk,
-// renames it over the target and flushes the folder, so that the rename itself is durable.
-// A symbolic link as the target is followed: the file it points to is replaced.
+// Writes the new contents to a temporary file beside the target (".<name>.tmp-<pid>-XXXXXX",
+// the writer's process id in its name), gives it the target's permission bits (and, where
+// allowed, its owner), flushes it to disk, renames it over the target and flushes the folder,
+// so that the rename itself is durable. A symbolic link as the target is followed: the file
+// it points to is replaced.
 //
 // Every failure before the rename removes the temporary file and leaves the target as it
-// was. A failure to flush the folder after the rename is still reported (the save is not
-// known to be durable), although the target then already holds the new contents.
+// was. A failure to flush the folder after the rename throws NotDurableError: the target then
+// already holds the new contents, only their durability is not confirmed.
+//
+// A process killed in the middle of a save cannot remove its temporary file; each save
+// therefore first removes the temporaries of the same target whose writing process no longer
+// runs on this machine.
 //
 // The individual system calls are protected virtual steps so that tests can inject faults
 // (a full disk, a failing rename) into the real sequence; each returns 0 or an errno value.

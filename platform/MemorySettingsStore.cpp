@@ -115,6 +115,22 @@ void MemorySettingsStore::updateString(
   writeString(root, key, name, update(current));
 }
 
+std::string MemorySettingsStore::readStringOrCreate(RegistryRoot root, std::string_view key,
+                                                    std::string_view name,
+                                                    std::string_view fallback) {
+  if (std::optional<std::string> current = readString(root, key, name)) return *current;
+  writeString(root, key, name, fallback);
+  return std::string(fallback);
+}
+
+std::uint32_t MemorySettingsStore::readDwordOrCreate(RegistryRoot root, std::string_view key,
+                                                     std::string_view name,
+                                                     std::uint32_t fallback) {
+  if (std::optional<std::uint32_t> current = readDword(root, key, name)) return *current;
+  writeDword(root, key, name, fallback);
+  return fallback;
+}
+
 std::vector<std::string> MemorySettingsStore::subKeys(RegistryRoot root, std::string_view key) {
   const std::string folded = foldCase(canonicalKeyPath(key));
   std::vector<std::string> names;

@@ -28,6 +28,10 @@ class MemorySettingsStore final : public SettingsStore {
   void updateString(
       RegistryRoot root, std::string_view key, std::string_view name,
       const std::function<std::string(const std::optional<std::string>&)>& update) override;
+  std::string readStringOrCreate(RegistryRoot root, std::string_view key, std::string_view name,
+                                 std::string_view fallback) override;
+  std::uint32_t readDwordOrCreate(RegistryRoot root, std::string_view key, std::string_view name,
+                                  std::uint32_t fallback) override;
   std::vector<std::string> subKeys(RegistryRoot root, std::string_view key) override;
   std::vector<SettingsValue> values(RegistryRoot root, std::string_view key) override;
 

@@ -74,6 +74,14 @@ class SettingsStore {
       RegistryRoot root, std::string_view key, std::string_view name,
       const std::function<std::string(const std::optional<std::string>&)>& update) = 0;
 
+  // The value's text or number; when the value does not exist, `fallback` is written and
+  // returned. The check and the write are one transaction, so a value that another process
+  // writes meanwhile is never overwritten by the default. A value of the other type fails.
+  virtual std::string readStringOrCreate(RegistryRoot root, std::string_view key,
+                                         std::string_view name, std::string_view fallback) = 0;
+  virtual std::uint32_t readDwordOrCreate(RegistryRoot root, std::string_view key,
+                                          std::string_view name, std::uint32_t fallback) = 0;
+
   // The names of the keys directly below `key`, and its values, in case-insensitive order.
   virtual std::vector<std::string> subKeys(RegistryRoot root, std::string_view key) = 0;
   virtual std::vector<SettingsValue> values(RegistryRoot root, std::string_view key) = 0;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/SqliteSettingsStore.h"
 
-#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 
 #include "platform/HmrError.h"
 #include "platform/RegistryNames.h"
+#include "platform/UserFolders.h"
 
 // The file holds two tables. `keys` has one row per key below a root (the roots themselves
 // always exist and have no row); `path` is the key's full path folded to lower case, `name`
@@ -512,6 +512,43 @@ void SqliteSettingsStore::updateString(
   });
 }
 
+template <typename T, typename Read, typename Write>
+T SqliteSettingsStore::readOrCreate(RegistryRoot root, std::string_view key,
+                                    std::string_view name, Read read, Write write) {
+  // Most calls find the value: they read it without taking the write lock.
+  if (std::optional<T> current = read()) return *current;
+  return guard(path_, "cannot write " + describeValue(root, key, name), [&] {
+    Transaction tx(db_.get());
+    // Checked again under the lock: another process may have written it in between.
+    std::optional<T> current = read();
+    if (!current) current = write();
+    tx.commit();
+    return *current;
+  });
+}
+
+std::string SqliteSettingsStore::readStringOrCreate(RegistryRoot root, std::string_view key,
+                                                    std::string_view name,
+                                                    std::string_view fallback) {
+  return readOrCreate<std::string>(
+      root, key, name, [&] { return readString(root, key, name); },
+      [&] {
+        putValue(root, canonicalKeyPath(key), name, ValueType::String, fallback, 0);
+        return std::string(fallback);
+      });
+}
+
+std::uint32_t SqliteSettingsStore::readDwordOrCreate(RegistryRoot root, std::string_view key,
+                                                     std::string_view name,
+                                                     std::uint32_t fallback) {
+  return readOrCreate<std::uint32_t>(
+      root, key, name, [&] { return readDword(root, key, name); },
+      [&] {
+        putValue(root, canonicalKeyPath(key), name, ValueType::Dword, {}, fallback);
+        return fallback;
+      });
+}
+
 std::vector<std::string> SqliteSettingsStore::subKeys(RegistryRoot root, std::string_view key) {
   const std::string path = foldCase(canonicalKeyPath(key));
   return guard(path_, "cannot list key " + fullKeyName(root, key), [&] {
@@ -563,15 +600,7 @@ std::string defaultSettingsStorePath() {
   if (std::string explicitPath = env("HMR_REGISTRY"); !explicitPath.empty()) return explicitPath;
   if (std::string config = env("XDG_CONFIG_HOME"); !config.empty() && config.front() == '/')
     return config + "/hmr/registry.db";
-  std::string home = env("HOME");
-  if (home.empty()) {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir)
-      home = found->pw_dir;
-  }
+  const std::string home = userHomeFolder();
   if (home.empty())
     throw HmrError("Settings store: no home folder (neither HMR_REGISTRY, XDG_CONFIG_HOME nor "
                    "HOME is set)");

@@ -62,6 +62,10 @@ class SqliteSettingsStore final : public SettingsStore {
   void updateString(
       RegistryRoot root, std::string_view key, std::string_view name,
       const std::function<std::string(const std::optional<std::string>&)>& update) override;
+  std::string readStringOrCreate(RegistryRoot root, std::string_view key, std::string_view name,
+                                 std::string_view fallback) override;
+  std::uint32_t readDwordOrCreate(RegistryRoot root, std::string_view key, std::string_view name,
+                                  std::uint32_t fallback) override;
   std::vector<std::string> subKeys(RegistryRoot root, std::string_view key) override;
   std::vector<SettingsValue> values(RegistryRoot root, std::string_view key) override;
   std::vector<SettingsValue> readableValues(RegistryRoot root, std::string_view key,
@@ -90,6 +94,10 @@ class SqliteSettingsStore final : public SettingsStore {
   void insertKeyChain(RegistryRoot root, const std::string& key);
   void putValue(RegistryRoot root, const std::string& key, std::string_view name,
                 ValueType type, std::string_view text, std::uint32_t dword);
+  // Reads a value and, when it is missing, writes its default in one write transaction.
+  template <typename T, typename Read, typename Write>
+  T readOrCreate(RegistryRoot root, std::string_view key, std::string_view name, Read read,
+                 Write write);
   [[noreturn]] void fail(const std::string& what) const;
 
   std::string path_;

@@ -26,4 +26,9 @@ void VirtualTime::advance(long long seconds) {
   setClock(target);
 }
 
+void VirtualTime::shiftClock(long long seconds) {
+  start_ += static_cast<double>(seconds) / 86400.0;
+  setClock(elapsed_);
+}
+
 }  // namespace hmr

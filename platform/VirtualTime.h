@@ -16,6 +16,10 @@ class VirtualTime {
 
   // Lets `seconds` (>= 0) pass, firing the timer at each mark reached, the last one included.
   void advance(long long seconds);
+  // Sets the wall clock forward (or back, when negative) by `seconds` without any time passing:
+  // a daylight-saving change or a correction of the clock. The timer keeps its marks, which
+  // follow the time that passes, not the clock's reading.
+  void shiftClock(long long seconds);
 
  private:
   void setClock(long long elapsed);

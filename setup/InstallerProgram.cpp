@@ -14,7 +14,7 @@
 namespace hmr {
 
 void runInstaller(int Version, const std::function<std::unique_ptr<SettingsStore>()>& openStore,
-                  InstallerOutput& output) {
+                  InstallerOutput& output, DesktopAssociation* desktop) {
   std::unique_ptr<SettingsStore> store;
   try {
     store = openStore();
@@ -22,7 +22,7 @@ void runInstaller(int Version, const std::function<std::unique_ptr<SettingsStore
     output.reportProblem(e.what());
   }
   if (store) {
-    InstallPackage(Version, *store, output);
+    InstallPackage(Version, *store, output, desktop);
     return;
   }
   // Without a store no key opens, so the installation stops where the IDE check fails.
@@ -35,10 +35,12 @@ int runInstallerProgram(int Version, int argc, char** argv) {
   CLI::App app{program + ": register the HMR package " +
                (Version == 4 ? "HMExpert40.bpl" : "HMExpert50.bpl") +
                " that lies beside this program with the " + ide +
-               " IDE, and associate .hmr data files with HMRViewer.exe in the same folder. "
-               "Writes to the settings store $HMR_REGISTRY (else "
-               "$XDG_CONFIG_HOME/hmr/registry.db, else ~/.config/hmr/registry.db). Takes no "
-               "arguments; exits with 0 once it has run, unless its messages cannot be written.",
+               " IDE, and associate .HMR data files with the viewer hmr-viewer in the same folder: in "
+               "the settings store $HMR_REGISTRY (else $XDG_CONFIG_HOME/hmr/registry.db, else "
+               "~/.config/hmr/registry.db), and on the desktop for the current user (a MIME type, "
+               "a desktop entry and an icon below $XDG_DATA_HOME, else ~/.local/share; the "
+               "viewer as the type's default application). Takes no arguments; exits with 0 "
+               "once it has run, unless its messages cannot be written.",
                program};
   try {
     app.parse(argc, argv);
@@ -47,7 +49,8 @@ int runInstallerProgram(int Version, int argc, char** argv) {
     return status == 0 ? 0 : 2;
   }
   ConsoleInstallerOutput output(std::cout, std::cerr, program);
-  runInstaller(Version, [] { return openDefaultSettingsStore(); }, output);
+  FreedesktopAssociation desktop;
+  runInstaller(Version, [] { return openDefaultSettingsStore(); }, output, &desktop);
   return standardOutputWritten(program.c_str()) ? 0 : 1;
 }
 

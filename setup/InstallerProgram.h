@@ -6,15 +6,17 @@
 #include <memory>
 
 #include "platform/SettingsStore.h"
+#include "setup/DesktopAssociation.h"
 #include "setup/InstallerOutput.h"
 
 namespace hmr {
 
-// Opens the store with `openStore` and runs InstallPackage(Version) on it. A store that cannot
-// be opened at all counts as an IDE key that cannot be opened: its cause is reported and the
-// "not installed" message is shown. Never throws an HmrError.
+// Opens the store with `openStore` and runs InstallPackage(Version) on it, with `desktop` (may
+// be nullptr) for the desktop's association. A store that cannot be opened at all counts as an
+// IDE key that cannot be opened: its cause is reported and the "not installed" message is
+// shown. Never throws an HmrError.
 void runInstaller(int Version, const std::function<std::unique_ptr<SettingsStore>()>& openStore,
-                  InstallerOutput& output);
+                  InstallerOutput& output, DesktopAssociation* desktop = nullptr);
 
 // The whole program: without arguments it installs for `Version` into the default settings
 // store ($HMR_REGISTRY, else the user's) and returns 0 whatever the outcome; --help prints the

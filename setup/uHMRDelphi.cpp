@@ -10,7 +10,6 @@ namespace hmr {
 namespace {
 
 constexpr std::string_view CRLF = "\r\n";
-constexpr std::string_view ViewerName = "HMRViewer.exe";
 constexpr std::string_view DataFileExtKey = ".hmr";
 constexpr std::string_view DataFileTypeKey = "hmrfile";
 
@@ -74,13 +73,16 @@ void RegisterDataFileType(SettingsStore& store, InstallerOutput& output) {
   const std::string iconKey = concat({DataFileTypeKey, "\\", "DefaultIcon"});
   if (attempt(output, [&] { store.createKey(root, iconKey); }))
     attempt(output, [&] { store.writeString(root, iconKey, DefaultValue, viewer + ",0"); });
-  // The command is written without quotes, blanks in the folder included.
+  // The file name is quoted, so that a name with blanks reaches the viewer whole; the program
+  // path is written as it is.
   const std::string commandKey = concat({DataFileTypeKey, "\\", "Shell\\open\\command"});
   if (attempt(output, [&] { store.createKey(root, commandKey); }))
-    attempt(output, [&] { store.writeString(root, commandKey, DefaultValue, viewer + " %1"); });
+    attempt(output,
+            [&] { store.writeString(root, commandKey, DefaultValue, viewer + " \"%1\""); });
 }
 
-void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output) {
+void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output,
+                    DesktopAssociation* desktop) {
   const auto [packageName, ideKeyName, versionText] = hostVersion(Version);
   const std::string_view ideKey = ideKeyName;  // a lambda may not capture a structured binding
 
@@ -113,10 +115,14 @@ void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output) 
     return;
   }
   RegisterDataFileType(store, output);
-  output.showMessage(InstallMessageTitle,
-                     concat({"HMR for Delphi ", versionText, " was successfully installed.", CRLF,
-                             CRLF, "Delphi needs to be initialized in order to ", CRLF,
-                             "installation of HMR has effect."}));
+  std::string message = concat({"HMR for Delphi ", versionText, " was successfully installed.",
+                                CRLF, CRLF, "Delphi needs to be initialized in order to ", CRLF,
+                                "installation of HMR has effect."});
+  if (desktop) {
+    const std::string viewer = FolderOfPath(path) + std::string(ViewerName);
+    message += concat({CRLF, CRLF, desktop->associate(viewer, output)});
+  }
+  output.showMessage(InstallMessageTitle, message);
 }
 
 }  // namespace hmr

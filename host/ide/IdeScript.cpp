@@ -64,6 +64,14 @@ void runLine(StandInIde& ide, const std::vector<std::string>& words, bool& quit)
   } else if (command == "menu") {
     expectArguments(words, 1, 1, "menu CAPTION");
     ide.clickViewMenu(words[1]);
+  } else if (command == "shift-clock") {
+    expectArguments(words, 1, 1, "shift-clock [-]SECONDS");
+    const bool back = words[1].starts_with("-");
+    const std::int64_t seconds = parseSeconds(back ? words[1].substr(1) : words[1]);
+    ide.shiftClock(back ? -seconds : seconds);
+  } else if (command == "crash") {
+    expectArguments(words, 0, 0, "crash");
+    ide.crash();
   } else if (command == "quit") {
     expectArguments(words, 0, 0, "quit");
     quit = true;

@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <ostream>
 
 #include "core/HMRFileFormat.h"
@@ -362,6 +364,24 @@ void StandInIde::setClock(TDateTime when) {
                          "holds");
   start_ = when;
   setClockToElapsed();
+}
+
+void StandInIde::shiftClock(std::int64_t seconds) {
+  const double start = start_ + static_cast<double>(seconds) / 86400.0;
+  const double now = start + static_cast<double>(elapsedMs_) / 86400000.0;
+  if (!(now >= hmrfile::kMinDateTime && now < hmrfile::kMaxDateTime))
+    throw IdeActionError("shifting the clock by " + std::to_string(seconds) +
+                         " seconds would take it outside the years 1 to 9999, the dates a data "
+                         "file holds");
+  start_ = start;
+  setClockToElapsed();
+}
+
+void StandInIde::crash() {
+  out_.flush();
+  err_.flush();
+  std::raise(SIGKILL);
+  std::abort();  // not reached: SIGKILL cannot be caught
 }
 
 void StandInIde::setClockToElapsed() {

@@ -78,6 +78,12 @@ class StandInIde final : public IdeHostServices {
   // nothing (setQuiet) is not fired. Fails with IdeActionError, changing nothing, when the
   // clock would pass the end of the year 9999.
   void advance(std::int64_t seconds);
+  // Sets the clock forward or back by `seconds` without time passing (a daylight-saving change
+  // or a correction of the clock); the timers keep their marks. Fails with IdeActionError,
+  // changing nothing, when the clock would leave the years 1 to 9999.
+  void shiftClock(std::int64_t seconds);
+  // Ends the process at once, as a crash or `kill -9` would: nothing is closed or saved.
+  [[noreturn]] void crash();
   VirtualClock& virtualClock() { return clock_; }
   std::int64_t elapsedSeconds() const { return elapsedMs_ / 1000; }
 

@@ -11,7 +11,9 @@
 #include "core/uHMRTimer.h"
 #include "platform/Clock.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/UserFolders.h"
 #include "platform/VirtualTime.h"
+#include "tests/support/TempFolder.h"
 
 namespace hmr {
 
@@ -31,6 +33,9 @@ class TrackerTestBase : public ::testing::Test {
     return ConvertDateTimeToSeconds(dt) - ConvertDateTimeToSeconds(start_);
   }
 
+  // Recovery files of the projects of one test stay with that test.
+  testing::TempFolder state_;
+  ScopedRecoveryFolder recovery_{state_.path() + "/hmr"};
   TDateTime start_;
   VirtualClock clock_;
   ScopedClock useClock_;

@@ -12,6 +12,7 @@
 #include "platform/MemorySettingsStore.h"
 #include "platform/SqliteSettingsStore.h"
 #include "platform/SystemFacts.h"
+#include "tests/support/ForwardingStore.h"
 #include "tests/support/TempFolder.h"
 
 namespace hmr {
@@ -144,51 +145,134 @@ TEST(LogonName, FallsBackToAnonymous) {
   EXPECT_EQ(GetHMRUserName(), "Anonymous");
 }
 
-// Several IDE processes close their user dialogs at the same moment, over and over, on one
-// store file: every name each of them added is kept.
-TEST(UserListAcrossProcesses, ConcurrentClosingsLoseNoName) {
-  hmr::testing::TempFolder folder;
-  const std::string path = folder.file("registry.db");
-  { SqliteSettingsStore create(path); }
+// Plays a second IDE process: right after this process's first read of `value`, the other
+// process writes through its own connection to the same store file.
+class OtherProcessWritesAfterRead final : public test_support::ForwardingStore {
+ public:
+  OtherProcessWritesAfterRead(SettingsStore& mine, std::function<void()> otherWrite)
+      : ForwardingStore(mine), otherWrite_(std::move(otherWrite)) {}
 
-  constexpr int kProcesses = 4, kRounds = 15;
-  std::vector<pid_t> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      int status = 0;
-      try {
-        SqliteSettingsStore store(path);
-        for (int r = 0; r < kRounds; ++r) {
-          UserDialogModel dialog(store, kKey, "user" + std::to_string(p) + "_" +
-                                                  std::to_string(r), true);
-          dialog.show();
-          dialog.PrepareForClose(dialog.users(), dialog.selectedIndex(), "");
+ protected:
+  void after(std::string_view operation, RegistryRoot, std::string_view) override {
+    if (done_ || operation.find("read") != 0) return;
+    done_ = true;
+    otherWrite_();
+  }
+
+ private:
+  std::function<void()> otherWrite_;
+  bool done_ = false;
+};
+
+// Two IDEs start at once on a store without "Users": the names that the second one merges in
+// between the first one's read and its default write survive.
+TEST(SettingsDefaultsAcrossProcesses, UsersDefaultNeverWipesMergedNames) {
+  hmr::testing::TempFolder folder;
+  SqliteSettingsStore first(folder.file("registry.db"));
+  SqliteSettingsStore second(folder.file("registry.db"));
+  OtherProcessWritesAfterRead stepped(first, [&] {
+    UserDialogModel other(second, kKey, "Bob", true);
+    other.show();
+    other.PrepareForClose(other.users(), other.selectedIndex(), "");
+  });
+  UserDialogModel dialog(stepped, kKey, "Anna", true);
+  dialog.show();
+  EXPECT_EQ(first.readString(kRoot, kKey, "Users"), "Bob\r\n");
+  dialog.PrepareForClose(dialog.users(), dialog.selectedIndex(), "");
+  EXPECT_EQ(first.readString(kRoot, kKey, "Users"), "Anna\r\nBob\r\n");
+}
+
+// A preference unticked by another IDE between this one's read and its default write stays.
+TEST(SettingsDefaultsAcrossProcesses, ShowDialogDefaultNeverOverwritesAPreference) {
+  hmr::testing::TempFolder folder;
+  SqliteSettingsStore first(folder.file("registry.db"));
+  SqliteSettingsStore second(folder.file("registry.db"));
+  OtherProcessWritesAfterRead stepped(first, [&] { SetShowDialogKey(second, kKey, false); });
+  GetShowDialogKey(stepped, kKey);
+  EXPECT_EQ(first.readDword(kRoot, kKey, "ShowDialog"), 0u);
+  EXPECT_FALSE(GetShowDialogKey(first, kKey));
+}
+
+// The default is written once and only where nothing is stored, in both stores.
+TEST(SettingsDefaults, WrittenOnlyWhereMissing) {
+  hmr::testing::TempFolder folder;
+  SqliteSettingsStore sqlite(folder.file("registry.db"));
+  MemorySettingsStore memory;
+  for (SettingsStore* store : {static_cast<SettingsStore*>(&sqlite),
+                               static_cast<SettingsStore*>(&memory)}) {
+    EXPECT_EQ(store->readStringOrCreate(kRoot, kKey, "S", "first"), "first");
+    EXPECT_EQ(store->readStringOrCreate(kRoot, kKey, "S", "second"), "first");
+    EXPECT_EQ(store->readDwordOrCreate(kRoot, kKey, "D", 1), 1u);
+    store->writeDword(kRoot, kKey, "D", 0);
+    EXPECT_EQ(store->readDwordOrCreate(kRoot, kKey, "D", 1), 0u);
+    EXPECT_THROW(store->readDwordOrCreate(kRoot, kKey, "S", 1), std::exception);
+    EXPECT_EQ(store->readString(kRoot, kKey, "S"), "first");  // a wrong type changes nothing
+  }
+}
+
+// A soak of what several IDEs starting together do to one store: in each round a fresh store
+// file, several processes released at the same moment read the start-up preference (writing its
+// default where missing), one of them unticks it, and each closes its user dialog five times with
+// names of its own. Over all rounds no name and no preference may be lost.
+TEST(UserListAcrossProcesses, ConcurrentStartsAndClosingsLoseNothing) {
+  constexpr int kRounds = 12, kProcesses = 6, kNamesEach = 5;
+  int namesLost = 0, preferencesLost = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    hmr::testing::TempFolder folder;
+    const std::string path = folder.file("registry.db");
+    int release[2];
+    ASSERT_EQ(pipe(release), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+      const pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        close(release[1]);
+        char byte;
+        while (read(release[0], &byte, 1) > 0) {
+        }  // every process starts when the parent closes the pipe
+        int status = 0;
+        try {
+          SqliteSettingsStore store(path);
+          if (p == 0) SetShowDialogKey(store, kKey, false);
+          GetShowDialogKey(store, kKey);
+          for (int n = 0; n < kNamesEach; ++n) {
+            UserDialogModel dialog(store, kKey, "", true);
+            dialog.show();
+            dialog.PrepareForClose(dialog.users(), -1,
+                                   "user" + std::to_string(p) + "_" + std::to_string(n));
+          }
+        } catch (const std::exception& e) {
+          std::fprintf(stderr, "process %d: %s\n", p, e.what());
+          status = 1;
         }
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "process %d: %s\n", p, e.what());
-        status = 1;
+        _exit(status);
       }
-      _exit(status);
+      children.push_back(pid);
     }
-    children.push_back(pid);
-  }
-  for (pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-  SqliteSettingsStore store(path);
-  const std::vector<std::string> names =
-      splitLines(store.readString(kRoot, kKey, "Users").value_or(""));
-  EXPECT_EQ(names.size(), static_cast<std::size_t>(kProcesses * kRounds));
-  for (int p = 0; p < kProcesses; ++p)
-    for (int r = 0; r < kRounds; ++r) {
-      const std::string name = "user" + std::to_string(p) + "_" + std::to_string(r);
-      EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    close(release[0]);
+    close(release[1]);
+    for (pid_t pid : children) {
+      int status = 0;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
     }
-  EXPECT_EQ(store.integrityCheck(), "ok");
+    SqliteSettingsStore store(path);
+    const std::vector<std::string> names =
+        splitLines(store.readString(kRoot, kKey, "Users").value_or(""));
+    for (int p = 0; p < kProcesses; ++p)
+      for (int n = 0; n < kNamesEach; ++n) {
+        const std::string name = "user" + std::to_string(p) + "_" + std::to_string(n);
+        if (std::find(names.begin(), names.end(), name) == names.end()) ++namesLost;
+      }
+    if (store.readDword(kRoot, kKey, "ShowDialog") != 0u) ++preferencesLost;
+    EXPECT_EQ(store.integrityCheck(), "ok");
+  }
+  std::printf("soak: %d rounds of %d processes: %d of %d names lost, %d of %d preferences lost\n",
+              kRounds, kProcesses, namesLost, kRounds * kProcesses * kNamesEach, preferencesLost,
+              kRounds);
+  EXPECT_EQ(namesLost, 0);
+  EXPECT_EQ(preferencesLost, 0);
 }
 
 }  // namespace

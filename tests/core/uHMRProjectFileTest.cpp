@@ -328,6 +328,19 @@ TEST_F(ProjectFileTest, UnhandledPathForEveryHost) {
   EXPECT_EQ(project(ftVB6)->UnhandledPath(), "");
 }
 
+// When the IDE program's own path cannot be read nothing is excluded: a project with
+// "projects" in its path is still read and saved.
+TEST_F(ProjectFileTest, UnreadableProgramPathExcludesNothing) {
+  facts_.executable = "";
+  EXPECT_EQ(project(ftDelphi5)->UnhandledPath(), "");
+  auto p = project(ftDelphi5);
+  const std::string file = folder_.path() + "/my-projects/Demo.HMR";
+  std::filesystem::create_directories(folder_.path() + "/my-projects");
+  p->AddSession(1000.0, 1000.5, false, 0);
+  p->SaveFile(file);
+  EXPECT_TRUE(std::filesystem::exists(file));
+}
+
 // The installation of the example, where nothing exists: an excluded path is not even
 // looked at (LoadFile true although the file is missing, SaveFile silent although the folder
 // is missing), while a path elsewhere is.

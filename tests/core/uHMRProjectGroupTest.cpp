@@ -7,6 +7,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/HMRFileIO.h"
 #include "core/TrackerUi.h"
 #include "platform/FileWriter.h"
 #include "platform/HmrError.h"
@@ -298,9 +299,16 @@ TEST_F(GroupFileTest, AFailedCloseKeepsTheProjectClosedInTheGroup) {
   EXPECT_EQ(p->getSessionCount(), 1);  // its history is still held
   EXPECT_FALSE(p->getSessionData(0)->SessionNotClosed);
   EXPECT_FALSE(std::filesystem::exists(path("Demo.HMR")));
-  // With room on the disk again, closing once more only resets it (already closed).
+  // The host reporting the close once more changes nothing; with room on the disk again, the
+  // next checkpoint round saves the history and the project leaves the group.
   group.RemoveProject(path("Demo.dpr"));
+  ASSERT_EQ(group.getProjectCount(), 1);
+  advance(DefaultCheckpointInterval);
   EXPECT_EQ(group.getProjectCount(), 0);
+  HmrFileContents saved;
+  readHmrFile(path("Demo.HMR"), saved);
+  ASSERT_EQ(saved.sessions.size(), 1u);
+  EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 600);
 }
 
 TEST_F(GroupFileTest, RemoveAllProjectsStopsAtAFailedSaveHoldingNoDestroyedProject) {

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "platform/HmrError.h"
+#include "platform/VirtualTime.h"
 #include "tests/core/TrackerTestBase.h"
 
 namespace hmr {
@@ -224,6 +228,99 @@ TEST_F(ProjectTest, ClockSetBackGivesZeroTimes) {
   project.UpdateProject(false);
   EXPECT_EQ(last().SessionTotalTime, 0);
   EXPECT_EQ(last().SessionWorkTime, 0);
+}
+
+// An hour of edits, then the threshold is raised from 5 to 60 minutes and a 10-minute break
+// follows: the idle stretch starts at the last activity (the countdown that ran out was armed
+// with 5 minutes), not 60 minutes before the countdown ran out.
+TEST_F(ProjectTest, IdleFiguresAfterARaisedThreshold) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  for (int minute = 0; minute < 60; ++minute) {
+    advance(60);
+    project.ActivityDetected();
+  }
+  project.SetTimeForIdle(3600);
+  advance(600);
+  project.ActivityDetected();
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionIdleTime, 600);
+  EXPECT_EQ(last().SessionWorkTime, 3600);
+  // The raised threshold applies from that activity on.
+  advance(3585);
+  EXPECT_EQ(project.State, hmOpen);
+  advance(15);
+  EXPECT_EQ(project.State, hmIdle);
+}
+
+// Plays the host's periodic reading of the clock while time passes.
+void advanceFollowingClock(THMRProject& project, long long seconds,
+                           const std::function<void(long long)>& pass) {
+  for (long long done = 0; done < seconds; done += 15) {
+    pass(std::min<long long>(15, seconds - done));
+    project.FollowClock();
+  }
+}
+
+// Activity every minute for `minutes` minutes, the clock read at every tick as the group does.
+void workFollowingClock(THMRProject& project, int minutes,
+                        const std::function<void(long long)>& pass) {
+  for (int minute = 0; minute < minutes; ++minute) {
+    advanceFollowingClock(project, 60, pass);
+    project.ActivityDetected();
+  }
+}
+
+// The autumn change: at 03:00 summer time the clock goes back to 02:00. A session from 01:30
+// to 02:30 (the second time) with an idle hour in the middle has lasted two hours: at most the
+// one tick in which the clock changed is not counted.
+TEST_F(ProjectTest, DaylightSavingFallBackKeepsTheTimeThatPassed) {
+  VirtualClock clock(encodeDateTime(2026, 10, 25, 1, 30, 0));
+  ScopedClock use(clock);
+  VirtualTime time(clock, *ticks_, clock.now());
+  const auto pass = [&](long long seconds) { time.advance(seconds); };
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  const TDateTime opened = project.DateTimeOpen;
+  workFollowingClock(project, 20, pass);              // to 01:50
+  advanceFollowingClock(project, 3600, pass);         // idle to 02:50
+  project.ActivityDetected();
+  workFollowingClock(project, 10, pass);              // to 03:00 summer time
+  time.shiftClock(-3600);                             // 02:00 winter time
+  workFollowingClock(project, 30, pass);              // to 02:30
+  project.UpdateProject(false);
+  EXPECT_GE(last().SessionTotalTime, 7200 - 15);
+  EXPECT_LE(last().SessionTotalTime, 7200);
+  EXPECT_EQ(last().SessionIdleTime, 3600);
+  EXPECT_EQ(last().SessionWorkTime, last().SessionTotalTime - 3600);
+  // The start reads as the same instant on the winter clock, give or take that tick.
+  EXPECT_NEAR(ConvertDateTimeToSeconds(last().SessionDateTimeOpen),
+              ConvertDateTimeToSeconds(opened) - 3600, 15);
+  EXPECT_LT(last().SessionDateTimeOpen, last().SessionDateTimeClose);
+}
+
+// A clock set back while the project is idle: the idle time stays what passed.
+TEST_F(ProjectTest, ClockSetBackWhileIdleNeverGivesNegativeIdle) {
+  const auto pass = [&](long long seconds) { advance(seconds); };
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advanceFollowingClock(project, 600, pass);
+  ASSERT_EQ(project.State, hmIdle);
+  time_->shiftClock(-3600);
+  advanceFollowingClock(project, 300, pass);
+  project.ActivityDetected();
+  project.UpdateProject(false);
+  EXPECT_GE(last().SessionTotalTime, 900 - 15);
+  EXPECT_EQ(last().SessionIdleTime, last().SessionTotalTime);  // no activity before now
+  // Without any reading between the change and the return, nothing goes negative either.
+  advance(600);
+  ASSERT_EQ(project.State, hmIdle);
+  const std::int64_t idleBefore = last().SessionIdleTime;
+  time_->shiftClock(-7200);
+  advance(60);
+  project.ActivityDetected();
+  project.UpdateProject(false);
+  EXPECT_GE(last().SessionIdleTime, idleBefore);
+  EXPECT_LE(last().SessionIdleTime, last().SessionTotalTime);
+  EXPECT_GE(last().SessionWorkTime, 0);
+  EXPECT_LE(last().SessionDateTimeOpen, last().SessionDateTimeClose);
 }
 
 TEST_F(ProjectTest, SessionDateSettersRecomputeOnlyOnChange) {

@@ -11,9 +11,7 @@
 
 #include "core/HMRFileIO.h"
 #include "platform/SqliteSettingsStore.h"
-#include "tests/support/TempFolder.h"
-#include "tests/support/RunProgram.h"
-#include "tests/support/StoreEnvironment.h"
+#include "tests/e2e/EndToEndTest.h"
 
 namespace hmr {
 namespace {
@@ -21,54 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::runProgram;
 using ::testing::HasSubstr;
-
-const std::string kBuild = HMR_BUILD_DIR;
-const std::string kBin = kBuild + "/bin";
-const std::string kHmr = kBuild + "/host/hmr";
-constexpr RegistryRoot kHKCU = RegistryRoot::CurrentUser;
-constexpr RegistryRoot kHKCR = RegistryRoot::ClassesRoot;
-constexpr RegistryRoot kHKLM = RegistryRoot::LocalMachine;
-
-// Every test on a store of its own in a scratch folder; the environment is put back after.
-class EndToEndTest : public ::testing::Test {
- protected:
-
-  std::optional<std::string> stored(RegistryRoot root, const std::string& key,
-                                    const std::string& name) {
-    SqliteSettingsStore store(store_);
-    return store.readString(root, key, name);
-  }
-
-  // Runs a script in the stand-in IDE with `folder` as its working folder.
-  test_support::ProgramRun runIde(const std::string& script, const std::string& version = "5") {
-    const std::string scriptFile = scratch_.file("run.script");
-    std::ofstream(scriptFile) << script;
-    const fs::path previous = fs::current_path();
-    fs::current_path(scratch_.path());
-    auto run = runProgram(kBin + "/hmr-ide", {"--ide-version", version, "--script", scriptFile},
-                          scratch_.path());
-    fs::current_path(previous);
-    return run;
-  }
-
-  hmr::testing::TempFolder scratch_;
-  std::string store_ = scratch_.file("registry.db");
-  test_support::StoreEnvironment environment_{store_, scratch_.path()};
-};
-
-struct Figures {
-  std::int64_t total, idle, work;
-};
-
-Figures onlySession(const std::string& path) {
-  HmrFileContents contents;
-  readHmrFile(path, contents);
-  EXPECT_EQ(contents.sessions.size(), 1u) << path;
-  if (contents.sessions.empty()) return {-1, -1, -1};
-  const TSessionData& s = *contents.sessions.front();
-  EXPECT_FALSE(s.SessionNotClosed);
-  return {s.SessionTotalTime, s.SessionIdleTime, s.SessionWorkTime};
-}
 
 TEST_F(EndToEndTest, WorkingDayFromInstallationToReport) {
   const std::string work = scratch_.file("day");
@@ -86,8 +36,8 @@ TEST_F(EndToEndTest, WorkingDayFromInstallationToReport) {
             "Project Revedazl");
   EXPECT_EQ(stored(kHKCR, ".hmr", ""), "hmrfile");
   EXPECT_EQ(stored(kHKCR, "hmrfile", ""), "HMR Data File");
-  EXPECT_EQ(stored(kHKCR, "hmrfile\\DefaultIcon", ""), folder + "HMRViewer.exe,0");
-  EXPECT_EQ(stored(kHKCR, "hmrfile\\Shell\\open\\command", ""), folder + "HMRViewer.exe %1");
+  EXPECT_EQ(stored(kHKCR, "hmrfile\\DefaultIcon", ""), folder + "hmr-viewer,0");
+  EXPECT_EQ(stored(kHKCR, "hmrfile\\Shell\\open\\command", ""), folder + "hmr-viewer \"%1\"");
 
   // The data files lie beside the projects; the renamed project's under its new name.
   EXPECT_TRUE(fs::exists(work + "/Billing/Invoicing.HMR"));

@@ -19,6 +19,7 @@
 #include "ide/uHMNotifiers.h"
 #include "ide/uHMWizard.h"
 #include "platform/MemorySettingsStore.h"
+#include "platform/UserFolders.h"
 
 namespace hmr::ide_test {
 
@@ -73,6 +74,8 @@ class IdeFixture : public ::testing::Test {
   std::string file(const std::string& name) const { return scratch.file(name); }
 
   ScratchFolder scratch;
+  // Recovery files of the projects of one test stay with that test.
+  ScopedRecoveryFolder recovery{scratch.file("state/hmr")};
   MemorySettingsStore store;
   std::ostringstream out;
   std::ostringstream err;

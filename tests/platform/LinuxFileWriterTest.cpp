@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <string>
@@ -97,14 +100,66 @@ TEST_F(LinuxFileWriterTest, FailingRenameLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
 }
 
+// A failure after the rename is told apart: the new contents are in place, only their
+// durability is not confirmed.
 TEST_F(LinuxFileWriterTest, FailingFolderSyncIsReportedAfterTheRename) {
   writeBytes(target_, old_);
   FaultInjectingFileWriter writer;
   writer.failFolderSync(EIO);
+  EXPECT_THROW(writer.replaceContents(target_, new_), NotDurableError);
+  EXPECT_EQ(readBytes(target_), new_);
+  writeBytes(target_, old_);
   EXPECT_EQ(failureOf(writer, target_, new_), "Input/output error");
-  EXPECT_EQ(writer.renames(), 1);
+  EXPECT_EQ(writer.renames(), 2);
   EXPECT_EQ(readBytes(target_), new_);
   EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+}
+
+// A process id that no longer runs: a child that has exited and been reaped.
+pid_t deadProcessId() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return pid;
+}
+
+// Temporaries left by a writer that died are removed by the next save of the same file; those
+// of a running writer, of another file, and files that only look alike stay.
+TEST_F(LinuxFileWriterTest, NextSaveRemovesTemporariesOfDeadWritersOnly) {
+  const std::string dead = std::to_string(deadProcessId());
+  const std::string alive = std::to_string(getpid());
+  for (const std::string& name :
+       {".Demo.HMR.tmp-" + dead + "-a1b2c3", ".Demo.HMR.tmp-" + alive + "-a1b2c3",
+        ".Other.HMR.tmp-" + dead + "-a1b2c3", ".Demo.HMR.tmp-" + dead + "-long-name",
+        ".Demo.HMR.tmp-x" + dead + "-a1b2c3"})
+    writeBytes(folder_.file(name), old_);
+  LinuxFileWriter(false).replaceContents(target_, new_);
+  EXPECT_EQ(folder_.names(),
+            (std::vector<std::string>{".Demo.HMR.tmp-" + alive + "-a1b2c3",
+                                      ".Demo.HMR.tmp-" + dead + "-long-name",
+                                      ".Demo.HMR.tmp-x" + dead + "-a1b2c3",
+                                      ".Other.HMR.tmp-" + dead + "-a1b2c3", "Demo.HMR"}));
+}
+
+// Writers killed at arbitrary moments of their saves leave at most their own temporaries, and
+// the next save clears them: no garbage lasts.
+TEST_F(LinuxFileWriterTest, SavesKilledMidwayLeaveNothingAfterTheNextSave) {
+  const std::string big(2 << 20, 'b');
+  for (int kill = 0; kill < 25; ++kill) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      for (;;) LinuxFileWriter(false).replaceContents(target_, big);
+    }
+    usleep(static_cast<useconds_t>(1000 + (kill * 7919) % 20000));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+  }
+  LinuxFileWriter(false).replaceContents(target_, new_);
+  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+  EXPECT_EQ(readBytes(target_), new_);
 }
 
 TEST_F(LinuxFileWriterTest, WithoutSyncNoSyncStepRuns) {

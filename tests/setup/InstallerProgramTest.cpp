@@ -97,10 +97,12 @@ TEST_F(InstallerProgramTest, Hmrsetup5RegistersThePackageBesideItself) {
   openSettingsStoreAt(storePath_)->createKey(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0");
   const ProgramRun setup = run(HMRSETUP5_PATH);
   EXPECT_EQ(setup.status, 0);
-  EXPECT_EQ(setup.out, "HMR Install Information\n" + kSuccess5 + "\n");
+  const std::string folder = programFolder();
+  EXPECT_EQ(setup.out, "HMR Install Information\n" + kSuccess5 +
+                           "\r\n\r\nHMR data files (.HMR) now open with " + folder +
+                           "hmr-viewer on this desktop.\n");
   EXPECT_EQ(setup.err, "");
 
-  const std::string folder = programFolder();
   SqliteSettingsStore store(storePath_);
   EXPECT_EQ(store.integrityCheck(), "ok");
   const auto packages = store.values(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages");
@@ -109,9 +111,9 @@ TEST_F(InstallerProgramTest, Hmrsetup5RegistersThePackageBesideItself) {
   EXPECT_EQ(packages[0].text, "Project Revedazl");
   EXPECT_EQ(store.readString(HKCR, ".hmr", ""), "hmrfile");
   EXPECT_EQ(store.readString(HKCR, "hmrfile", ""), "HMR Data File");
-  EXPECT_EQ(store.readString(HKCR, "hmrfile\\DefaultIcon", ""), folder + "HMRViewer.exe,0");
+  EXPECT_EQ(store.readString(HKCR, "hmrfile\\DefaultIcon", ""), folder + "hmr-viewer,0");
   EXPECT_EQ(store.readString(HKCR, "hmrfile\\Shell\\open\\command", ""),
-            folder + "HMRViewer.exe %1");
+            folder + "hmr-viewer \"%1\"");
 }
 
 TEST_F(InstallerProgramTest, Hmrsetup4WithoutDelphi4WritesNothing) {

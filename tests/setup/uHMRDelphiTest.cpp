@@ -82,9 +82,9 @@ TEST_F(InstallPackageTest, WritesThePackageEntryAndTheAssociation) {
   EXPECT_EQ(packages[0].text, "Project Revedazl");
   EXPECT_EQ(store_->readString(HKCR, ".hmr", ""), "hmrfile");
   EXPECT_EQ(store_->readString(HKCR, "hmrfile", ""), "HMR Data File");
-  EXPECT_EQ(store_->readString(HKCR, "hmrfile\\DefaultIcon", ""), "/opt/hmr/HMRViewer.exe,0");
+  EXPECT_EQ(store_->readString(HKCR, "hmrfile\\DefaultIcon", ""), "/opt/hmr/hmr-viewer,0");
   EXPECT_EQ(store_->readString(HKCR, "hmrfile\\Shell\\open\\command", ""),
-            "/opt/hmr/HMRViewer.exe %1");
+            "/opt/hmr/hmr-viewer \"%1\"");
   // Nothing else: no other values in the association keys, nothing under HKEY_LOCAL_MACHINE.
   for (const char* key : {".hmr", "hmrfile", "hmrfile\\DefaultIcon",
                           "hmrfile\\Shell\\open\\command"})
@@ -120,7 +120,7 @@ TEST_F(InstallPackageTest, SecondRunRewritesTheSameValues) {
   EXPECT_EQ(store_->values(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages").size(), 1u);
   EXPECT_EQ(store_->readString(HKCR, ".hmr", ""), "hmrfile");
   EXPECT_EQ(store_->readString(HKCR, "hmrfile\\Shell\\open\\command", ""),
-            "/opt/hmr/HMRViewer.exe %1");
+            "/opt/hmr/hmr-viewer \"%1\"");
 }
 
 TEST_F(InstallPackageTest, AnotherFolderAddsASecondPackageEntry) {
@@ -133,7 +133,7 @@ TEST_F(InstallPackageTest, AnotherFolderAddsASecondPackageEntry) {
   EXPECT_EQ(packages[0].name, "/opt/hmr/HMExpert50.bpl");
   EXPECT_EQ(packages[1].name, "/usr/local/hmr/HMExpert50.bpl");
   EXPECT_EQ(store_->readString(HKCR, "hmrfile\\DefaultIcon", ""),
-            "/usr/local/hmr/HMRViewer.exe,0");
+            "/usr/local/hmr/hmr-viewer,0");
 }
 
 TEST_F(InstallPackageTest, VersionFourUsesItsKeyPackageAndText) {
@@ -165,12 +165,12 @@ TEST_F(InstallPackageTest, AnyOtherVersionMeansFive) {
                                   "/opt/hmr/HMExpert50.bpl"));
 }
 
-TEST_F(InstallPackageTest, FolderWithBlanksGivesAnUnquotedCommand) {
+TEST_F(InstallPackageTest, FolderWithBlanksKeepsTheProgramPathAndQuotesTheFile) {
   store_->createKey(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0");
   facts_.executable = "/home/ann/My Tools/hmrsetup5";
   install(5);
   EXPECT_EQ(store_->readString(HKCR, "hmrfile\\Shell\\open\\command", ""),
-            "/home/ann/My Tools/HMRViewer.exe %1");
+            "/home/ann/My Tools/hmr-viewer \"%1\"");
   EXPECT_TRUE(store_->valueExists(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages",
                                   "/home/ann/My Tools/HMExpert50.bpl"));
 }
@@ -181,7 +181,7 @@ TEST_F(InstallPackageTest, InstallerInTheRootFolder) {
   install(5);
   EXPECT_TRUE(store_->valueExists(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages",
                                   "/HMExpert50.bpl"));
-  EXPECT_EQ(store_->readString(HKCR, "hmrfile\\DefaultIcon", ""), "/HMRViewer.exe,0");
+  EXPECT_EQ(store_->readString(HKCR, "hmrfile\\DefaultIcon", ""), "/hmr-viewer,0");
 }
 
 TEST_F(InstallPackageTest, UnknownOwnPathAborts) {
@@ -236,7 +236,7 @@ TEST_F(InstallPackageTest, AssociationFailuresStillEndInSuccess) {
   EXPECT_FALSE(store_->keyExists(HKCR, "hmrfile\\DefaultIcon"));
   EXPECT_EQ(store_->readString(HKCR, "hmrfile", ""), "HMR Data File");
   EXPECT_EQ(store_->readString(HKCR, "hmrfile\\Shell\\open\\command", ""),
-            "/opt/hmr/HMRViewer.exe %1");
+            "/opt/hmr/hmr-viewer \"%1\"");
 }
 
 TEST_F(InstallPackageTest, TypeKeyThatCannotBeMadeSkipsEverythingBelowIt) {
