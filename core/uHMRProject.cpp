@@ -289,8 +289,12 @@ void THMRProject::saveClosedHistory() {
   historyUnsaved_ = false;
 }
 
+bool THMRProject::CheckpointDue() const {
+  return State != hmClosed && checkpointDue_ && storesDataFile(FileName);
+}
+
 void THMRProject::Checkpoint() {
-  if (State == hmClosed || !checkpointDue_ || !storesDataFile(FileName)) return;
+  if (!CheckpointDue()) return;
   UpdateProject(false);
   writeRecoveryFile(FileName, *this);
   keptInRecovery_ = true;

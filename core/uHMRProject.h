@@ -101,6 +101,8 @@ class THMRProject {
   // checkpoint (activity, idleness, user, settings, name). A failure passes on as HmrError;
   // the next call tries again.
   void Checkpoint();
+  // True when Checkpoint would write the recovery file now.
+  bool CheckpointDue() const;
   // True when the project is closed but the save of its history failed: it still holds it.
   bool HasUnsavedHistory() const { return historyUnsaved_; }
   // True when the project's recovery file holds its history (written or merged by it).

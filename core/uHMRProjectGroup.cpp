@@ -45,6 +45,13 @@ THMRProjectGroup::THMRProjectGroup(TrackerUi* ui, SettingsStore* store) : Ui(ui)
           Heartbeat();
         },
         THMRGlobalTimer::MasterInterval);
+    // With nothing to checkpoint or to save again, the heartbeat only follows the clock: a
+    // run of its ticks may be passed over while time just passes.
+    TimerGlobal->SetRoutineTest(heartbeat_, [this] {
+      return failing_.empty() && std::none_of(Projects.begin(), Projects.end(), [](auto& p) {
+               return p.second->CheckpointDue() || p.second->HasUnsavedHistory();
+             });
+    });
   }
 }
 

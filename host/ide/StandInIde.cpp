@@ -112,11 +112,11 @@ class HostTimer final : public PeriodicTimer {
   void setEnabled(bool enabled) override { enabled_ = enabled; }
   bool enabled() const override { return enabled_; }
 
-  void setQuiet(bool quiet) override { quiet_ = quiet; }
+  void setQuietTest(QuietTest test) override { quietTest_ = std::move(test); }
 
   bool running() const { return enabled_ && intervalMs_ > 0 && callback_; }
-  // Running, and its owner has not said that its ticks would do nothing.
-  bool due() const { return running() && !quiet_; }
+  // Its owner says a run of its ticks would do nothing the last of them would not do.
+  bool quiet() const { return quietTest_ && quietTest_(); }
   void fire() {
     if (!running()) return;
     try {
@@ -133,7 +133,7 @@ class HostTimer final : public PeriodicTimer {
   Callback callback_;
   int intervalMs_ = 0;
   bool enabled_ = false;
-  bool quiet_ = false;
+  QuietTest quietTest_;
 };
 
 // ---- the IDE ----------------------------------------------------------------------------
@@ -357,22 +357,34 @@ void StandInIde::timerCreated(HostTimer* timer) { timers_.push_back(timer); }
 
 void StandInIde::timerDestroyed(HostTimer* timer) { std::erase(timers_, timer); }
 
+namespace {
+
+// The virtual clock keeps to the dates where a date-time's number grows with time, as the
+// tracker's arithmetic on it assumes (before 1899-12-30 the day counts down while its time of
+// day counts up), and that a data file can hold (up to the end of the year 9999).
+constexpr TDateTime kEarliestClock = 0.0;  // 1899-12-30 00:00:00
+constexpr const char* kClockRange =
+    "1899-12-30T00:00:00 to 9999-12-31T23:59:59, the dates the tracker keeps";
+
+bool clockInRange(TDateTime when) {
+  return when >= kEarliestClock && when < hmrfile::kMaxDateTime;  // false for NaN
+}
+
+}  // namespace
+
 void StandInIde::setClock(TDateTime when) {
   if (timeStarted_) throw IdeActionError("the clock can only be set before time passes");
-  if (!(when >= hmrfile::kMinDateTime && when < hmrfile::kMaxDateTime))
-    throw IdeActionError("the clock must be within the years 1 to 9999, the dates a data file "
-                         "holds");
+  if (!clockInRange(when))
+    throw IdeActionError(std::string("the clock must be within ") + kClockRange);
   start_ = when;
   setClockToElapsed();
 }
 
 void StandInIde::shiftClock(std::int64_t seconds) {
   const double start = start_ + static_cast<double>(seconds) / 86400.0;
-  const double now = start + static_cast<double>(elapsedMs_) / 86400000.0;
-  if (!(now >= hmrfile::kMinDateTime && now < hmrfile::kMaxDateTime))
+  if (!clockInRange(start + static_cast<double>(elapsedMs_) / 86400000.0))
     throw IdeActionError("shifting the clock by " + std::to_string(seconds) +
-                         " seconds would take it outside the years 1 to 9999, the dates a data "
-                         "file holds");
+                         " seconds would take it outside " + kClockRange);
   start_ = start;
   setClockToElapsed();
 }
@@ -399,23 +411,30 @@ void StandInIde::advance(std::int64_t seconds) {
                          "data file holds");
   timeStarted_ = true;
   const std::int64_t target = elapsedMs_ + seconds * 1000;
-  // Only timers whose ticks would do something are fired; stretches where every timer is
-  // quiet are passed over at once, so an advance costs the marks it fires, not its length.
+  // The timers fire at their marks, in order. While every running timer is quiet, the run of
+  // marks before the last one up to the end is passed over and that last one fires: an
+  // advance costs the marks at which something happens, not its length.
   for (;;) {
     std::int64_t next = -1;
+    std::int64_t last = -1;  // the earliest of the timers' last marks up to the end
+    bool quiet = true;
     for (HostTimer* timer : timers_) {
-      if (!timer->due()) continue;
+      if (!timer->running()) continue;
       const std::int64_t interval = timer->intervalMs();
       const std::int64_t mark = (elapsedMs_ / interval + 1) * interval;
+      const std::int64_t lastMark = target / interval * interval;
       if (next < 0 || mark < next) next = mark;
+      if (last < 0 || lastMark < last) last = lastMark;
+      quiet = quiet && timer->quiet();
     }
     if (next < 0 || next > target) break;
+    if (quiet && last > next) next = last;
     elapsedMs_ = next;
     setClockToElapsed();
     const std::vector<HostTimer*> due = timers_;
     for (HostTimer* timer : due) {
       if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end()) continue;
-      if (timer->due() && next % timer->intervalMs() == 0) timer->fire();
+      if (timer->running() && next % timer->intervalMs() == 0) timer->fire();
     }
   }
   elapsedMs_ = target;
