@@ -66,7 +66,7 @@ void writeRecoveryFile(const std::string& dataFile, const THMRProject& project) 
 
 bool readRecoveryFile(const std::string& dataFile, HmrFileContents& out) {
   const std::string path = recoveryFileFor(dataFile);
-  if (path.empty() || !fileExists(path)) return false;
+  if (path.empty() || !pathExists(path)) return false;
   readHmrFile(path, out);
   return true;
 }

@@ -8,6 +8,7 @@
 #include "core/HMRFileIO.h"
 #include "core/HMRRecovery.h"
 #include "core/PathText.h"
+#include "core/uHMRProjectGroup.h"
 #include "core/uHMRMessages.h"
 #include "core/uHMRTimer.h"
 #include "platform/HmrError.h"
@@ -78,13 +79,13 @@ void THMRProject::SetTimeForIdle(std::int64_t Seconds) {
   // The running countdown keeps its count; the new threshold applies from the next activity.
   if (Seconds == TimeForIdle) return;
   TimeForIdle = Seconds;
-  checkpointDue_ = true;
+  markChanged();
 }
 
 void THMRProject::SetMinimumWorkTime(std::int64_t Seconds) {
   if (Seconds == MinimumWorkTime) return;
   MinimumWorkTime = Seconds;
-  checkpointDue_ = true;
+  markChanged();
   DeleteMinimumSessions(State == hmClosed);  // an open project spares its running session
   UpdatePrjHistData();
 }
@@ -146,7 +147,7 @@ void THMRProject::IdleTimerEvent(THMRGlobalTimer& Sender) {
   // TimeForIdle while the countdown ran.
   IdleStart = ConvertDateTimeToSeconds(readClock()) - armedThreshold_;
   State = hmIdle;
-  checkpointDue_ = true;
+  markChanged();
 }
 
 void THMRProject::ComputeIdleTime() {
@@ -165,7 +166,9 @@ void THMRProject::FollowClock() {
 TDateTime THMRProject::readClock() {
   const TDateTime now = nowTrunc();
   const std::int64_t seconds = ConvertDateTimeToSeconds(now);
-  if (State != hmClosed && seconds < lastClockReading_) {
+  // Only on the date-time scale's linear side: before 1899-12-30 its fraction counts the time
+  // of day backwards, and no clock the tracker follows reads there.
+  if (State != hmClosed && seconds < lastClockReading_ && now >= 0 && DateTimeOpen >= 0) {
     // The clock was set back (daylight saving ended, or a correction). The running session's
     // anchors move back with it, so that they read as the same instants on the new clock: the
     // session keeps the time that really passed, and neither its total nor its idle stretch
@@ -181,7 +184,7 @@ TDateTime THMRProject::readClock() {
 
 void THMRProject::ActivityDetected() {
   if (State == hmClosed) return;
-  checkpointDue_ = true;
+  markChanged();
   if (State == hmIdle) {
     ComputeIdleTime();
     State = hmOpen;
@@ -206,7 +209,7 @@ void THMRProject::UpdateProject(bool Closing) {
 void THMRProject::SetCurrentUserName(std::string_view Name) {
   if (Sessions.empty() || State == hmClosed) return;
   Sessions.back()->SessionUserName = Name;
-  checkpointDue_ = true;
+  markChanged();
 }
 
 void THMRProject::AutoSave() {
@@ -222,13 +225,13 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   ProjectName = Name;
   mergeRecoveredHistory(LoadFile());
   if (!StartSession) return;
-  lastClockReading_ = 0;
+  lastClockReading_ = kNoClockReading;
   State = hmOpen;
   DateTimeOpen = readClock();
   IdleTime = 0;
   StartCountForIdle();
   AddSession(DateTimeOpen, DateTimeOpen, true, 0);
-  checkpointDue_ = true;
+  markChanged();
 }
 
 void THMRProject::ProjectRenamed(std::string_view NewFileName) {
@@ -240,7 +243,7 @@ void THMRProject::ProjectRenamed(std::string_view NewFileName) {
     keptInRecovery_ = false;
   }
   FileName = std::move(renamed);
-  checkpointDue_ = true;
+  markChanged();
 }
 
 void THMRProject::ProjectClosed() {
@@ -251,6 +254,7 @@ void THMRProject::ProjectClosed() {
     StartCountForIdle();
     UpdateProject(true);
     historyUnsaved_ = true;
+    markChanged();  // a failed save is retried at the group's next checkpoint round
   }
   std::optional<HmrSaveNotConfirmed> notConfirmed;
   if (historyUnsaved_) {
@@ -289,12 +293,17 @@ void THMRProject::saveClosedHistory() {
   historyUnsaved_ = false;
 }
 
-bool THMRProject::CheckpointDue() const {
-  return State != hmClosed && checkpointDue_ && storesDataFile(FileName);
+void THMRProject::markChanged() {
+  checkpointDue_ = true;
+  if (ProjectGroup) ProjectGroup->WakeHeartbeat();
 }
 
 void THMRProject::Checkpoint() {
-  if (!CheckpointDue()) return;
+  if (State == hmClosed || !checkpointDue_) return;
+  if (!storesDataFile(FileName)) {
+    checkpointDue_ = false;  // nothing of this project is kept on disk
+    return;
+  }
   UpdateProject(false);
   writeRecoveryFile(FileName, *this);
   keptInRecovery_ = true;

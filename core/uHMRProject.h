@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -101,8 +102,8 @@ class THMRProject {
   // checkpoint (activity, idleness, user, settings, name). A failure passes on as HmrError;
   // the next call tries again.
   void Checkpoint();
-  // True when Checkpoint would write the recovery file now.
-  bool CheckpointDue() const;
+  // True when the project runs and changed since its last checkpoint.
+  bool CheckpointDue() const { return checkpointDue_ && State != hmClosed; }
   // True when the project is closed but the save of its history failed: it still holds it.
   bool HasUnsavedHistory() const { return historyUnsaved_; }
   // True when the project's recovery file holds its history (written or merged by it).
@@ -144,6 +145,8 @@ class THMRProject {
   // Adds what the recovery file of the data file holds (a session the host did not close, a
   // history whose save failed), read right after the data file.
   void mergeRecoveredHistory(bool dataFileRead);
+  // Notes a change for the next checkpoint and wakes the group's heartbeat.
+  void markChanged();
   // Saves a closed project's history; see ProjectClosed.
   void saveClosedHistory();
   // True when a data file at `path` is read and written (not excluded, with a folder).
@@ -156,8 +159,10 @@ class THMRProject {
 
   // The threshold the countdown was last armed with (0 when disarmed).
   std::int64_t armedThreshold_ = 0;
-  // Seconds (ConvertDateTimeToSeconds scale) of the last reading of the clock by readClock.
-  std::int64_t lastClockReading_ = 0;
+  // Seconds (ConvertDateTimeToSeconds scale) of the last reading of the clock by readClock;
+  // before the first reading, a value below every reading (dates before 1899 are negative).
+  static constexpr std::int64_t kNoClockReading = std::numeric_limits<std::int64_t>::min();
+  std::int64_t lastClockReading_ = kNoClockReading;
   bool checkpointDue_ = false;   // something changed since the last checkpoint
   bool keptInRecovery_ = false;  // the recovery file holds this project's history
   bool historyUnsaved_ = false;  // closed, but the save of its history failed

@@ -41,17 +41,11 @@ THMRProjectGroup::THMRProjectGroup(TrackerUi* ui, SettingsStore* store) : Ui(ui)
   if (TimerGlobal) {
     heartbeat_ = TimerGlobal->Add(
         [this](THMRGlobalTimer& timer) {
-          timer.SetSecondsForNextEvent(heartbeat_, THMRGlobalTimer::MasterInterval);
           Heartbeat();
+          if (heartbeatNeeded())
+            timer.SetSecondsForNextEvent(heartbeat_, THMRGlobalTimer::MasterInterval);
         },
-        THMRGlobalTimer::MasterInterval);
-    // With nothing to checkpoint or to save again, the heartbeat only follows the clock: a
-    // run of its ticks may be passed over while time just passes.
-    TimerGlobal->SetRoutineTest(heartbeat_, [this] {
-      return failing_.empty() && std::none_of(Projects.begin(), Projects.end(), [](auto& p) {
-               return p.second->CheckpointDue() || p.second->HasUnsavedHistory();
-             });
-    });
+        0);
   }
 }
 
@@ -219,6 +213,21 @@ void THMRProjectGroup::Heartbeat() {
   if (sinceCheckpoint_ < CheckpointInterval) return;
   sinceCheckpoint_ = 0;
   checkpointAll();
+}
+
+bool THMRProjectGroup::heartbeatNeeded() const {
+  return std::any_of(Projects.begin(), Projects.end(), [](const auto& entry) {
+    return entry.second->CheckpointDue() || entry.second->HasUnsavedHistory();
+  });
+}
+
+void THMRProjectGroup::WakeHeartbeat() {
+  if (heartbeat_ == 0 || !TimerGlobal) return;
+  std::int32_t index = -1;
+  const THMRTimerEvent* event = TimerGlobal->ItemByHandle(heartbeat_, index);
+  // An armed heartbeat keeps its count: activity more often than a tick must not put it off.
+  if (event && event->SecondsLeft == -1)
+    TimerGlobal->SetSecondsForNextEvent(heartbeat_, THMRGlobalTimer::MasterInterval);
 }
 
 void THMRProjectGroup::checkpointAll() {

@@ -88,11 +88,16 @@ class THMRProjectGroup {
   // Reads "CheckpointInterval" (seconds, 15 to 86400) from the host's key into
   // CheckpointInterval; a missing value leaves the default, a damaged one is reported.
   void ReadCheckpointInterval();
-  // At every tick of the global timer: every project follows the clock, and once per
-  // CheckpointInterval the running projects are checkpointed and the projects whose save
-  // failed are saved again (and leave the group when it succeeds). A failure is reported once
-  // per project until that project succeeds again. Never throws.
+  // The group's heartbeat, an event of the global timer that fires at every tick while some
+  // project has something to keep (a change since its checkpoint, a history whose save
+  // failed) and sleeps otherwise, so that a host that passes over quiet stretches of time
+  // still can. Each beat, every project follows the clock; once per CheckpointInterval of
+  // beats the running projects are checkpointed and the projects whose save failed are saved
+  // again (and leave the group when it succeeds). A failure is reported once per project until
+  // that project succeeds again. Never throws.
   void Heartbeat();
+  // Arms the heartbeat if it sleeps (projects call it when they change).
+  void WakeHeartbeat();
   // Tells the user of a problem found while time passed (through the TrackerUi).
   void ReportProblem(const std::string& message);
 
@@ -111,6 +116,7 @@ class THMRProjectGroup {
 
  private:
   void checkpointAll();
+  bool heartbeatNeeded() const;
   // Closes (or saves again) the project at `index` and takes it out of the group; see
   // RemoveProject for what a failure leaves.
   void closeAndForget(std::int32_t index);

@@ -13,25 +13,19 @@ THMRGlobalTimer::THMRGlobalTimer(std::unique_ptr<PeriodicTimer> timer) : Timer(s
   Timer->setIntervalMs(static_cast<int>(MasterInterval * 1000));
   Timer->setCallback([this] { MasterTimerEvent(); });
   Timer->setEnabled(true);
-  Timer->setQuietTest([this] { return Quiet(); });
+  updateQuiet();
 }
 
-bool THMRGlobalTimer::Quiet() const {
-  return std::all_of(Events.begin(), Events.end(), [](const auto& e) {
-    return e == nullptr || e->SecondsLeft == -1 || (e->IsRoutine && e->IsRoutine());
+void THMRGlobalTimer::updateQuiet() {
+  const bool armed = std::any_of(Events.begin(), Events.end(), [](const auto& e) {
+    return e != nullptr && e->SecondsLeft != -1;
   });
-}
-
-void THMRGlobalTimer::SetRoutineTest(std::int32_t Handle, std::function<bool()> IsRoutine) {
-  std::int32_t index;
-  if (THMRTimerEvent* event = ItemByHandle(Handle, index))
-    event->IsRoutine = std::move(IsRoutine);
+  if (Timer) Timer->setQuiet(!armed);
 }
 
 THMRGlobalTimer::~THMRGlobalTimer() {
   Timer->setEnabled(false);
   Timer->setCallback(nullptr);
-  Timer->setQuietTest(nullptr);
   Timer.reset();
   Events.clear();
 }
@@ -56,13 +50,16 @@ std::int32_t THMRGlobalTimer::Add(TTimerCallback OnTimer, std::int64_t Seconds) 
   event->OnTimer = std::move(OnTimer);
   const std::int32_t handle = event->Handle;
   Events.push_back(std::move(event));
+  updateQuiet();
   return handle;
 }
 
 void THMRGlobalTimer::SetSecondsForNextEvent(std::int32_t Handle, std::int64_t Seconds) {
   std::int32_t index;
-  if (THMRTimerEvent* event = ItemByHandle(Handle, index))
+  if (THMRTimerEvent* event = ItemByHandle(Handle, index)) {
     event->SecondsLeft = Seconds > 0 ? Seconds : -1;
+    updateQuiet();
+  }
 }
 
 void THMRGlobalTimer::Delete(std::int32_t Handle) {
@@ -74,6 +71,7 @@ void THMRGlobalTimer::Delete(std::int32_t Handle) {
   } else {
     Events.erase(Events.begin() + index);
   }
+  updateQuiet();
 }
 
 std::size_t THMRGlobalTimer::eventCount() const {
@@ -95,6 +93,7 @@ void THMRGlobalTimer::MasterTimerEvent() {
     ~EndOfDispatch() {
       self.dispatching_ = false;
       self.removeDeletedAfterDispatch();
+      self.updateQuiet();
       if (self.Timer) self.Timer->setEnabled(true);
     }
   } end{*this};

@@ -23,15 +23,11 @@ class THMRTimerEvent {
   std::int64_t SecondsLeft = -1;
   TTimerCallback OnTimer;
   std::int32_t Handle = 0;
-  // While this answers true, the event's runs are routine: they keep up with the clock and do
-  // nothing a later run would miss. Empty: never routine.
-  std::function<bool()> IsRoutine;
 };
 
 // Counts every armed event down by MasterInterval seconds on each tick of its periodic timer
-// and calls those that run out. Handles run 1, 2, 3, ... and are never reused. The periodic
-// timer's ticks are quiet (setQuietTest) while every armed event is routine, none armed
-// included: passing over such ticks changes nothing but when routine work happens.
+// and calls those that run out. Handles run 1, 2, 3, ... and are never reused. While no event
+// is armed a tick does nothing, and the periodic timer is told so (setQuiet).
 //
 // Deleting: Delete of a handle that is not in the list does nothing. Delete from inside a
 // callback is allowed: the event leaves the list at once for every lookup, but it is destroyed
@@ -54,10 +50,6 @@ class THMRGlobalTimer final {
   // An unknown handle is ignored.
   void SetSecondsForNextEvent(std::int32_t Handle, std::int64_t Seconds);
   void Delete(std::int32_t Handle);
-  // Sets the test that tells when the event's runs are routine (see THMRTimerEvent).
-  void SetRoutineTest(std::int32_t Handle, std::function<bool()> IsRoutine);
-  // True when every armed event is routine.
-  bool Quiet() const;
   std::int32_t NextHandle();
   // The event with that handle and its position in the list, or nullptr and Index = -1.
   THMRTimerEvent* ItemByHandle(std::int32_t Handle, std::int32_t& Index);
@@ -72,6 +64,8 @@ class THMRGlobalTimer final {
 
  private:
   void removeDeletedAfterDispatch();
+  // Tells the periodic timer whether any event is armed: a tick with none does nothing.
+  void updateQuiet();
 
   std::vector<std::unique_ptr<THMRTimerEvent>> Events;
   std::unique_ptr<PeriodicTimer> Timer;

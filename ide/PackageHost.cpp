@@ -28,7 +28,7 @@ class IdeTimer final : public PeriodicTimer {
   int intervalMs() const override { return inner_->intervalMs(); }
   void setEnabled(bool enabled) override { inner_->setEnabled(enabled); }
   bool enabled() const override { return inner_->enabled(); }
-  void setQuietTest(QuietTest test) override { inner_->setQuietTest(std::move(test)); }
+  void setQuiet(bool quiet) override { inner_->setQuiet(quiet); }
 
  private:
   std::unique_ptr<PeriodicTimer> inner_;

@@ -27,11 +27,6 @@ class Descriptor {
 
 }  // namespace
 
-bool fileExists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
 bool pathExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;

@@ -9,9 +9,6 @@
 
 namespace hmr {
 
-// True when `path` names an existing file that is not a folder.
-bool fileExists(const std::string& path);
-
 // True when something by the name `path` exists: a file, but also a folder, a FIFO or a
 // device, which reading it then refuses with a message naming what it is.
 bool pathExists(const std::string& path);

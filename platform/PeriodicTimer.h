@@ -26,12 +26,10 @@ class PeriodicTimer {
   virtual int intervalMs() const = 0;
   virtual void setEnabled(bool enabled) = 0;
   virtual bool enabled() const = 0;
-  // How the owner tells that its ticks are quiet: while `test` answers true, a run of ticks
-  // does nothing that the last of them alone would not do as well, as long as nothing but the
-  // passing of time happens meanwhile. A driver of virtual time may then pass over a run of
-  // ticks and fire only its last one; a real timer keeps its rhythm and may ignore it.
-  using QuietTest = std::function<bool()>;
-  virtual void setQuietTest(QuietTest test) { (void)test; }
+  // The owner's word that, until it says otherwise, every tick would do nothing (nothing is
+  // counting down). A driver of virtual time may then pass over the ticks instead of firing
+  // them one by one; a real timer keeps its rhythm and may ignore it.
+  virtual void setQuiet(bool quiet) { (void)quiet; }
 };
 
 // A timer that ticks only when its owner calls tick(). A tick while disabled does nothing.

@@ -35,12 +35,12 @@ int runInstallerProgram(int Version, int argc, char** argv) {
   CLI::App app{program + ": register the HMR package " +
                (Version == 4 ? "HMExpert40.bpl" : "HMExpert50.bpl") +
                " that lies beside this program with the " + ide +
-               " IDE, and associate .HMR data files with the viewer hmr-viewer in the same folder: in "
-               "the settings store $HMR_REGISTRY (else $XDG_CONFIG_HOME/hmr/registry.db, else "
+               " IDE, and associate .HMR data files with the viewer hmr-viewer in the same "
+               "folder: in the settings store $HMR_REGISTRY (else $XDG_CONFIG_HOME/hmr/registry.db, else "
                "~/.config/hmr/registry.db), and on the desktop for the current user (a MIME type, "
                "a desktop entry and an icon below $XDG_DATA_HOME, else ~/.local/share; the "
-               "viewer as the type's default application). Takes no arguments; exits with 0 "
-               "once it has run, unless its messages cannot be written.",
+               "viewer as the type's default application). Takes no arguments; exits with 0 once "
+               "it has run, unless its messages cannot be written.",
                program};
   try {
     app.parse(argc, argv);

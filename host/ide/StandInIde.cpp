@@ -112,11 +112,11 @@ class HostTimer final : public PeriodicTimer {
   void setEnabled(bool enabled) override { enabled_ = enabled; }
   bool enabled() const override { return enabled_; }
 
-  void setQuietTest(QuietTest test) override { quietTest_ = std::move(test); }
+  void setQuiet(bool quiet) override { quiet_ = quiet; }
 
   bool running() const { return enabled_ && intervalMs_ > 0 && callback_; }
-  // Its owner says a run of its ticks would do nothing the last of them would not do.
-  bool quiet() const { return quietTest_ && quietTest_(); }
+  // Running, and its owner has not said that its ticks would do nothing.
+  bool due() const { return running() && !quiet_; }
   void fire() {
     if (!running()) return;
     try {
@@ -133,7 +133,7 @@ class HostTimer final : public PeriodicTimer {
   Callback callback_;
   int intervalMs_ = 0;
   bool enabled_ = false;
-  QuietTest quietTest_;
+  bool quiet_ = false;
 };
 
 // ---- the IDE ----------------------------------------------------------------------------
@@ -411,30 +411,23 @@ void StandInIde::advance(std::int64_t seconds) {
                          "data file holds");
   timeStarted_ = true;
   const std::int64_t target = elapsedMs_ + seconds * 1000;
-  // The timers fire at their marks, in order. While every running timer is quiet, the run of
-  // marks before the last one up to the end is passed over and that last one fires: an
-  // advance costs the marks at which something happens, not its length.
+  // Only timers whose ticks would do something are fired; stretches where every timer is
+  // quiet are passed over at once, so an advance costs the marks it fires, not its length.
   for (;;) {
     std::int64_t next = -1;
-    std::int64_t last = -1;  // the earliest of the timers' last marks up to the end
-    bool quiet = true;
     for (HostTimer* timer : timers_) {
-      if (!timer->running()) continue;
+      if (!timer->due()) continue;
       const std::int64_t interval = timer->intervalMs();
       const std::int64_t mark = (elapsedMs_ / interval + 1) * interval;
-      const std::int64_t lastMark = target / interval * interval;
       if (next < 0 || mark < next) next = mark;
-      if (last < 0 || lastMark < last) last = lastMark;
-      quiet = quiet && timer->quiet();
     }
     if (next < 0 || next > target) break;
-    if (quiet && last > next) next = last;
     elapsedMs_ = next;
     setClockToElapsed();
     const std::vector<HostTimer*> due = timers_;
     for (HostTimer* timer : due) {
       if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end()) continue;
-      if (timer->running() && next % timer->intervalMs() == 0) timer->fire();
+      if (timer->due() && next % timer->intervalMs() == 0) timer->fire();
     }
   }
   elapsedMs_ = target;

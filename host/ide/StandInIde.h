@@ -74,9 +74,9 @@ class StandInIde final : public IdeHostServices {
   // from 1899-12-30 to the end of the year 9999 (the dates the tracker keeps).
   void setClock(TDateTime when);
   // Lets `seconds` pass; the timers fire at every mark start + interval * k reached, in order,
-  // the clock reading each mark as it fires; while every running timer is quiet
-  // (setQuietTest), only the last mark of such a run fires. Fails with IdeActionError,
-  // changing nothing, when the clock would pass the end of the year 9999.
+  // the clock reading each mark as it fires. A timer whose owner said its ticks would do
+  // nothing (setQuiet) is not fired. Fails with IdeActionError, changing nothing, when the
+  // clock would pass the end of the year 9999.
   void advance(std::int64_t seconds);
   // Sets the clock forward or back by `seconds` without time passing (a daylight-saving change
   // or a correction of the clock); the timers keep their marks. Fails with IdeActionError,

@@ -297,6 +297,18 @@ TEST_F(ProjectTest, DaylightSavingFallBackKeepsTheTimeThatPassed) {
   EXPECT_LT(last().SessionDateTimeOpen, last().SessionDateTimeClose);
 }
 
+// Before 1899 the date-time's fraction runs backwards: its readings are no clock set back.
+TEST_F(ProjectTest, EarlyDatesAreNotTakenForAClockSetBack) {
+  clock_.set(encodeDateTime(1, 1, 1, 0, 0, 0));
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  const TDateTime opened = project.DateTimeOpen;
+  clock_.set(encodeDateTime(1, 1, 1, 0, 10, 0));
+  project.FollowClock();
+  clock_.set(encodeDateTime(1, 1, 1, 0, 5, 0));
+  project.FollowClock();
+  EXPECT_EQ(project.DateTimeOpen, opened);
+}
+
 // A clock set back while the project is idle: the idle time stays what passed.
 TEST_F(ProjectTest, ClockSetBackWhileIdleNeverGivesNegativeIdle) {
   const auto pass = [&](long long seconds) { advance(seconds); };

@@ -231,27 +231,45 @@ TEST(TimerLifetime, DestructionStopsTheTimerBeforeFreeingEvents) {
                                            "event destroyed"}));
 }
 
-TEST_F(TimerTest, TicksAreQuietWhileEveryArmedEventIsRoutine) {
-  bool routine = true;
-  EXPECT_TRUE(timer->Quiet());  // no event yet
-  const std::int32_t disarmed = timer->Add(nullptr, 0);
-  EXPECT_TRUE(timer->Quiet());
-  const std::int32_t heartbeat = timer->Add([](THMRGlobalTimer& t) { (void)t; }, 15);
-  EXPECT_FALSE(timer->Quiet());  // armed, and not said to be routine
-  timer->SetRoutineTest(heartbeat, [&] { return routine; });
-  EXPECT_TRUE(timer->Quiet());
-  routine = false;
-  EXPECT_FALSE(timer->Quiet());
-  routine = true;
-  const std::int32_t countdown = timer->Add(nullptr, 20);
-  EXPECT_FALSE(timer->Quiet());
-  fireTicks(2);  // the countdown runs out and disarms itself
-  EXPECT_TRUE(timer->Quiet());
-  timer->SetSecondsForNextEvent(disarmed, 300);
-  EXPECT_FALSE(timer->Quiet());
-  timer->Delete(disarmed);
-  timer->Delete(countdown);
-  EXPECT_TRUE(timer->Quiet());
+// A periodic timer that remembers what its owner last said about its ticks.
+class QuietSpyTimer final : public PeriodicTimer {
+ public:
+  explicit QuietSpyTimer(bool& quiet) : quiet_(quiet) {}
+  void setCallback(Callback callback) override { callback_ = std::move(callback); }
+  void setIntervalMs(int) override {}
+  int intervalMs() const override { return 15000; }
+  void setEnabled(bool) override {}
+  bool enabled() const override { return true; }
+  void setQuiet(bool quiet) override { quiet_ = quiet; }
+  void tick() { callback_(); }
+
+ private:
+  bool& quiet_;
+  Callback callback_;
+};
+
+TEST(TimerQuiet, TicksAreQuietExactlyWhileNoEventIsArmed) {
+  bool quiet = false;
+  auto spy = std::make_unique<QuietSpyTimer>(quiet);
+  QuietSpyTimer& ticks = *spy;
+  THMRGlobalTimer timer(std::move(spy));
+  EXPECT_TRUE(quiet);  // no event yet
+  const std::int32_t disarmed = timer.Add(nullptr, 0);
+  EXPECT_TRUE(quiet);
+  const std::int32_t armed = timer.Add(nullptr, 20);
+  EXPECT_FALSE(quiet);
+  ticks.tick();  // 5 s left
+  EXPECT_FALSE(quiet);
+  ticks.tick();  // runs out and disarms itself
+  EXPECT_TRUE(quiet);
+  timer.SetSecondsForNextEvent(disarmed, 300);
+  EXPECT_FALSE(quiet);
+  timer.SetSecondsForNextEvent(disarmed, 0);
+  EXPECT_TRUE(quiet);
+  timer.SetSecondsForNextEvent(armed, 60);
+  EXPECT_FALSE(quiet);
+  timer.Delete(armed);
+  EXPECT_TRUE(quiet);
 }
 
 }  // namespace
