@@ -3,12 +3,13 @@
 #   ./run.sh demo   install what is missing, build, run HMR from installation to report on
 #                   the sample projects of examples/working-day
 #   ./run.sh test   install what is missing, build normal and sanitizer builds, run every test
+#   ./run.sh pictures  install what is missing, build, draw the dialog's pictures in docs/pictures
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libsqlite3-dev libcli11-dev
-          xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl)
+          libbenchmark-dev libsqlite3-dev libcli11-dev qt6-base-dev qt6-qpa-plugins
+          fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
 
 install_missing() {
@@ -60,8 +61,13 @@ case "${1:-}" in
     ctest --preset sanitize -j2
     run_fuzzers
     ;;
+  pictures)
+    install_missing
+    build default
+    ./examples/dialog-pictures.sh build/default docs/pictures
+    ;;
   *)
-    echo "usage: ./run.sh demo|test" >&2
+    echo "usage: ./run.sh demo|test|pictures" >&2
     exit 2
     ;;
 esac

@@ -36,13 +36,18 @@ GridCells::GridCells(const TQueryResult& result, std::string groupByText, TDispT
   timeFormat_ = locale.longTimeFormatWithoutSeconds();
   decimal_ = locale.decimalSeparator();
   divisor_ = timeUnit == dtuHour ? 3600.0 : (timeUnit == dtuMinute ? 60.0 : 1.0);
+}
+
+void GridCells::addUpTotals() const {
+  if (totalsAddedUp_) return;
   // The totals add up the quotients as shown, line by line in result order.
-  for (std::int32_t k = 0; k < result.Count; ++k) {
-    const TQueryResultLine& line = result.Lines[static_cast<std::size_t>(k)];
+  for (std::int32_t k = 0; k < result_.Count; ++k) {
+    const TQueryResultLine& line = result_.Lines[static_cast<std::size_t>(k)];
     totalSum_ += static_cast<double>(line.TotalTime) / divisor_;
     idleSum_ += static_cast<double>(line.IdleTime) / divisor_;
     workSum_ += static_cast<double>(line.WorkTime) / divisor_;
   }
+  totalsAddedUp_ = true;
 }
 
 std::int32_t GridCells::rowCount() const { return result_.Count > 0 ? result_.Count + 2 : 2; }
@@ -121,6 +126,7 @@ std::string GridCells::totalsCell(std::int32_t col) const {
   const std::int32_t totalCol = colCount() - 3;
   if (col < totalCol - 1) return " ";
   if (col == totalCol - 1) return "TOTAL";
+  addUpTotals();
   switch (columns_[static_cast<std::size_t>(col)]) {
     case Column::Total:
       return timeText(totalSum_);

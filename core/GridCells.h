@@ -18,7 +18,8 @@ namespace hmr {
 // Columns, left to right, of those that the vision shows: text, open, close, user (open and
 // close visions with the user column on), total, idle, work.
 //
-// Cells are computed when asked for, so the table costs nothing per line of the result.
+// Cells are computed when asked for, so the table costs nothing per line of the result until
+// the totals row is read (which adds up every line once).
 // The result and the locale in use must not change while the table is read; the date and
 // number formats are those of the locale installed when the table was made.
 class GridCells final : public CellRows {
@@ -44,6 +45,8 @@ class GridCells final : public CellRows {
   std::string lineCell(const TQueryResultLine& line, Column column) const;
   std::string totalsCell(std::int32_t col) const;
   std::string dateTimeText(TDateTime dt) const;
+  // The running sums of the totals row, added up when that row is first asked for.
+  void addUpTotals() const;
 
   const TQueryResult& result_;
   std::string groupByText_;
@@ -53,7 +56,8 @@ class GridCells final : public CellRows {
   std::string timeFormat_;  // long time format without seconds
   std::string decimal_;
   double divisor_;
-  double totalSum_ = 0, idleSum_ = 0, workSum_ = 0;
+  mutable bool totalsAddedUp_ = false;
+  mutable double totalSum_ = 0, idleSum_ = 0, workSum_ = 0;
 };
 
 // The columns of a vision, left to right.

@@ -430,4 +430,13 @@ std::string shortDateTimeText(TDateTime dt) {
   return locale.formatShortDate(t) + " " + locale.formatTimeWithoutSeconds(t);
 }
 
+std::string formatVersionDesc(std::string_view HostVersion) {
+  std::string version(VersionDesc);
+  for (const std::string_view value : {HostVersion, KernelVersion}) {
+    const std::size_t at = version.find("%s");
+    if (at != std::string::npos) version.replace(at, 2, value);
+  }
+  return version;
+}
+
 }  // namespace hmr

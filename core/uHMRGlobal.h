@@ -58,6 +58,9 @@ inline constexpr std::string_view KernelVersion = "2.0";
 // Root under which the per-host keys of the user list and preferences live.
 inline constexpr RegistryRoot HMRRootKey = RegistryRoot::LocalMachine;
 
+// The version line: VersionDesc filled with the host version and KernelVersion.
+std::string formatVersionDesc(std::string_view HostVersion);
+
 // The current local date-time with the milliseconds cut off (10:15:59.999 gives 10:15:59).
 // The only reader of the clock in the tracker.
 TDateTime nowTrunc();

@@ -234,6 +234,15 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   markChanged();
 }
 
+void THMRProject::DataFileOpened(std::string_view FileName) {
+  if (State != hmClosed) throw HmrError(std::string(CannotOpenNotClosed));
+  InitParams();
+  this->FileName = FileName;
+  ProjectName.clear();
+  OpenFile(this->FileName);  // a file the person named must be there
+  mergeRecoveredHistory(true);
+}
+
 void THMRProject::ProjectRenamed(std::string_view NewFileName) {
   if (State == hmClosed) return;
   std::string renamed = changeFileExt(NewFileName, ".HMR");

@@ -60,6 +60,11 @@ class THMRProject {
   // read, and with StartSession a session starts now. Fails with "Can not open an open
   // project" unless closed; read errors pass on and leave the project closed.
   void ProjectOpened(std::string_view FileName, std::string_view Name, bool StartSession);
+  // Opens a data file for viewing under the very name it has (no session starts): a name
+  // picked in a file dialog or given on a command line is not a project's file name, whose
+  // extension is changed. The file must exist, and what a recovery file holds for it is added.
+  // Fails with the read error; the project then stays closed.
+  void DataFileOpened(std::string_view FileName);
   // Closes the running session now, saves the data file and resets the project. When the save
   // fails the error passes on and the project is closed but not reset: it keeps its history,
   // which it also writes to its recovery file (the message says where), and a later

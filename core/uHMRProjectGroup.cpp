@@ -113,6 +113,22 @@ THMRProject* THMRProjectGroup::AddProject(std::string_view FileName, std::string
   auto project = std::make_unique<THMRProject>();
   project->ProjectGroup = this;
   project->ProjectOpened(FileName, Name, StartSession);  // on failure the project is dropped
+  return track(FileName, std::move(project));
+}
+
+THMRProject* THMRProjectGroup::AddDataFile(std::string_view FileName) {
+  // The group's own lookup ignores letter case, as the IDE's project names do; a named file is
+  // matched exactly instead, so that "a/Proj.HMR" and "a/proj.HMR" stay two projects.
+  for (const auto& entry : Projects)
+    if (entry.first == FileName) return nullptr;
+  auto project = std::make_unique<THMRProject>();
+  project->ProjectGroup = this;
+  project->DataFileOpened(FileName);  // on failure the project is dropped
+  return track(FileName, std::move(project));
+}
+
+THMRProject* THMRProjectGroup::track(std::string_view FileName,
+                                     std::unique_ptr<THMRProject> project) {
   project->SetCurrentUserName(UserName);
   THMRProject* added = project.get();
   Projects.emplace_back(std::string(FileName), std::move(project));

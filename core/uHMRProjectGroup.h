@@ -53,6 +53,12 @@ class THMRProjectGroup {
   // without regard to letter case) is already tracked. A failed open passes its error on;
   // the project is then neither added nor kept.
   THMRProject* AddProject(std::string_view FileName, std::string_view Name, bool StartSession);
+  // Tracks a data file opened for viewing under the name it has (THMRProject::DataFileOpened):
+  // a name picked in a file dialog or given on a command line. Returns nullptr, changing
+  // nothing, when a project with exactly that key is in the group: letter case counts, since
+  // on Linux names that differ in case are different files. A failed read passes its error on
+  // and leaves the group as it was.
+  THMRProject* AddDataFile(std::string_view FileName);
   // Closes (saving its file), destroys and forgets the project. When the save fails the error
   // passes on and the project stays in the group, closed, keeping its history: the heartbeat
   // saves it again, and removing it again does nothing.
@@ -84,6 +90,8 @@ class THMRProjectGroup {
 
   // The settings store of this group's host settings (the default one when none was given).
   SettingsStore& settings();
+  // The windows this group opens.
+  TrackerUi& ui() { return *Ui; }
 
   // Reads "CheckpointInterval" (seconds, 15 to 86400) from the host's key into
   // CheckpointInterval; a missing value leaves the default, a damaged one is reported.
@@ -115,6 +123,7 @@ class THMRProjectGroup {
   std::int64_t CheckpointInterval = DefaultCheckpointInterval;
 
  private:
+  THMRProject* track(std::string_view FileName, std::unique_ptr<THMRProject> project);
   void checkpointAll();
   bool heartbeatNeeded() const;
   // Closes (or saves again) the project at `index` and takes it out of the group; see

@@ -1,7 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The package's entry points, the only symbols the package library exports. They run the unit
 // initialisations and finalisations and the registration, and let no error out to the IDE.
+//
+// The package never creates a Qt application. When its IDE runs one (a host with windows), it
+// shows the real tracker dialog and counts time on a QTimer of that application's event loop;
+// otherwise it keeps the windowless dialog and the IDE's own timer.
 #include <memory>
+
+#if HMR_PACKAGE_WITH_QT
+#include <QApplication>
+
+#include "ui/QtPeriodicTimer.h"
+#include "ui/QtTrackerUi.h"
+#endif
 
 #include "core/uHMRTimer.h"
 #include "ide/HMExpertPackage.h"
@@ -18,10 +29,38 @@ namespace {
 // What the unit initialisations create, for the finalisations to take down again.
 struct PackageUnits {
   hmr::Clock* previousClock = nullptr;
-  std::unique_ptr<hmr::HeadlessTrackerDialog> trackerUi;
+  std::unique_ptr<hmr::TrackerUi> trackerUi;
 };
 
 std::unique_ptr<PackageUnits> units;
+
+// Whether the IDE runs a Qt application with widgets.
+bool hostRunsQtWidgets() {
+#if HMR_PACKAGE_WITH_QT
+  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+#else
+  return false;
+#endif
+}
+
+std::unique_ptr<hmr::TrackerUi> createTrackerUi() {
+#if HMR_PACKAGE_WITH_QT
+  if (hostRunsQtWidgets()) return std::make_unique<hmr::QtTrackerUi>();
+#endif
+  return std::make_unique<hmr::HeadlessTrackerDialog>([](const std::string& text) {
+    if (hmr::IdeHostServices* attached = hmr::packageHost()) attached->writeOutput(text);
+  });
+}
+
+std::unique_ptr<hmr::PeriodicTimer> createPackageTimer() {
+#if HMR_PACKAGE_WITH_QT
+  // The timer's errors go to the IDE's error display; the event loop goes on.
+  if (hostRunsQtWidgets())
+    return std::make_unique<hmr::QtPeriodicTimer>(
+        [](std::exception_ptr error) { hmr::ShowIdeError(error); });
+#endif
+  return hmr::createIdeTimer();
+}
 
 void finalizeUnits() noexcept {
   hmr::TimerGlobal.reset();
@@ -42,11 +81,8 @@ HMR_PACKAGE_ENTRY int hmrPackageLoad(hmr::IdeHostServices* host, std::int32_t ve
     units = std::make_unique<PackageUnits>();
     // The package's clock is the IDE's clock: this library has its own copy of the core.
     units->previousClock = hmr::installClock(&host->clock());
-    units->trackerUi = std::make_unique<hmr::HeadlessTrackerDialog>(
-        [](const std::string& text) {
-          if (hmr::IdeHostServices* attached = hmr::packageHost()) attached->writeOutput(text);
-        });
-    hmr::TimerGlobal = std::make_unique<hmr::THMRGlobalTimer>(hmr::createIdeTimer());
+    units->trackerUi = createTrackerUi();
+    hmr::TimerGlobal = std::make_unique<hmr::THMRGlobalTimer>(createPackageTimer());
     return 0;
   } catch (...) {
     hmr::ShowIdeError(std::current_exception());

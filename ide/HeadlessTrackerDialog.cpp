@@ -27,12 +27,7 @@ void HeadlessTrackerDialog::showTrackerDialog(THMRProjectGroup& group, bool, con
 std::string trackerDialogTitle(const THMRProjectGroup& group) {
   // The dialog's About lines: the host label, then VersionDesc filled with the host version
   // and the kernel version.
-  std::string version(VersionDesc);
-  for (const std::string_view value : {std::string_view(group.HostVersion), KernelVersion}) {
-    const std::size_t at = version.find("%s");
-    if (at != std::string::npos) version.replace(at, 2, value);
-  }
-  return group.HostDescription + "\r\n" + version + "\r\n\r\n";
+  return group.HostDescription + "\r\n" + formatVersionDesc(group.HostVersion) + "\r\n\r\n";
 }
 
 std::string defaultTrackerReport(THMRProjectGroup& group) {

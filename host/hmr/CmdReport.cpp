@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "core/GridCells.h"
-#include "core/NamedDataFile.h"
 #include "core/uHMRExport.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
@@ -226,7 +225,7 @@ int runReport(const ReportOptions& options) {
       const std::optional<FileIdentity> identity = identityOf(file);
       if (identity && std::find(inputs.begin(), inputs.end(), *identity) != inputs.end())
         continue;
-      addNamedDataFile(group, file);
+      group.AddDataFile(file);
       if (identity) inputs.push_back(*identity);
     }
   } catch (const HmrError& e) {

@@ -372,7 +372,10 @@ bool clockInRange(TDateTime when) {
 
 }  // namespace
 
+void StandInIde::runInRealTime() { realTime_ = true; }
+
 void StandInIde::setClock(TDateTime when) {
+  if (realTime_) throw IdeActionError("the clock is the system's in a windowed IDE");
   if (timeStarted_) throw IdeActionError("the clock can only be set before time passes");
   if (!clockInRange(when))
     throw IdeActionError(std::string("the clock must be within ") + kClockRange);
@@ -401,6 +404,7 @@ void StandInIde::setClockToElapsed() {
 }
 
 void StandInIde::advance(std::int64_t seconds) {
+  if (realTime_) throw IdeActionError("time passes by itself in a windowed IDE");
   if (seconds < 0) throw IdeActionError("time cannot go back");
   // Checked before any arithmetic on it: the clock stays within the dates a data file holds.
   const double end = start_ + (static_cast<double>(elapsedMs_) / 1000.0 +

@@ -70,6 +70,11 @@ class StandInIde final : public IdeHostServices {
   PackageRecord* findPackage(const std::string& path);
 
   // ---- time ----
+  // From now on the IDE reads the system clock, and time passes by itself (a windowed IDE
+  // whose event loop fires the packages' timers). Call it before packages load. The virtual
+  // clock's actions (setClock, advance) then fail with IdeActionError.
+  void runInRealTime();
+  bool inRealTime() const { return realTime_; }
   // Sets the virtual local time; only before time has first passed, and only to a moment
   // from 1899-12-30 to the end of the year 9999 (the dates the tracker keeps).
   void setClock(TDateTime when);
@@ -121,7 +126,9 @@ class StandInIde final : public IdeHostServices {
   IBorlandIDEServices* borlandIDEServices() override;
   TIToolServices* toolServices() override;
   void registerPackageWizard(IOTAWizard* wizard) override;
-  Clock& clock() override { return clock_; }
+  Clock& clock() override {
+    return realTime_ ? static_cast<Clock&>(systemClock_) : static_cast<Clock&>(clock_);
+  }
   std::unique_ptr<PeriodicTimer> createPeriodicTimer() override;
   SettingsStore& settingsStore() override { return store_; }
   void showError(const std::string& message) override;
@@ -142,6 +149,8 @@ class StandInIde final : public IdeHostServices {
   std::ostream& out_;
   std::ostream& err_;
   VirtualClock clock_;
+  SystemClock systemClock_;
+  bool realTime_ = false;
   TDateTime start_ = 0;
   std::int64_t elapsedMs_ = 0;
   bool timeStarted_ = false;

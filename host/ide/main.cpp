@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: MIT
 // hmr-ide: the stand-in IDE. Loads the packages listed under its version's Known Packages and
 // plays a script of user actions on a virtual clock, sending the notices the real IDE sends.
+// With --gui (where it is built with Qt) it runs a Qt application instead: a window whose
+// menus play the user's actions in real time, the tracker's View-menu entry opening the
+// tracker dialog while the IDE's timers keep firing.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -21,6 +27,75 @@ constexpr std::size_t kMaxScriptBytes = std::size_t{16} << 20;
 
 }  // namespace
 
+#if HMR_IDE_WITH_QT
+#include <QApplication>
+
+#include "host/ide/IdeWindow.h"
+#endif
+
+namespace {
+
+// Reads the script at `path` ("-" for standard input) whole, before anything runs: a folder,
+// a FIFO or a device is refused at once instead of played as an empty script or waited for.
+// Returns false after saying why.
+bool readScript(const std::string& path, std::string& text) {
+  if (path == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return true;
+  }
+  try {
+    text = hmr::readWholeFile(path, kMaxScriptBytes);
+    return true;
+  } catch (const std::exception& e) {
+    std::cerr << "hmr-ide: cannot read script " << path << ": " << e.what() << "\n";
+    return false;
+  }
+}
+
+// Plays a script read from `path`. Returns the program's status so far: 0, 1 for an error of
+// the IDE, 2 for an error of the script.
+int playScript(hmr::StandInIde& ide, const std::string& text, const std::string& path) {
+  std::istringstream script(text);
+  try {
+    hmr::runIdeScript(ide, script);
+  } catch (const hmr::ScriptError& e) {
+    std::cerr << "hmr-ide: script " << (path == "-" ? "<stdin>" : path) << ", " << e.what()
+              << "\n";
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "hmr-ide: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+#if HMR_IDE_WITH_QT
+int runWindowed(int argc, char** argv, int version, const std::string& scriptPath,
+                const std::string& scriptText, hmr::SettingsStore& store) {
+  // The application exists before any package loads: the packages look for it.
+  QApplication app(argc, argv);
+  hmr::StandInIde ide(version, store, std::cout, std::cerr);
+  ide.runInRealTime();
+  try {
+    ide.ensureVersionKey();
+    ide.loadKnownPackages();
+  } catch (const std::exception& e) {
+    std::cerr << "hmr-ide: " << e.what() << "\n";
+    return 1;
+  }
+  if (!scriptPath.empty()) {
+    if (const int status = playScript(ide, scriptText, scriptPath); status != 0) return status;
+  }
+  hmr::IdeWindow window(ide);
+  window.show();
+  return QApplication::exec();
+  // Leaving the scope closes the window, then unloads the packages, which closes and saves
+  // every project.
+}
+#endif
+
+}  // namespace
+
 int main(int argc, char** argv) {
   CLI::App app{
       "hmr-ide: a stand-in for the Delphi IDE. Loads the packages listed under the IDE's "
@@ -34,7 +109,20 @@ int main(int argc, char** argv) {
   std::string scriptPath;
   app.add_option("--ide-version", version, "IDE version to play: 5 or 4 (default 5)")
       ->check(CLI::IsMember({4, 5}));
-  app.add_option("--script", scriptPath, "Script file, or - for standard input")->required();
+  CLI::Option* script =
+      app.add_option("--script", scriptPath, "Script file, or - for standard input");
+  bool gui = false;
+#if HMR_IDE_WITH_QT
+  app.add_flag("--gui", gui,
+               "Run with windows, in real time: the IDE's window plays your actions and its "
+               "View menu opens the tracker dialog. A --script given plays first, without "
+               "clock and advance.");
+  const bool guiAsked =
+      std::any_of(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--gui") == 0; });
+#else
+  const bool guiAsked = false;
+#endif
+  if (!guiAsked) script->required();
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -42,19 +130,8 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : 2;
   }
 
-  // A script is a regular file, read whole before anything runs: a folder, a FIFO or a device
-  // is refused at once instead of played as an empty script or waited for.
-  std::istringstream file;
-  std::istream* script = &std::cin;
-  if (scriptPath != "-") {
-    try {
-      file.str(hmr::readWholeFile(scriptPath, kMaxScriptBytes));
-    } catch (const std::exception& e) {
-      std::cerr << "hmr-ide: cannot read script " << scriptPath << ": " << e.what() << "\n";
-      return 2;
-    }
-    script = &file;
-  }
+  std::string scriptText;
+  if (!scriptPath.empty() && !readScript(scriptPath, scriptText)) return 2;
 
   std::unique_ptr<hmr::SettingsStore> store;
   try {
@@ -64,17 +141,16 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+#if HMR_IDE_WITH_QT
+  if (gui) return runWindowed(argc, argv, version, scriptPath, scriptText, *store);
+#endif
   int status = 0;
   {
     hmr::StandInIde ide(version, *store, std::cout, std::cerr);
     try {
       ide.ensureVersionKey();
       ide.loadKnownPackages();
-      hmr::runIdeScript(ide, *script);
-    } catch (const hmr::ScriptError& e) {
-      std::cerr << "hmr-ide: script " << (scriptPath == "-" ? "<stdin>" : scriptPath) << ", "
-                << e.what() << "\n";
-      status = 2;
+      status = playScript(ide, scriptText, scriptPath);
     } catch (const std::exception& e) {
       std::cerr << "hmr-ide: " << e.what() << "\n";
       status = 1;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/NamedDataFile.h"
+#include "core/uHMRProjectGroup.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 
 #include "core/HMRFileIO.h"
 #include "core/uHMRProject.h"
-#include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
 #include "platform/HmrError.h"
 #include "platform/PeriodicTimer.h"
@@ -18,9 +17,9 @@
 namespace hmr {
 namespace {
 
-class NamedDataFileTest : public ::testing::Test {
+class DataFileOpenedTest : public ::testing::Test {
  protected:
-  NamedDataFileTest() : timer_(std::make_unique<ManualTimer>()) {
+  DataFileOpenedTest() : timer_(std::make_unique<ManualTimer>()) {
     group_.SetHostTool(ftViewer, KernelVersion);
   }
 
@@ -36,7 +35,7 @@ class NamedDataFileTest : public ::testing::Test {
 
   std::string failureOf(const std::string& path) {
     try {
-      addNamedDataFile(group_, path);
+      group_.AddDataFile(path);
     } catch (const HmrError& e) {
       return e.what();
     }
@@ -48,9 +47,9 @@ class NamedDataFileTest : public ::testing::Test {
   THMRProjectGroup group_;
 };
 
-TEST_F(NamedDataFileTest, TheFileIsReadUnderExactlyTheNameGiven) {
+TEST_F(DataFileOpenedTest, TheFileIsReadUnderExactlyTheNameGiven) {
   const std::string lower = save("billing.hmr", "Billing");
-  THMRProject* project = addNamedDataFile(group_, lower);
+  THMRProject* project = group_.AddDataFile(lower);
   ASSERT_NE(project, nullptr);
   EXPECT_EQ(project->FileName, lower);
   EXPECT_EQ(group_.getProjectKey(0), lower);
@@ -59,18 +58,18 @@ TEST_F(NamedDataFileTest, TheFileIsReadUnderExactlyTheNameGiven) {
   EXPECT_EQ(project->State, hmClosed);
 }
 
-TEST_F(NamedDataFileTest, NamesDifferingInCaseAreTwoProjectsTheSameNameIsOne) {
+TEST_F(DataFileOpenedTest, NamesDifferingInCaseAreTwoProjectsTheSameNameIsOne) {
   const std::string upper = save("A/Proj.HMR", "Upper");
   const std::string lower = save("A/proj.HMR", "Lower");
-  ASSERT_NE(addNamedDataFile(group_, upper), nullptr);
-  ASSERT_NE(addNamedDataFile(group_, lower), nullptr);
-  EXPECT_EQ(addNamedDataFile(group_, upper), nullptr);
+  ASSERT_NE(group_.AddDataFile(upper), nullptr);
+  ASSERT_NE(group_.AddDataFile(lower), nullptr);
+  EXPECT_EQ(group_.AddDataFile(upper), nullptr);
   ASSERT_EQ(group_.getProjectCount(), 2);
   EXPECT_EQ(group_.getProject(0)->ProjectName, "Upper");
   EXPECT_EQ(group_.getProject(1)->ProjectName, "Lower");
 }
 
-TEST_F(NamedDataFileTest, WhatCannotBeReadIsAnErrorNamingItAndAddsNothing) {
+TEST_F(DataFileOpenedTest, WhatCannotBeReadIsAnErrorNamingItAndAddsNothing) {
   const std::string missing = folder_.path() + "/billing.hmr";
   save("billing.HMR", "Other file");  // never read in place of the name given
   EXPECT_EQ(failureOf(missing),

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+// The tracker dialog's grid over a result of 1,000,000 lines, on the offscreen platform:
+// showing it (the query, the cells and the painting of the rows on screen) against the query
+// alone, and scrolling it one page. The grid formats only the cells the view asks for, so
+// showing should cost little more than the query, and a page scroll only the rows it paints.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTableView>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "core/GridCells.h"
+#include "core/HeadlessTrackerUi.h"
+#include "core/uHMRProject.h"
+#include "core/uHMRProjectGroup.h"
+#include "core/uHMRTimer.h"
+#include "platform/Locale.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/PeriodicTimer.h"
+#include "ui/SessionGridModel.h"
+#include "ui/uHMRDialog.h"
+
+namespace {
+
+using namespace hmr;
+
+constexpr int kSessions = 1000000;
+
+// One project of a million sessions, two to six hours apart (built directly: AddSession
+// re-totals the project on every call), active in its group, shown in the dialog.
+struct BigDialog {
+  BigDialog() : timer(std::make_unique<ManualTimer>()), use(locale), group(&ui, &store) {
+    std::mt19937_64 random(20261208);
+    auto project = std::make_unique<THMRProject>();
+    project->FileName = "/work/Big.HMR";
+    TDateTime open = encodeDateTime(2000, 1, 1, 8, 0, 0);
+    for (int s = 0; s < kSessions; ++s) {
+      auto session = std::make_unique<TSessionData>();
+      const std::int64_t total = 60 + static_cast<std::int64_t>(random() % 14400);
+      session->SessionDateTimeOpen = open;
+      session->SessionDateTimeClose = open + static_cast<double>(total) / 86400.0;
+      session->SessionIdleTime = static_cast<std::int64_t>(random() % (total / 2 + 1));
+      session->SessionUserName = (random() % 3 == 0) ? "ann" : "bob";
+      session->UpdateCalculatedFields();
+      project->Sessions.push_back(std::move(session));
+      open += (2 + static_cast<double>(random() % 5)) / 24.0;
+    }
+    project->UpdatePrjHistData();
+    group.Projects.emplace_back(project->FileName, std::move(project));
+    group.ActiveIndex = 0;
+    dialog = std::make_unique<TdlgPrjRevedazl>(&group);
+    dialog->show();
+    grid = dialog->findChild<QTableView*>("grdSessions");
+    QApplication::processEvents();
+  }
+  void paint() { grid->viewport()->repaint(); }
+
+  ScopedTimerGlobal timer;
+  FixedLocale locale;
+  ScopedLocale use;
+  MemorySettingsStore store;
+  HeadlessTrackerUi ui;
+  THMRProjectGroup group;
+  std::unique_ptr<TdlgPrjRevedazl> dialog;
+  QTableView* grid = nullptr;
+};
+
+BigDialog& big() {
+  static BigDialog* instance = new BigDialog();  // built once, kept for the program's life
+  return *instance;
+}
+
+// The query the grid runs: one line per session, by open date ascending.
+void BM_QueryAlone(benchmark::State& state) {
+  const THMRProject& project = *big().group.getProject(0);
+  for (auto _ : state) {
+    TQueryResult result = project.ExecuteQuery(pgSession, sbVariant, soAsc);
+    benchmark::DoNotOptimize(result.Count);
+  }
+  state.counters["lines"] = kSessions;
+}
+BENCHMARK(BM_QueryAlone)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Showing the grid: the same query, the cells, the layout, and painting the rows on screen.
+void BM_ShowGrid(benchmark::State& state) {
+  BigDialog& dialog = big();
+  for (auto _ : state) {
+    dialog.dialog->RefreshGrid(false);
+    dialog.paint();
+  }
+  state.counters["rows"] = dialog.dialog->queryResult().Count;
+}
+BENCHMARK(BM_ShowGrid)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// What showing adds to the query: the cells over the result, the model's reset (the view
+// and its headers take the new row count) and painting the rows on screen.
+void BM_GridOverAResult(benchmark::State& state) {
+  BigDialog& dialog = big();
+  const TQueryResult& result = dialog.dialog->queryResult();
+  SessionGridModel& model = dialog.dialog->gridModel();
+  for (auto _ : state) {
+    model.setCells(std::make_unique<GridCells>(result, "Session", dtuHour, true));
+    dialog.paint();
+  }
+}
+BENCHMARK(BM_GridOverAResult)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Scrolling one page down and painting it; from the top again at the end.
+void BM_ScrollOnePage(benchmark::State& state) {
+  BigDialog& dialog = big();
+  QScrollBar* bar = dialog.grid->verticalScrollBar();
+  bar->setValue(bar->maximum() / 2);
+  for (auto _ : state) {
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    if (bar->value() == bar->maximum()) bar->setValue(0);
+    dialog.paint();
+  }
+}
+BENCHMARK(BM_ScrollOnePage)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

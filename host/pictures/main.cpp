@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+// hmr-dialog-pictures: pictures of the tracker dialog for the documentation. Opens the given
+// data files in the dialog's stand-alone mode on the offscreen platform and grabs the group
+// level, the first project's sessions, its Project Info page, the Tools page and the About
+// page as PNG files. Dates show as YYYY-MM-DD with 24-hour times, whatever the locale.
+#include <QApplication>
+#include <QComboBox>
+#include <QFont>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/HeadlessTrackerUi.h"
+#include "core/uHMRProjectGroup.h"
+#include "core/uHMRTimer.h"
+#include "platform/Locale.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/PeriodicTimer.h"
+#include "ui/uHMRDialog.h"
+
+namespace {
+
+bool grab(QWidget& window, const std::string& folder, const char* name) {
+  QApplication::processEvents();
+  const std::string path = folder + "/" + name;
+  if (!window.grab().save(QString::fromStdString(path), "PNG")) {
+    std::fprintf(stderr, "hmr-dialog-pictures: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("%s\n", path.c_str());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: hmr-dialog-pictures OUT_FOLDER DATA_FILE...\n");
+    return 2;
+  }
+  QApplication::setFont(QFont("DejaVu Sans", 9));
+  const std::string folder = argv[1];
+
+  hmr::FixedLocale locale("%Y-%m-%d", "%H:%M:%S", ".");
+  hmr::ScopedLocale useLocale(locale);
+  hmr::ScopedTimerGlobal timer(std::make_unique<hmr::ManualTimer>());
+  hmr::MemorySettingsStore store;
+  hmr::HeadlessTrackerUi ui;
+  hmr::THMRProjectGroup group(&ui, &store);
+  group.SetHostTool(hmr::ftDelphi5, "2.0b");
+  group.UserName = "ann";
+
+  bool ok = true;
+  {
+    hmr::TdlgPrjRevedazl dialog(&group);
+    dialog.SetStandAlone(true);
+    dialog.show();
+    try {
+      for (int i = 2; i < argc; ++i) dialog.OpenProject(argv[i]);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "hmr-dialog-pictures: %s\n", e.what());
+      return 1;
+    }
+    auto* tree = dialog.findChild<QTreeWidget*>("TreeView");
+    auto* pages = dialog.findChild<QTabWidget*>("PageControl");
+    // The group level, by day.
+    tree->setCurrentItem(dialog.nodeAt(0));
+    auto* groupBy = dialog.findChild<QComboBox*>("cmbGroupBy");
+    groupBy->setCurrentIndex(3);
+    emit groupBy->activated(3);
+    ok &= grab(dialog, folder, "dialog-group.png");
+    // The first project's sessions.
+    tree->setCurrentItem(dialog.nodeAt(1));
+    ok &= grab(dialog, folder, "dialog-project.png");
+    pages->setCurrentIndex(1);
+    ok &= grab(dialog, folder, "dialog-project-info.png");
+    pages->setCurrentIndex(2);
+    ok &= grab(dialog, folder, "dialog-tools.png");
+    pages->setCurrentIndex(3);
+    ok &= grab(dialog, folder, "dialog-about.png");
+    pages->setCurrentIndex(0);
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: MIT
+// The tracker inside the stand-in IDE with a Qt application running: the IDE loads the real
+// package (linked in, entered as the IDE enters a package library), the package sees the
+// application and installs its windows and its QTimer, and the View-menu entry opens the real
+// dialog on the tracked project, its running session shown as "Current".
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+#include <filesystem>
+#include <sstream>
+
+#include "core/uHMRProjectGroup.h"
+#include "core/uHMRTimer.h"
+#include "host/ide/StandInIde.h"
+#include "ide/HMExpertPackage.h"
+#include "ide/uHMWizard.h"
+#include "platform/Locale.h"
+#include "platform/MemorySettingsStore.h"
+#include "tests/support/TempFolder.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/QtPeriodicTimer.h"
+#include "ui/SessionGridModel.h"
+#include "ui/uHMRDialog.h"
+
+using namespace hmr;
+
+class TrackerDialogInIdeTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void menuEntryOpensTheDialogOnTheRunningSession();
+};
+
+void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
+  FixedLocale locale("%Y-%m-%d", "%H:%M:%S", ".");
+  ScopedLocale useLocale(locale);
+  hmr::testing::TempFolder scratch;
+  MemorySettingsStore store;
+  std::ostringstream out, err;
+  StandInIde ide(5, store, out, err);
+  TDateTime start = 0;
+  QVERIFY(parseIsoDateTime("2026-03-02T09:00:00", start));
+  ide.setClock(start);
+  PackageRecord& record =
+      ide.loadPackage("HMExpert50.bpl", {&hmrPackageLoad, &Register, &hmrPackageUnload});
+  QCOMPARE(record.state, PackageState::Registered);
+  // With a Qt application running, the package counts time on a QTimer.
+  QVERIFY(dynamic_cast<QtPeriodicTimer*>(&TimerGlobal->timer()) != nullptr);
+  QVERIFY(TimerGlobal->timer().enabled());
+
+  const std::string project = scratch.file("Billing/Billing.dpr");
+  const std::string unit = scratch.file("Billing/Invoice.pas");
+  ide.openProject(project);
+  ide.openFile(unit, {project});
+  ide.activate(project);
+  ide.advance(120);
+  ide.edit(unit);
+  ide.advance(1500);  // half past nine
+  ide.edit(unit);
+
+  QString caption, closeCell, totalCell, userCell, groupBy;
+  int rows = -1;
+  bool timerRunning = false;
+  ui_test::whenModal<TdlgPrjRevedazl>([&](TdlgPrjRevedazl* dialog) {
+    caption = dialog->findChild<QLabel*>("lblCapProj")->text();
+    const SessionGridModel& model = dialog->gridModel();
+    rows = model.rowCount();
+    closeCell = model.data(model.index(0, 1)).toString();
+    userCell = model.data(model.index(0, 2)).toString();
+    totalCell = model.data(model.index(0, 3)).toString();
+    groupBy = dialog->findChild<QComboBox*>("cmbGroupBy")->currentText();
+    // The IDE's timer goes on behind the modal dialog.
+    timerRunning = TimerGlobal->timer().enabled();
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  ide.clickViewMenu("Project Revedazl");
+
+  const std::string dataFile = scratch.file("Billing/Billing.HMR");
+  QCOMPARE(caption, QString::fromStdString("  Project &Information: " + dataFile + "(OPEN)"));
+  QCOMPARE(groupBy, QString("Session"));
+  QCOMPARE(rows, 2);  // the running session and the totals
+  QCOMPARE(closeCell, QString("Current"));
+  QCOMPARE(totalCell, QString("  0.450"));  // 27 minutes so far
+  QVERIFY(!userCell.isEmpty());
+  QVERIFY(timerRunning);
+  QVERIFY(ide.errorsShown().empty());
+  // The dialog is gone and the group knows it; the view is remembered for the next showing.
+  auto* wizard = static_cast<THMWizard*>(record.wizards.at(0).get());
+  QVERIFY(!wizard->projectGroup()->Dialog);
+  QVERIFY(wizard->projectGroup()->ViewState.Saved);
+
+  ide.closeProject(project);
+  QVERIFY(std::filesystem::exists(dataFile));
+}
+
+QTEST_MAIN(TrackerDialogInIdeTest)
+#include "TrackerDialogInIdeTest.moc"
