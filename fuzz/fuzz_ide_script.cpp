@@ -9,9 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "core/uHMRGlobal.h"
 #include "host/ide/IdeScript.h"
@@ -27,6 +29,13 @@ class DiscardingWriter final : public hmr::FileWriter {
   void replaceContents(const std::string&, std::string_view) override {}
 };
 
+char stateFolder[] = "/tmp/hmr-fuzz-state-XXXXXX";
+
+void removeStateFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(stateFolder, ignored);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -34,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const bool installed = [] {
     hmr::installFileWriter(&writer);
     // Recovery files go through the writer too, but their folder would be made in the
-    // user's state folder: make it in one of our own.
-    static char state[] = "/tmp/hmr-fuzz-state-XXXXXX";
-    if (!mkdtemp(state) || setenv("XDG_STATE_HOME", state, 1) != 0) std::abort();
+    // user's state folder: make it in one of our own, removed when the fuzzer ends.
+    if (!mkdtemp(stateFolder) || setenv("XDG_STATE_HOME", stateFolder, 1) != 0) std::abort();
+    std::atexit(removeStateFolder);
     return true;
   }();
   (void)installed;
