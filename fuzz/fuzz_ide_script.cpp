@@ -3,14 +3,17 @@
 // package loaded, so that every line a script may hold reaches the IDE and the tracker.
 //
 // The data files the tracker would save are handed to a writer that keeps nothing, and the
-// settings store lives in memory: an input never changes a file. A script that installs a
-// package is skipped, since it would load whatever library the input names. Any exception
-// other than the reader's own ScriptError escapes, and the fuzzer reports it.
+// settings store lives in memory: an input never changes a file (recovery folders are made
+// in a temporary folder). Scripts that install a package or crash the IDE are skipped. Any
+// exception other than the reader's own ScriptError escapes, and the fuzzer reports it.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "core/uHMRGlobal.h"
 #include "host/ide/IdeScript.h"
@@ -26,15 +29,32 @@ class DiscardingWriter final : public hmr::FileWriter {
   void replaceContents(const std::string&, std::string_view) override {}
 };
 
+char stateFolder[] = "/tmp/hmr-fuzz-state-XXXXXX";
+
+void removeStateFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(stateFolder, ignored);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static DiscardingWriter writer;
-  static const bool installed = (hmr::installFileWriter(&writer), true);
+  static const bool installed = [] {
+    hmr::installFileWriter(&writer);
+    // Recovery files go through the writer too, but their folder would be made in the
+    // user's state folder: make it in one of our own, removed when the fuzzer ends.
+    if (!mkdtemp(stateFolder) || setenv("XDG_STATE_HOME", stateFolder, 1) != 0) std::abort();
+    std::atexit(removeStateFolder);
+    return true;
+  }();
   (void)installed;
 
   const std::string text(reinterpret_cast<const char*>(data), size);
+  // A script that installs a package would load any library it names; one that crashes the
+  // IDE would end the fuzzer itself.
   if (text.find("install-package") != std::string::npos) return 0;
+  if (text.find("crash") != std::string::npos) return 0;
   hmr::MemorySettingsStore store;
   std::ostringstream out;
   std::ostringstream err;

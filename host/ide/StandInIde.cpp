@@ -357,20 +357,38 @@ void StandInIde::timerCreated(HostTimer* timer) { timers_.push_back(timer); }
 
 void StandInIde::timerDestroyed(HostTimer* timer) { std::erase(timers_, timer); }
 
+namespace {
+
+// The virtual clock keeps to the dates where a date-time's number grows with time, as the
+// tracker's arithmetic on it assumes (before 1899-12-30 the day counts down while its time of
+// day counts up), and that a data file can hold (up to the end of the year 9999).
+constexpr TDateTime kEarliestClock = 0.0;  // 1899-12-30 00:00:00
+constexpr const char* kClockRange =
+    "1899-12-30T00:00:00 to 9999-12-31T23:59:59, the dates the tracker keeps";
+
+bool clockInRange(TDateTime when) {
+  return when >= kEarliestClock && when < hmrfile::kMaxDateTime;  // false for NaN
+}
+
+}  // namespace
+
 void StandInIde::runInRealTime() { realTime_ = true; }
 
 void StandInIde::setClock(TDateTime when) {
   if (realTime_) throw IdeActionError("the clock is the system's in a windowed IDE");
   if (timeStarted_) throw IdeActionError("the clock can only be set before time passes");
-  if (!(when >= hmrfile::kMinDateTime && when < hmrfile::kMaxDateTime))
-    throw IdeActionError("the clock must be within the years 1 to 9999, the dates a data file "
-                         "holds");
+  if (!clockInRange(when))
+    throw IdeActionError(std::string("the clock must be within ") + kClockRange);
   start_ = when;
   setClockToElapsed();
 }
 
 void StandInIde::shiftClock(std::int64_t seconds) {
-  start_ += static_cast<double>(seconds) / 86400.0;
+  const double start = start_ + static_cast<double>(seconds) / 86400.0;
+  if (!clockInRange(start + static_cast<double>(elapsedMs_) / 86400000.0))
+    throw IdeActionError("shifting the clock by " + std::to_string(seconds) +
+                         " seconds would take it outside " + kClockRange);
+  start_ = start;
   setClockToElapsed();
 }
 

@@ -76,7 +76,7 @@ class StandInIde final : public IdeHostServices {
   void runInRealTime();
   bool inRealTime() const { return realTime_; }
   // Sets the virtual local time; only before time has first passed, and only to a moment
-  // of the years 1 to 9999 (what a data file can hold).
+  // from 1899-12-30 to the end of the year 9999 (the dates the tracker keeps).
   void setClock(TDateTime when);
   // Lets `seconds` pass; the timers fire at every mark start + interval * k reached, in order,
   // the clock reading each mark as it fires. A timer whose owner said its ticks would do
@@ -84,7 +84,8 @@ class StandInIde final : public IdeHostServices {
   // clock would pass the end of the year 9999.
   void advance(std::int64_t seconds);
   // Sets the clock forward or back by `seconds` without time passing (a daylight-saving change
-  // or a correction of the clock); the timers keep their marks.
+  // or a correction of the clock); the timers keep their marks. Fails with IdeActionError,
+  // changing nothing, when the clock would leave the range setClock accepts.
   void shiftClock(std::int64_t seconds);
   // Ends the process at once, as a crash or `kill -9` would: nothing is closed or saved.
   [[noreturn]] void crash();

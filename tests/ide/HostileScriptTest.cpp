@@ -151,7 +151,15 @@ const Row kRows[] = {
     {"clock-year-0",
      "clock 0000-06-01T12:00:00\n",
      2,
-     {"line 1: the clock must be within the years 1 to 9999"}},
+     {"line 1: the clock must be within 1899-12-30T00:00:00 to 9999-12-31T23:59:59"}},
+    {"clock-before-1899-12-30",
+     "clock 1899-12-29T23:59:59\n",
+     2,
+     {"line 1: the clock must be within 1899-12-30T00:00:00"}},
+    {"shift-clock-past-year-9999",
+     "clock 9999-12-31T23:00:00\nshift-clock 3600\n",
+     2,
+     {"line 2: shifting the clock by 3600 seconds would take it outside"}},
     {"clock-year-9999-runs-up-to-its-end",
      "clock 9999-12-31T23:59:00\nopen-project {W}/late.dpr\nadvance 59\nadvance 1\n",
      2,
@@ -160,8 +168,8 @@ const Row kRows[] = {
      "package.db"},
     // A long advance costs the timer marks it fires, not its seconds.
     {"long-advance-finishes",
-     "clock 0001-01-01T00:00:00\nopen-project {W}/long.dpr\nedit {W}/long.dpr\n"
-     "advance 300000000000\nclose-project {W}/long.dpr\n",
+     "clock 1900-01-01T00:00:00\nopen-project {W}/long.dpr\nedit {W}/long.dpr\n"
+     "advance 250000000000\nclose-project {W}/long.dpr\n",
      0,
      {},
      {"long.HMR"},

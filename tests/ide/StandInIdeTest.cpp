@@ -61,13 +61,15 @@ TEST_F(StandInIdeTest, AQuietTimerIsPassedOverAndResumesOnItsOwnMarks) {
 
 TEST_F(StandInIdeTest, TimeStaysWithinTheYearsADataFileHolds) {
   EXPECT_THROW(ide->setClock(encodeDateTime(0, 12, 31, 23, 59, 59)), IdeActionError);
+  EXPECT_THROW(ide->setClock(encodeDateTime(1899, 12, 29, 23, 59, 59)), IdeActionError);
   EXPECT_THROW(ide->setClock(encodeDateTime(10000, 1, 1, 0, 0, 0)), IdeActionError);
   ide->setClock(at("9999-12-31T23:59:00"));
   ide->advance(59);
   const TDateTime last = ide->virtualClock().now();
   EXPECT_THROW(ide->advance(1), IdeActionError);
   EXPECT_THROW(ide->advance(std::numeric_limits<std::int64_t>::max()), IdeActionError);
-  EXPECT_EQ(ide->virtualClock().now(), last);  // a refused advance changes nothing
+  EXPECT_THROW(ide->shiftClock(1), IdeActionError);
+  EXPECT_EQ(ide->virtualClock().now(), last);  // a refused advance or shift changes nothing
   EXPECT_EQ(formatIsoDateTime(last), "9999-12-31T23:59:59");
 }
 
