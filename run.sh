@@ -3,17 +3,22 @@
 #   ./run.sh demo   install what is missing, build, run HMR from installation to report on
 #                   the sample projects of examples/working-day
 #   ./run.sh test   install what is missing, build normal and sanitizer builds, run every test
+#                   (with the end-to-end test in the real Lazarus IDE under Xvfb)
+#   ./run.sh lazarus  install what is missing, build, then build a Lazarus IDE with HMR into
+#                   a private folder and start it on a sample project (needs a display)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev libsqlite3-dev libcli11-dev
           xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl)
+# Only the test and the Lazarus commands need these (1 GB installed): the demo stays light.
+LAZARUS_PACKAGES=(lazarus fpc-source-3.2.2 make gcc xvfb xdotool xauth)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
 
 install_missing() {
   local missing=() p
-  for p in "${PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -48,20 +53,28 @@ run_fuzzers() {
 
 case "${1:-}" in
   demo)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build default
     ./examples/run-working-day.sh build/default
     ;;
   test)
-    install_missing
+    install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}"
     build default
     ctest --preset default -j2
     build sanitize
     ctest --preset sanitize -j2
     run_fuzzers
     ;;
+  lazarus)
+    install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}"
+    build default
+    build/default/bin/hmrsetup-lazarus
+    sample=build/lazarus-sample
+    [ -f "$sample/demo.lpi" ] || { mkdir -p "$sample" && cp lazarus/sample/* "$sample/"; }
+    "${XDG_DATA_HOME:-$HOME/.local/share}/hmr/lazarus/start-lazarus" "$PWD/$sample/demo.lpi"
+    ;;
   *)
-    echo "usage: ./run.sh demo|test" >&2
+    echo "usage: ./run.sh demo|test|lazarus" >&2
     exit 2
     ;;
 esac

@@ -23,7 +23,9 @@ xvfb_pid=""
 ide_pid=""
 cleanup() {
   local status=$?
-  if [ -n "$ide_pid" ] && kill -0 "$ide_pid" 2>/dev/null; then kill -9 "$ide_pid" 2>/dev/null || true; fi
+  if [ -n "$ide_pid" ] && kill -0 "$ide_pid" 2>/dev/null; then
+    kill -9 "$ide_pid" 2>/dev/null || true
+  fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   if [ "$status" -ne 0 ] || [ "${HMR_KEEP:-}" = 1 ]; then
     echo "scratch folder kept: $scratch" >&2
