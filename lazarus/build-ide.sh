@@ -96,11 +96,13 @@ ide="$tree/lazarus"
 # The package looks for the tracker library beside the IDE program.
 cp "$library" "$tree/libhmrtracker.so"
 
+# Lazarus hands a project to an IDE of the same user that already runs (any Lazarus, with HMR
+# or not) and quits: this one always starts itself.
 cat >"$dir/start-lazarus" <<LAUNCH
 #!/bin/sh
 # Starts the Lazarus IDE built with HMR, in its private configuration folder.
 export HOME="$home"
-exec "$ide" --pcp="$dir" "\$@"
+exec "$ide" --pcp="$dir" --force-new-instance "\$@"
 LAUNCH
 chmod +x "$dir/start-lazarus"
 echo "Lazarus with HMR: $dir/start-lazarus [PROJECT.lpi]"
