@@ -89,9 +89,12 @@ for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$scratch/display")"
 
 wait_window() {  # NAME_REGEX SECONDS: the id of a visible window whose name matches
-  local id
-  id=$(timeout "$2" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1) ||
-    true
+  # Polled: a search fails outright when a window goes away while it looks (BadWindow).
+  local id="" deadline=$(($(date +%s) + $2))
+  while [ -z "$id" ] && [ "$(date +%s)" -le "$deadline" ]; do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || id=""
+    [ -n "$id" ] || sleep 0.3
+  done
   [ -n "$id" ] || fail "no window named /$1/ within $2 s"
   echo "$id"
 }
@@ -114,8 +117,10 @@ editor=$(wait_window '^Source Editor$' 30)
 sleep 2  # the editor settles (caret, highlighter) before the keyboard goes to it
 
 # The source editor takes the keyboard when clicked: its middle, wherever it is.
-eval "$(xdotool getwindowgeometry --shell "$editor")"
+eval "$(xdotool getwindowgeometry --shell "$editor")" || fail "the source editor went away"
 xdotool mousemove --window "$editor" $((WIDTH / 2)) $((HEIGHT / 2)) click 1
+wait_for 10 test "$(xdotool getwindowfocus 2>/dev/null)" = "$editor" ||
+  fail "the source editor did not take the keyboard"
 sleep 0.5
 step "typing into greeting.pas"
 xdotool key ctrl+End Return
