@@ -13,7 +13,7 @@ PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           libbenchmark-dev libsqlite3-dev libcli11-dev
           xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl)
 # Only the test and the Lazarus commands need these (1 GB installed): the demo stays light.
-LAZARUS_PACKAGES=(lazarus fpc-source-3.2.2 make gcc xvfb xdotool xauth)
+LAZARUS_PACKAGES=(lazarus fpc-source-3.2.2 make gcc xvfb xdotool xauth x11-apps netpbm)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
 
 install_missing() {
