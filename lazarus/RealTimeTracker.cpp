@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "lazarus/RealTimeTracker.h"
 
+#include <exception>
 #include <iostream>
 
 #include "host/ide/StandInIde.h"
@@ -34,18 +35,32 @@ RealTimeTracker::RealTimeTracker() : store_(openDefaultSettingsStore()) {
 
 RealTimeTracker::~RealTimeTracker() {
   if (!ide_) return;
-  // The time up to now counts in the sessions that close.
   try {
-    catchUp();
+    stop();
   } catch (...) {
   }
-  ide_.reset();
   // Failures of the last saves can only go to standard error now.
   const std::string left = errors_.str();
   if (!left.empty()) std::cerr << left;
 }
 
-void RealTimeTracker::catchUp() { ide_->catchUpWith(systemClock_.now()); }
+void RealTimeTracker::stop() {
+  if (!ide_) return;
+  // The time up to now counts in the sessions that close, even when catching up fails.
+  std::exception_ptr failure;
+  try {
+    catchUp();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  ide_.reset();
+  if (failure) std::rethrow_exception(failure);
+}
+
+void RealTimeTracker::catchUp() {
+  if (!ide_) throw HmrError("The tracker has stopped");
+  ide_->catchUpWith(systemClock_.now());
+}
 
 void RealTimeTracker::projectOpened(const std::string& path) {
   catchUp();

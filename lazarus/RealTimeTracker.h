@@ -24,7 +24,7 @@ class RealTimeTracker final {
  public:
   // Opens the default settings store and loads the package; throws when either fails.
   RealTimeTracker();
-  // Closes every project, saving its data file.
+  // Stops, when stop() did not run; what the IDE displays then goes to standard error.
   ~RealTimeTracker();
   RealTimeTracker(const RealTimeTracker&) = delete;
   RealTimeTracker& operator=(const RealTimeTracker&) = delete;
@@ -39,6 +39,9 @@ class RealTimeTracker final {
   void projectClosed(const std::string& path);
   void menuChosen();
   void tick();
+  // Unloads the package, which closes every project and saves its data file; the messages of
+  // failed saves stay for takeMessages(). Every other action fails afterwards.
+  void stop();
 
   // The messages the IDE displayed since the last call, one per line; then forgets them.
   std::string takeMessages();

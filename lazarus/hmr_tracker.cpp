@@ -78,11 +78,10 @@ HMR_C_API int hmr_tracker_start(const char* host) {
 }
 
 HMR_C_API int hmr_tracker_stop(void) {
-  return call([] {
-    running();
-    // The tracker is gone even when a save fails: its messages went to standard error.
-    tracker.reset();
-  });
+  // The tracker is gone even when a save fails; the failure is what the call reports.
+  const int status = call([] { running().stop(); });
+  if (status != HMR_WRONG_ORDER) tracker.reset();
+  return status;
 }
 
 HMR_C_API int hmr_project_opened(const char* project_file) {

@@ -164,4 +164,18 @@ TEST_F(TrackerApiTest, FailedSaveIsReportedWithTheCall) {
   EXPECT_NE(error().find("demo.HMR"), std::string::npos) << error();
 }
 
+// The IDE quits with a project whose folder went away: the stop reports the failed save, and
+// the tracker is stopped all the same.
+TEST_F(TrackerApiTest, StopReportsAFailedSaveAndStopsAllTheSame) {
+  ASSERT_EQ(hmr_tracker_start("Lazarus"), HMR_OK);
+  const std::string project = file("gone/demo.lpi");
+  fs::create_directories(file("gone"));
+  ASSERT_EQ(hmr_project_opened(project.c_str()), HMR_OK);
+  fs::remove_all(file("gone"));
+  EXPECT_EQ(hmr_tracker_stop(), HMR_REPORTED);
+  EXPECT_NE(error().find("demo.HMR"), std::string::npos) << error();
+  EXPECT_EQ(hmr_timer_tick(), HMR_WRONG_ORDER);
+  EXPECT_EQ(hmr_tracker_start("Lazarus"), HMR_OK);
+}
+
 }  // namespace
