@@ -182,8 +182,14 @@ end;
 procedure THMRTrackerGlue.Report(const Text: string);
 begin
   WriteLn(StdErr, 'HMR: ', Text);
+  Flush(StdErr);
   if Assigned(IDEMessagesWindow) then
+  begin
     IDEMessagesWindow.AddCustomMessage(mluWarning, 'HMR: ' + Text);
+    // The Messages window may be hidden: show it, without taking the keyboard.
+    if Assigned(LazarusIDE) then
+      LazarusIDE.DoShowMessagesView(False);
+  end;
 end;
 
 procedure THMRTrackerGlue.Check(Status: LongInt);
