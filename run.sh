@@ -3,6 +3,9 @@
 #   ./run.sh demo   install what is missing, build, run HMR from installation to report on
 #                   the sample projects of examples/working-day
 #   ./run.sh test   install what is missing, build normal and sanitizer builds, run every test
+#                   (with the end-to-end test in the real Lazarus IDE under Xvfb)
+#   ./run.sh lazarus  install what is missing, build, then build a Lazarus IDE with HMR into
+#                   a private folder and start it on a sample project (needs a display)
 #   ./run.sh pictures  install what is missing, build, draw the dialog's pictures in docs/pictures
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -10,11 +13,15 @@ cd "$(dirname "$0")"
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev libsqlite3-dev libcli11-dev qt6-base-dev qt6-qpa-plugins
           fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl)
+# Only the test and the Lazarus commands need these (1 GB installed): the demo stays light.
+LAZARUS_PACKAGES=(lazarus fpc-source-3.2.2 make gcc xvfb xdotool xauth x11-apps netpbm)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
+# Each fuzzer stops at its runs or at this many seconds, whichever comes first.
+FUZZ_SECONDS=${HMR_FUZZ_SECONDS:-90}
 
 install_missing() {
   local missing=() p
-  for p in "${PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -41,20 +48,20 @@ run_fuzzers() {
     # Work on a copy of the seed corpus so that a run never changes the checkout.
     work=$(mktemp -d)
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
-    echo "== $name: $FUZZ_RUNS runs"
-    "$f" -runs="$FUZZ_RUNS" -seed=1 -print_final_stats=1 "$work"
+    echo "== $name: $FUZZ_RUNS runs or $FUZZ_SECONDS s"
+    "$f" -runs="$FUZZ_RUNS" -max_total_time="$FUZZ_SECONDS" -seed=1 -print_final_stats=1 "$work"
     rm -rf "$work"
   done
 }
 
 case "${1:-}" in
   demo)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build default
     ./examples/run-working-day.sh build/default
     ;;
   test)
-    install_missing
+    install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}"
     build default
     ctest --preset default -j2
     build sanitize
@@ -62,12 +69,20 @@ case "${1:-}" in
     run_fuzzers
     ;;
   pictures)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build default
     ./examples/dialog-pictures.sh build/default docs/pictures
     ;;
+  lazarus)
+    install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}"
+    build default
+    build/default/bin/hmrsetup-lazarus
+    sample=build/lazarus-sample
+    [ -f "$sample/demo.lpi" ] || { mkdir -p "$sample" && cp lazarus/sample/* "$sample/"; }
+    "${XDG_DATA_HOME:-$HOME/.local/share}/hmr/lazarus/start-lazarus" "$PWD/$sample/demo.lpi"
+    ;;
   *)
-    echo "usage: ./run.sh demo|test|pictures" >&2
+    echo "usage: ./run.sh demo|test|pictures|lazarus" >&2
     exit 2
     ;;
 esac

@@ -19,7 +19,8 @@ using TDateTime = double;
 
 // Every enumeration is a one-byte ordinal counting from 0 in the order given; the dialog maps
 // list positions onto them, so the order is binding.
-enum THostTool : std::uint8_t { ftUnknown, ftViewer, ftDelphi4, ftDelphi5, ftVB6 };
+// ftLazarus came later and goes last: the values before it never change.
+enum THostTool : std::uint8_t { ftUnknown, ftViewer, ftDelphi4, ftDelphi5, ftVB6, ftLazarus };
 enum TDispTimeUnit : std::uint8_t { dtuHour, dtuMinute, dtuSecond };
 enum TFileExportFormat : std::uint8_t { feText, feCSV };
 enum TUpdatingLevel : std::uint8_t { ulProjectSelection, ulSimple, ulProjectGroup, ulReInit };

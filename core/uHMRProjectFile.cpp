@@ -59,6 +59,10 @@ std::string THMRProject::UnhandledPath() const {
       return dropLastFolder(extractFilePath(executable)) + "Projects";
     }
     case ftVB6:
+    case ftLazarus:
+      // The Lazarus program lies at the top of its Lazarus tree, beside the examples and the
+      // IDE's own packages: projects opened there are the installation's, not the user's
+      // (and mostly read-only). An IDE rebuilt into a private folder excludes that folder.
       return extractFilePath(currentSystemFacts().executablePath());
     case ftUnknown:
     case ftViewer:

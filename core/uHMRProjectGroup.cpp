@@ -28,6 +28,7 @@ constexpr HostEntry kHostTable[] = {
     {"For Delphi 4", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi4"},
     {"For Delphi 5", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5"},
     {"For Visual Basic 6", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\VB6"},
+    {"For Lazarus", "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Lazarus"},
 };
 
 }  // namespace
@@ -68,7 +69,7 @@ THMRProjectGroup::~THMRProjectGroup() {
 void THMRProjectGroup::SetHostTool(THostTool Tool, std::string_view HostVersion) {
   HostTool = Tool;
   this->HostVersion = HostVersion;
-  const HostEntry& entry = kHostTable[Tool <= ftVB6 ? Tool : ftUnknown];
+  const HostEntry& entry = kHostTable[Tool <= ftLazarus ? Tool : ftUnknown];
   HostDescription = entry.description;
   RegistryKey = entry.registryKey;
   if (Tool == ftUnknown) this->HostVersion = "x.x";

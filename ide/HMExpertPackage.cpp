@@ -34,14 +34,12 @@ struct PackageUnits {
 
 std::unique_ptr<PackageUnits> units;
 
+#if HMR_PACKAGE_WITH_QT
 // Whether the IDE runs a Qt application with widgets.
 bool hostRunsQtWidgets() {
-#if HMR_PACKAGE_WITH_QT
   return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-#else
-  return false;
-#endif
 }
+#endif
 
 std::unique_ptr<hmr::TrackerUi> createTrackerUi() {
 #if HMR_PACKAGE_WITH_QT

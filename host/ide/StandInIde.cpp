@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <ostream>
@@ -436,6 +437,17 @@ void StandInIde::advance(std::int64_t seconds) {
   }
   elapsedMs_ = target;
   setClockToElapsed();
+}
+
+void StandInIde::catchUpWith(TDateTime now) {
+  // In whole milliseconds first: date-times are days, and a second is not exact in them.
+  const std::int64_t behindMs = std::llround((now - clock_.now()) * 86400000.0);
+  const std::int64_t seconds = behindMs / 1000;  // towards zero, both ways
+  if (seconds > 0) {
+    advance(seconds);
+  } else if (seconds < 0) {
+    shiftClock(seconds);
+  }
 }
 
 // ---- modules and user actions -------------------------------------------------------------

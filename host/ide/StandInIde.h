@@ -89,6 +89,10 @@ class StandInIde final : public IdeHostServices {
   void shiftClock(std::int64_t seconds);
   // Ends the process at once, as a crash or `kill -9` would: nothing is closed or saved.
   [[noreturn]] void crash();
+  // For a host on the real clock: lets pass the time that separates this IDE's clock from
+  // `now` (a reading of the system clock), the timers firing at their marks on the way, or
+  // sets the clock back when `now` lies a second or more behind it. Whole seconds only.
+  void catchUpWith(TDateTime now);
   VirtualClock& virtualClock() { return clock_; }
   std::int64_t elapsedSeconds() const { return elapsedMs_ / 1000; }
 

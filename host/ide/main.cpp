@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({4, 5}));
   CLI::Option* script =
       app.add_option("--script", scriptPath, "Script file, or - for standard input");
-  bool gui = false;
+  [[maybe_unused]] bool gui = false;  // only a build with Qt has --gui
 #if HMR_IDE_WITH_QT
   app.add_flag("--gui", gui,
                "Run with windows, in real time: the IDE's window plays your actions and its "

@@ -15,6 +15,7 @@ namespace {
 TEST(Enumerations, OrdinalsAreBindingAndOneByte) {
   static_assert(sizeof(THostTool) == 1 && sizeof(TSortCompareMode) == 1);
   EXPECT_EQ(ftVB6, 4);
+  EXPECT_EQ(ftLazarus, 5);
   EXPECT_GT(ftDelphi4, ftViewer);
   EXPECT_EQ(ggMonth, 5);
   EXPECT_EQ(pgMonth, 4);

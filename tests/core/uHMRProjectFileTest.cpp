@@ -321,11 +321,14 @@ TEST_F(ProjectFileTest, UnhandledPathForEveryHost) {
   EXPECT_EQ(project(ftDelphi4)->UnhandledPath(), "/usr/lib/hmr-sys");
   EXPECT_EQ(project(ftDelphi5)->UnhandledPath(), "/opt/delphi/Projects");
   EXPECT_EQ(project(ftVB6)->UnhandledPath(), "/opt/delphi/Bin/");
+  facts_.executable = "/usr/lib/lazarus/2.2.6/lazarus";
+  EXPECT_EQ(project(ftLazarus)->UnhandledPath(), "/usr/lib/lazarus/2.2.6/");
   facts_.executable = "/ide";
   EXPECT_EQ(project(ftDelphi5)->UnhandledPath(), "/Projects");
   facts_.executable = "ide";
   EXPECT_EQ(project(ftDelphi5)->UnhandledPath(), "Projects");
   EXPECT_EQ(project(ftVB6)->UnhandledPath(), "");
+  EXPECT_EQ(project(ftLazarus)->UnhandledPath(), "");
 }
 
 // When the IDE program's own path cannot be read nothing is excluded: a project with

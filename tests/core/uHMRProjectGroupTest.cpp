@@ -91,6 +91,19 @@ TEST_F(GroupTest, HostTable) {
   EXPECT_EQ(group.HostVersion, "x.x");
 }
 
+// Lazarus came after the others: their rows and ordinals stay as they were.
+TEST_F(GroupTest, HostTableLazarusRow) {
+  group.SetHostTool(ftLazarus, "2.0");
+  EXPECT_EQ(group.HostDescription, "For Lazarus");
+  EXPECT_EQ(group.HostVersion, "2.0");
+  EXPECT_EQ(group.RegistryKey, "\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Lazarus");
+  group.SetHostTool(ftVB6, "6");
+  EXPECT_EQ(group.HostDescription, "For Visual Basic 6");
+  group.SetHostTool(static_cast<THostTool>(ftLazarus + 1), "9.9");
+  EXPECT_EQ(group.HostDescription, "XXX");
+  EXPECT_EQ(group.HostVersion, "9.9");
+}
+
 TEST_F(GroupTest, SameFileInAnotherLetterCaseStartsNoSecondSession) {
   THMRProject* p = group.AddProject("Demo.dpr", "Demo", true);
   ASSERT_NE(p, nullptr);

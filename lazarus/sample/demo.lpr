@@ -1,0 +1,8 @@
+program demo;
+
+uses
+  Greeting;
+
+begin
+  WriteLn(Hello('world'));
+end.
