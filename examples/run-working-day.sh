@@ -48,3 +48,11 @@ step "hmr report: the sessions of Invoicing"
 (cd "$work" && "$hmr" report Billing/Invoicing.HMR)
 
 printf '\nEverything above lives in %s\n' "$work"
+viewer="$bin/hmr-viewer"
+if [ -x "$viewer" ]; then
+  printf '\nTo see the day in the viewer (needs a display):\n  %s %s\n' \
+    "$viewer" "$work/Billing/Invoicing.HMR"
+  printf 'or, with the desktop association this run made in the scratch folder:\n'
+  printf '  XDG_DATA_HOME=%s XDG_CONFIG_HOME=%s xdg-open %s\n' \
+    "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$work/Billing/Invoicing.HMR"
+fi
