@@ -20,6 +20,7 @@
 #include "platform/SqliteSettingsStore.h"
 #include "tests/support/FolderSnapshot.h"
 #include "tests/support/RawSqlite.h"
+#include "tests/support/RowName.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/Sessions.h"
 #include "tests/support/StoreEnvironment.h"
@@ -335,12 +336,7 @@ const Row kRows[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Hmr, HostileInputTest, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<Row>& info) {
-                           std::string name = info.param.input;
-                           for (char& c : name)
-                             if (c == '-') c = '_';
-                           return name;
-                         });
+                         test_support::rowName<Row>);
 
 }  // namespace
 }  // namespace hmr

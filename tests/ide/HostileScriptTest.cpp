@@ -20,6 +20,7 @@
 #include "tests/ide/IdeTestSupport.h"
 #include "tests/support/FolderSnapshot.h"
 #include "tests/support/RawSqlite.h"
+#include "tests/support/RowName.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/StoreEnvironment.h"
 #include "tests/support/TempFolder.h"
@@ -210,12 +211,7 @@ const Row kRows[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(HmrIde, HostileScriptTest, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<Row>& info) {
-                           std::string name = info.param.input;
-                           for (char& c : name)
-                             if (c == '-') c = '_';
-                           return name;
-                         });
+                         test_support::rowName<Row>);
 
 }  // namespace
 }  // namespace hmr::ide_test
