@@ -254,7 +254,13 @@ void THMRProjectGroup::checkpointAll() {
     try {
       THMRProject& project = *Projects[i].second;
       if (project.HasUnsavedHistory()) {
-        closeAndForget(static_cast<std::int32_t>(i));  // saved at last: it leaves the group
+        // Saved at last, it leaves the group; not while the dialog shows, which holds on to the
+        // group's projects (the timer runs on under the modal dialog).
+        if (Dialog) {
+          ++i;
+          continue;
+        }
+        closeAndForget(static_cast<std::int32_t>(i));
         continue;
       }
       project.Checkpoint();

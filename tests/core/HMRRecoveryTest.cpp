@@ -48,7 +48,13 @@ class CountingWriter final : public FileWriter {
 class ErrorsUi final : public HeadlessTrackerUi {
  public:
   void showError(const std::string& message) override { shown.push_back(message); }
+  // A modal tracker dialog, during which `whileShown` runs (the timer goes on meanwhile).
+  void showTrackerDialog(THMRProjectGroup& group, bool, const std::string&) override {
+    if (whileShown) whileShown();
+    group.OnDestroyDlg();
+  }
   std::vector<std::string> shown;
+  std::function<void()> whileShown;
 };
 
 class RecoveryTest : public TrackerTestBase {
@@ -240,6 +246,28 @@ TEST_F(RecoveryTest, AFailedSaveIsKeptToldAndRetried) {
   EXPECT_EQ(group_.getProjectCount(), 0);
   EXPECT_EQ(read(path("Demo.HMR")).sessions.size(), 1u);
   EXPECT_FALSE(fs::exists(recoveryOf("Demo.dpr")));
+}
+
+// The dialog holds on to the group's projects while it shows: a retried save that succeeds
+// under it keeps the project in the group until the dialog has closed.
+TEST_F(RecoveryTest, ARetriedSaveLetsTheProjectGoOnlyAfterTheDialogClosed) {
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  work(p, 10);
+  writer_.full = [&](const std::string& file) { return file == path("Demo.HMR"); };
+  EXPECT_THROW(group_.RemoveProject(path("Demo.dpr")), HmrError);
+  writer_.full = nullptr;
+  int countUnderDialog = -1;
+  ui_.whileShown = [&] {
+    advance(2 * DefaultCheckpointInterval);
+    countUnderDialog = group_.getProjectCount();
+  };
+  group_.ShowDialog(true, "");
+  EXPECT_EQ(countUnderDialog, 1);
+  EXPECT_FALSE(fs::exists(path("Demo.HMR")));
+
+  advance(DefaultCheckpointInterval);
+  EXPECT_EQ(group_.getProjectCount(), 0);
+  EXPECT_EQ(read(path("Demo.HMR")).sessions.size(), 1u);
 }
 
 // The same project opened again while its last history waits for a save: the new project
