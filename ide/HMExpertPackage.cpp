@@ -2,16 +2,14 @@
 // The package's entry points, the only symbols the package library exports. They run the unit
 // initialisations and finalisations and the registration, and let no error out to the IDE.
 //
-// The package never creates a Qt application. When its IDE runs one (a host with windows), it
-// shows the real tracker dialog and counts time on a QTimer of that application's event loop;
-// otherwise it keeps the windowless dialog and the IDE's own timer.
+// The package never creates a Qt application. When its IDE runs one when the package loads (a
+// host with windows), it counts time on a QTimer of that application's event loop; otherwise on
+// the IDE's own timer. Its dialogs are the Qt ones whenever a Qt application runs at the time
+// they show (PackageTrackerUi).
 #include <memory>
 
 #if HMR_PACKAGE_WITH_QT
-#include <QApplication>
-
 #include "ui/QtPeriodicTimer.h"
-#include "ui/QtTrackerUi.h"
 #endif
 
 #include "core/uHMRTimer.h"
@@ -19,6 +17,7 @@
 #include "ide/HeadlessTrackerDialog.h"
 #include "ide/IdeHostServices.h"
 #include "ide/PackageHost.h"
+#include "ide/PackageTrackerUi.h"
 #include "ide/uHMWizard.h"
 #include "platform/Clock.h"
 
@@ -34,26 +33,17 @@ struct PackageUnits {
 
 std::unique_ptr<PackageUnits> units;
 
-#if HMR_PACKAGE_WITH_QT
-// Whether the IDE runs a Qt application with widgets.
-bool hostRunsQtWidgets() {
-  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-}
-#endif
-
 std::unique_ptr<hmr::TrackerUi> createTrackerUi() {
-#if HMR_PACKAGE_WITH_QT
-  if (hostRunsQtWidgets()) return std::make_unique<hmr::QtTrackerUi>();
-#endif
-  return std::make_unique<hmr::HeadlessTrackerDialog>([](const std::string& text) {
-    if (hmr::IdeHostServices* attached = hmr::packageHost()) attached->writeOutput(text);
-  });
+  return std::make_unique<hmr::PackageTrackerUi>(
+      std::make_unique<hmr::HeadlessTrackerDialog>([](const std::string& text) {
+        if (hmr::IdeHostServices* attached = hmr::packageHost()) attached->writeOutput(text);
+      }));
 }
 
 std::unique_ptr<hmr::PeriodicTimer> createPackageTimer() {
 #if HMR_PACKAGE_WITH_QT
   // The timer's errors go to the IDE's error display; the event loop goes on.
-  if (hostRunsQtWidgets())
+  if (hmr::PackageTrackerUi::qtWidgetsRun())
     return std::make_unique<hmr::QtPeriodicTimer>(
         [](std::exception_ptr error) { hmr::ShowIdeError(error); });
 #endif

@@ -7,6 +7,7 @@
 #include "host/ide/StandInIde.h"
 #include "ide/HMExpertPackage.h"
 #include "ide/IdeBuild.h"
+#include "lazarus/TrackerWindows.h"
 #include "platform/HmrError.h"
 #include "platform/SettingsStore.h"
 #include "platform/SqliteSettingsStore.h"
@@ -19,7 +20,8 @@ constexpr const char* kTrackerMenuCaption = "Project Revedazl";
 
 }  // namespace
 
-RealTimeTracker::RealTimeTracker() : store_(openDefaultSettingsStore()) {
+RealTimeTracker::RealTimeTracker()
+    : windows_(std::make_unique<TrackerWindows>()), store_(openDefaultSettingsStore()) {
   // The report a window-less tracker dialog prints goes to the IDE's standard output; the
   // errors it displays are collected for the caller.
   ide_ = std::make_unique<StandInIde>(5, *store_, std::cout, errors_);
@@ -59,7 +61,16 @@ void RealTimeTracker::stop() {
 
 void RealTimeTracker::catchUp() {
   if (!ide_) throw HmrError("The tracker has stopped");
-  ide_->catchUpWith(systemClock_.now());
+  ide_->catchUpWith(callTime_ ? *callTime_ : systemClock_.now());
+}
+
+void RealTimeTracker::runAt(LocalDateTime when, const std::function<void()>& action) {
+  struct Reset {
+    std::optional<LocalDateTime>& time;
+    ~Reset() { time.reset(); }
+  } reset{callTime_};
+  callTime_ = when;
+  action();
 }
 
 void RealTimeTracker::projectOpened(const std::string& path) {
@@ -105,8 +116,13 @@ void RealTimeTracker::projectClosed(const std::string& path) {
 
 void RealTimeTracker::menuChosen() {
   catchUp();
+  windows_->start();
   ide_->clickViewMenu(kTrackerMenuCaption);
 }
+
+bool RealTimeTracker::raiseDialog() { return windows_->raiseDialog(); }
+
+void RealTimeTracker::closeDialog() { windows_->closeDialog(); }
 
 void RealTimeTracker::tick() { catchUp(); }
 

@@ -8,7 +8,9 @@
 // the IDE would display during an action are collected and handed out by takeMessages().
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@ namespace hmr {
 
 class SettingsStore;
 class StandInIde;
+class TrackerWindows;
 
 class RealTimeTracker final {
  public:
@@ -37,7 +40,13 @@ class RealTimeTracker final {
   void projectRenamed(const std::string& oldPath, const std::string& newPath);
   void fileClosed(const std::string& path);
   void projectClosed(const std::string& path);
+  // Shows the tracker dialog: the Qt one when windows can show (TrackerWindows), until it
+  // closes; else the window-less report on standard output.
   void menuChosen();
+  // Brings the tracker dialog to the front; false when none shows.
+  bool raiseDialog();
+  // Closes the tracker dialog when it shows.
+  void closeDialog();
   void tick();
   // Unloads the package, which closes every project and saves its data file; the messages of
   // failed saves stay for takeMessages(). Every other action fails afterwards.
@@ -46,10 +55,19 @@ class RealTimeTracker final {
   // The messages the IDE displayed since the last call, one per line; then forgets them.
   std::string takeMessages();
 
+  // The system clock's reading.
+  LocalDateTime now() const { return systemClock_.now(); }
+  // Runs `action` (calls of this object) as if the clock read `when`: for a report of the IDE
+  // that had to wait while another ran.
+  void runAt(LocalDateTime when, const std::function<void()>& action);
+
  private:
   void catchUp();
 
   SystemClock systemClock_;
+  std::optional<LocalDateTime> callTime_;
+  // Before ide_: the Qt application outlives the package's dialogs.
+  std::unique_ptr<TrackerWindows> windows_;
   std::unique_ptr<SettingsStore> store_;
   std::ostringstream errors_;
   std::unique_ptr<StandInIde> ide_;

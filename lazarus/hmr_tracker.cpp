@@ -2,9 +2,19 @@
 // The C functions of hmr_tracker.h over one RealTimeTracker. Each checks its arguments and
 // the order of calls, runs the action, and turns whatever it throws into a status and the
 // text hmr_last_error() returns: nothing is thrown across the C boundary.
+//
+// Calls that arrive while another runs. The tracker dialog is modal, but only for Qt: the IDE
+// behind it goes on and keeps reporting (its timer, and whatever the user does in it) while
+// hmr_menu_chosen has not returned. Those reports wait in a queue, with the time they came,
+// and are run in order, each at its own time, when the outer call is done; so the project
+// group never changes under the dialog, and no edit is lost or counted at a wrong time.
+// Only a tick runs at once, when nothing waits, so that idle countdowns and checkpoints go on
+// while the dialog shows.
 #include "lazarus/hmr_tracker.h"
 
+#include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,8 +26,28 @@
 
 namespace {
 
+using Action = std::function<void()>;
+
 std::unique_ptr<hmr::RealTimeTracker> tracker;
 std::string lastError;
+// Messages of the tracker that no call has reported yet (those of waiting calls, of a stop).
+std::string untold;
+int callsRunning = 0;
+
+struct WaitingCall {
+  hmr::LocalDateTime when;
+  Action action;
+};
+std::deque<WaitingCall> waiting;
+
+// What a call that arrives while another runs does.
+enum class WhenNested {
+  Wait,           // it waits for the outer call to end
+  WaitAndClose,   // it waits, and the tracker dialog closes so that the outer call ends
+  TickIfFree,     // it runs now when no call waits (else the waiting ones catch up anyway)
+  RaiseDialog,    // the dialog that shows comes to the front
+  RunNow          // it runs now (it cannot change the tracker)
+};
 
 class CallRefused {
  public:
@@ -39,104 +69,223 @@ hmr::RealTimeTracker& running() {
   return *tracker;
 }
 
-// Runs `action`, then reports what the IDE would have displayed during it.
-template <class Action>
-int call(Action&& action) noexcept {
-  lastError.clear();
+void addLine(std::string& text, const std::string& line) {
+  if (line.empty()) return;
+  if (!text.empty()) text += '\n';
+  text += line;
+}
+
+// Takes what the tracker has to tell into `text`.
+void collectMessages(std::string& text) noexcept {
   try {
-    action();
-    if (tracker) lastError = tracker->takeMessages();
-    return lastError.empty() ? HMR_OK : HMR_REPORTED;
-  } catch (const CallRefused& refused) {
-    lastError = refused.text;
-    return refused.status;
-  } catch (const std::exception& e) {
-    lastError = e.what();
+    if (tracker) addLine(text, tracker->takeMessages());
   } catch (...) {
-    lastError = "Unknown error";
   }
-  try {
-    if (tracker) {
-      const std::string shown = tracker->takeMessages();
-      if (!shown.empty()) lastError += "\n" + shown;
+}
+
+// Runs the calls that waited, in order, each at the time it came; calls that arrive meanwhile
+// join the queue. Their failures and messages are kept for the outer call's report.
+void runWaitingCalls() noexcept {
+  while (!waiting.empty()) {
+    WaitingCall next = std::move(waiting.front());
+    waiting.pop_front();
+    if (!tracker) continue;  // a stop ran before: what came after it has nothing to reach
+    try {
+      tracker->runAt(next.when, next.action);
+    } catch (const CallRefused& refused) {
+      addLine(untold, refused.text);
+    } catch (const std::exception& e) {
+      addLine(untold, e.what());
+    } catch (...) {
+      addLine(untold, "Unknown error");
     }
-  } catch (...) {
+    collectMessages(untold);
   }
-  return HMR_FAILED;
+}
+
+// A call that arrived while another runs and does not run now: it waits, or brings the dialog
+// to the front. True when it was handled so.
+bool setAside(Action& action, WhenNested when) {
+  switch (when) {
+    case WhenNested::RunNow:
+      return false;
+    case WhenNested::TickIfFree:
+      return !waiting.empty();  // the calls that wait catch up with the clock anyway
+    case WhenNested::RaiseDialog:
+      if (tracker) tracker->raiseDialog();
+      return true;
+    case WhenNested::Wait:
+    case WhenNested::WaitAndClose:
+      waiting.push_back({running().now(), std::move(action)});
+      if (when == WhenNested::WaitAndClose) tracker->closeDialog();
+      return true;
+  }
+  return false;
+}
+
+// Runs `prepare`, which checks the arguments and returns the action with copies of them; then
+// the action, or, when another call runs, what `when` says. The call's report is its failure
+// and the messages of the tracker during it; the outermost call also reports those of the calls
+// that waited for it.
+template <class Prepare>
+int call(Prepare&& prepare, WhenNested when = WhenNested::Wait) noexcept {
+  const bool outermost = callsRunning == 0;
+  std::string report;
+  int status = HMR_OK;
+  try {
+    Action action = prepare();
+    if (!outermost && setAside(action, when)) {
+      lastError.clear();
+      return HMR_OK;
+    }
+    struct Running {
+      bool outermost;
+      explicit Running(bool outermost) : outermost(outermost) { ++callsRunning; }
+      ~Running() {
+        if (outermost) runWaitingCalls();
+        --callsRunning;
+      }
+    } running(outermost);
+    action();
+  } catch (const CallRefused& refused) {
+    report = refused.text;
+    status = refused.status;
+  } catch (const std::exception& e) {
+    report = e.what();
+    status = HMR_FAILED;
+  } catch (...) {
+    report = "Unknown error";
+    status = HMR_FAILED;
+  }
+  collectMessages(report);
+  if (outermost) {
+    addLine(report, untold);
+    untold.clear();
+  }
+  lastError = report;
+  if (status == HMR_OK && !report.empty()) status = HMR_REPORTED;
+  return status;
 }
 
 }  // namespace
 
 HMR_C_API int hmr_tracker_start(const char* host) {
-  return call([&] {
-    if (!host || !*host) throw CallRefused(HMR_BAD_ARGUMENT, "The host is missing");
-    if (!hmr::sameText(host, "Lazarus"))
-      throw CallRefused(HMR_BAD_ARGUMENT, std::string("Unknown host: ") + host);
-    if (tracker) throw CallRefused(HMR_WRONG_ORDER, "The tracker is already running");
-    tracker = std::make_unique<hmr::RealTimeTracker>();
-  });
+  return call(
+      [&]() -> Action {
+        if (!host || !*host) throw CallRefused(HMR_BAD_ARGUMENT, "The host is missing");
+        if (!hmr::sameText(host, "Lazarus"))
+          throw CallRefused(HMR_BAD_ARGUMENT, std::string("Unknown host: ") + host);
+        if (tracker) throw CallRefused(HMR_WRONG_ORDER, "The tracker is already running");
+        return [] { tracker = std::make_unique<hmr::RealTimeTracker>(); };
+      },
+      WhenNested::RunNow);
 }
 
 HMR_C_API int hmr_tracker_stop(void) {
-  // The tracker is gone even when a save fails; the failure is what the call reports.
-  const int status = call([] { running().stop(); });
-  if (status != HMR_WRONG_ORDER) tracker.reset();
-  return status;
+  return call(
+      []() -> Action {
+        running();
+        return [] {
+          // The tracker is gone even when a save fails; the failure is what the call reports.
+          hmr::RealTimeTracker& stopping = running();
+          std::exception_ptr failure;
+          try {
+            stopping.stop();
+          } catch (...) {
+            failure = std::current_exception();
+          }
+          collectMessages(untold);
+          tracker.reset();
+          if (failure) std::rethrow_exception(failure);
+        };
+      },
+      WhenNested::WaitAndClose);
 }
 
 HMR_C_API int hmr_project_opened(const char* project_file) {
-  return call([&] {
-    const std::string path = pathArgument(project_file, "The project file");
-    running().projectOpened(path);
+  return call([&]() -> Action {
+    running();
+    return [path = pathArgument(project_file, "The project file")] {
+      running().projectOpened(path);
+    };
   });
 }
 
 HMR_C_API int hmr_file_opened(const char* file, const char* const* owners, int owner_count) {
-  return call([&] {
+  return call([&]() -> Action {
+    running();
     const std::string path = pathArgument(file, "The file");
     if (owner_count < 0 || (owner_count > 0 && !owners))
       throw CallRefused(HMR_BAD_ARGUMENT, "The owning projects are missing");
     std::vector<std::string> owning;
     for (int i = 0; i < owner_count; ++i)
       owning.push_back(pathArgument(owners[i], "An owning project"));
-    running().fileOpened(path, owning);
+    return [path, owning] { running().fileOpened(path, owning); };
   });
 }
 
 HMR_C_API int hmr_file_activated(const char* file) {
-  return call([&] { running().fileActivated(pathArgument(file, "The file")); });
+  return call([&]() -> Action {
+    running();
+    return [path = pathArgument(file, "The file")] { running().fileActivated(path); };
+  });
 }
 
 HMR_C_API int hmr_source_edited(const char* file) {
-  return call([&] { running().sourceEdited(pathArgument(file, "The file")); });
+  return call([&]() -> Action {
+    running();
+    return [path = pathArgument(file, "The file")] { running().sourceEdited(path); };
+  });
 }
 
 HMR_C_API int hmr_form_edited(const char* file) {
-  return call([&] { running().formEdited(pathArgument(file, "The file")); });
+  return call([&]() -> Action {
+    running();
+    return [path = pathArgument(file, "The file")] { running().formEdited(path); };
+  });
 }
 
 HMR_C_API int hmr_project_renamed(const char* old_file, const char* new_file) {
-  return call([&] {
+  return call([&]() -> Action {
+    running();
     const std::string from = pathArgument(old_file, "The old project file");
     const std::string to = pathArgument(new_file, "The new project file");
-    running().projectRenamed(from, to);
+    return [from, to] { running().projectRenamed(from, to); };
   });
 }
 
 HMR_C_API int hmr_file_closed(const char* file) {
-  return call([&] { running().fileClosed(pathArgument(file, "The file")); });
+  return call([&]() -> Action {
+    running();
+    return [path = pathArgument(file, "The file")] { running().fileClosed(path); };
+  });
 }
 
 HMR_C_API int hmr_project_closed(const char* project_file) {
-  return call([&] { running().projectClosed(pathArgument(project_file, "The project file")); });
+  return call([&]() -> Action {
+    running();
+    return [path = pathArgument(project_file, "The project file")] {
+      running().projectClosed(path);
+    };
+  });
 }
 
 HMR_C_API int hmr_menu_chosen(void) {
-  return call([] { running().menuChosen(); });
+  return call(
+      []() -> Action {
+        running();
+        return [] { running().menuChosen(); };
+      },
+      WhenNested::RaiseDialog);
 }
 
 HMR_C_API int hmr_timer_tick(void) {
-  return call([] { running().tick(); });
+  return call(
+      []() -> Action {
+        running();
+        return [] { running().tick(); };
+      },
+      WhenNested::TickIfFree);
 }
 
 HMR_C_API const char* hmr_last_error(void) { return lastError.c_str(); }

@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Pictures of HMR in the Lazarus IDE, made the same way every time: the IDE built with the
-# package (build-ide.sh), started under Xvfb on the sample project, its View menu opened from
-# the keyboard. Writes OUT_DIR/lazarus-view-menu.png (the tracker's entry and its shortcut) and
-# OUT_DIR/lazarus-tracker-report.txt (what the entry shows while no Qt dialog is installed).
-#   take-pictures.sh TRACKER_LIBRARY OUT_DIR
+# package (build-ide.sh), started under Xvfb on the sample project with two earlier days of
+# history (played by the stand-in IDE), its View menu opened from the keyboard, then the
+# tracker's window by its shortcut. Writes OUT_DIR/lazarus-view-menu.png (the tracker's entry
+# and its shortcut) and OUT_DIR/lazarus-tracker-window.png (the tracker dialog over the IDE,
+# the running session shown as "Current").
+#   take-pictures.sh BUILD_DIR OUT_DIR
 # Needs xvfb, xdotool, x11-apps (xwd) and netpbm; HMR_LAZARUS_CONFIG=DIR reuses a built IDE.
 set -euo pipefail
 
-[ $# -eq 2 ] || { echo "usage: $0 TRACKER_LIBRARY OUT_DIR" >&2; exit 2; }
-library=$(readlink -f "$1")
+[ $# -eq 2 ] || { echo "usage: $0 BUILD_DIR OUT_DIR" >&2; exit 2; }
+bin=$(cd "$1/bin" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/hmr-pictures-XXXXXX")
+# A fixed folder, so that the paths the dialog shows are the same on every run.
+scratch=/tmp/hmr-lazarus-pictures
+rm -rf "$scratch"
+mkdir -p "$scratch"
 xvfb_pid=""
 ide_pid=""
 cleanup() {
@@ -23,10 +28,34 @@ cleanup() {
 trap cleanup EXIT
 
 config=${HMR_LAZARUS_CONFIG:-$scratch/config}
-"$here/build-ide.sh" "$config" "$library" >/dev/null
-mkdir -p "$scratch/project"
-cp "$here"/sample/* "$scratch/project/"
+"$here/build-ide.sh" "$config" "$bin/libhmrtracker.so" >/dev/null
+project="$scratch/project"
+mkdir -p "$project"
+cp "$here"/sample/* "$project/"
 
+# ---- two earlier days in the sample project, played by the stand-in IDE ----
+export HMR_REGISTRY="$scratch/registry.db" XDG_STATE_HOME="$scratch/state"
+export XDG_DATA_HOME="$scratch/share" XDG_CONFIG_HOME="$scratch/config-home"
+"$bin/hmr-ide" --script - </dev/null >/dev/null
+"$bin/hmrsetup5" >/dev/null
+{
+  echo "clock 2026-12-03T09:00:00"
+  echo "open-project $project/demo.lpi"
+  echo "open-file $project/greeting.pas $project/demo.lpi"
+  # Thursday: 75 minutes of typing, a pause, 40 more; Friday: 55 minutes.
+  for minutes in 75 0 40; do
+    if [ "$minutes" -eq 0 ]; then echo "advance 1200"; continue; fi
+    for _ in $(seq "$minutes"); do echo "advance 60"; echo "edit $project/greeting.pas"; done
+  done
+  echo "close-project $project/demo.lpi"
+} >"$scratch/thursday.script"
+sed -e 's/2026-12-03T09:00/2026-12-04T14:20/' -e 's/^advance 1200$//' "$scratch/thursday.script" |
+  awk '/^edit/ { if (++n > 55) next } { print }' >"$scratch/friday.script"
+"$bin/hmr-ide" --script "$scratch/thursday.script" >/dev/null
+"$bin/hmr-ide" --script "$scratch/friday.script" >/dev/null
+[ -f "$project/demo.HMR" ] || { echo "the stand-in IDE wrote no history" >&2; exit 1; }
+
+# ---- the real IDE on the project ----
 Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$scratch/display" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
@@ -42,10 +71,10 @@ window() {  # NAME_REGEX: waits up to 2 minutes for a visible window of that nam
   echo "no window named /$1/" >&2
   exit 1
 }
+grab() { xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$out/$1"; }
 
-HMR_REGISTRY="$scratch/registry.db" XDG_STATE_HOME="$scratch/state" \
-  HMR_TRACKER_LIBRARY="$library" \
-  "$config/start-lazarus" "$scratch/project/demo.lpi" >"$scratch/ide.out" 2>/dev/null &
+HMR_TRACKER_LIBRARY="$bin/libhmrtracker.so" \
+  "$config/start-lazarus" "$project/demo.lpi" >"$scratch/ide.out" 2>/dev/null &
 ide_pid=$!
 main=$(window ' - demo$')
 editor=$(window '^Source Editor$')
@@ -53,13 +82,12 @@ sleep 3
 xdotool windowfocus --sync "$main"
 xdotool key alt+v
 sleep 1.5
-xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$out/lazarus-view-menu.png"
+grab lazarus-view-menu.png
 xdotool key Escape
 xdotool windowfocus --sync "$editor"
 xdotool key ctrl+alt+shift+t
-for _ in $(seq 50); do grep -q "demo.HMR" "$scratch/ide.out" && break; sleep 0.2; done
-# The IDE's own output shares the stream: the report starts at its title.
-sed -n '/For Lazarus/,$p' "$scratch/ide.out" | tr -d '\r' |
-  sed -e 's/.*For Lazarus/For Lazarus/' -e "s|$scratch/project/|~/|" \
-  >"$out/lazarus-tracker-report.txt"
+tracker=$(window '^HMR - Project Revedazl$')
+sleep 2
+grab lazarus-tracker-window.png
+xdotool windowfocus --sync "$tracker" key Escape
 echo "Pictures in $out"

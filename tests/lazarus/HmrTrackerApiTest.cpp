@@ -22,6 +22,8 @@ class TrackerApiTest : public ::testing::Test {
     folder_ = pattern;
     setenv("HMR_REGISTRY", (folder_ / "registry.db").c_str(), 1);
     setenv("XDG_STATE_HOME", (folder_ / "state").c_str(), 1);
+    // No windows here: the tracker dialog is the report on standard output.
+    unsetenv("DISPLAY");
   }
   void TearDown() override {
     hmr_tracker_stop();  // whatever a failed test left running
@@ -176,6 +178,23 @@ TEST_F(TrackerApiTest, StopReportsAFailedSaveAndStopsAllTheSame) {
   EXPECT_NE(error().find("demo.HMR"), std::string::npos) << error();
   EXPECT_EQ(hmr_timer_tick(), HMR_WRONG_ORDER);
   EXPECT_EQ(hmr_tracker_start("Lazarus"), HMR_OK);
+}
+
+
+// An X display that does not answer must not take the IDE down (Qt ends a process whose
+// display it cannot reach): the tracker's window is then the report.
+TEST_F(TrackerApiTest, ADisplayThatDoesNotAnswerLeavesTheReport) {
+  setenv("DISPLAY", ":4093", 1);
+  ASSERT_EQ(hmr_tracker_start("Lazarus"), HMR_OK);
+  const std::string project = file("demo.lpi");
+  ASSERT_EQ(hmr_project_opened(project.c_str()), HMR_OK);
+  testing::internal::CaptureStdout();
+  const int shown = hmr_menu_chosen();
+  const std::string report = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(shown, HMR_OK) << error();
+  EXPECT_NE(report.find("For Lazarus"), std::string::npos) << report;
+  EXPECT_EQ(hmr_tracker_stop(), HMR_OK);
+  unsetenv("DISPLAY");
 }
 
 }  // namespace
