@@ -29,6 +29,8 @@ namespace {
 using Action = std::function<void()>;
 
 std::unique_ptr<hmr::RealTimeTracker> tracker;
+// A tracker that has stopped, deleted once the call that stopped it has left it.
+std::unique_ptr<hmr::RealTimeTracker> stopped;
 std::string lastError;
 // Messages of the tracker that no call has reported yet (those of waiting calls, of a stop).
 std::string untold;
@@ -99,6 +101,7 @@ void runWaitingCalls() noexcept {
     } catch (...) {
       addLine(untold, "Unknown error");
     }
+    stopped.reset();
     collectMessages(untold);
   }
 }
@@ -157,6 +160,7 @@ int call(Prepare&& prepare, WhenNested when = WhenNested::Wait) noexcept {
     report = "Unknown error";
     status = HMR_FAILED;
   }
+  stopped.reset();
   collectMessages(report);
   if (outermost) {
     addLine(report, untold);
@@ -195,7 +199,7 @@ HMR_C_API int hmr_tracker_stop(void) {
             failure = std::current_exception();
           }
           collectMessages(untold);
-          tracker.reset();
+          stopped = std::move(tracker);
           if (failure) std::rethrow_exception(failure);
         };
       },

@@ -35,9 +35,13 @@ cp "$here"/sample/* "$project/"
 
 # ---- two earlier days in the sample project, played by the stand-in IDE ----
 export HMR_REGISTRY="$scratch/registry.db" XDG_STATE_HOME="$scratch/state"
-export XDG_DATA_HOME="$scratch/share" XDG_CONFIG_HOME="$scratch/config-home"
-"$bin/hmr-ide" --script - </dev/null >/dev/null
-"$bin/hmrsetup5" >/dev/null
+# The stand-in's data-file association stays in the scratch folder; the Lazarus IDE keeps the
+# user's XDG folders (its build found the compiler's packages through them).
+stand_in() {
+  XDG_DATA_HOME="$scratch/share" XDG_CONFIG_HOME="$scratch/config-home" "$@" >/dev/null
+}
+stand_in "$bin/hmr-ide" --script - </dev/null
+stand_in "$bin/hmrsetup5"
 {
   echo "clock 2026-12-03T09:00:00"
   echo "open-project $project/demo.lpi"
@@ -51,8 +55,8 @@ export XDG_DATA_HOME="$scratch/share" XDG_CONFIG_HOME="$scratch/config-home"
 } >"$scratch/thursday.script"
 sed -e 's/2026-12-03T09:00/2026-12-04T14:20/' -e 's/^advance 1200$//' "$scratch/thursday.script" |
   awk '/^edit/ { if (++n > 55) next } { print }' >"$scratch/friday.script"
-"$bin/hmr-ide" --script "$scratch/thursday.script" >/dev/null
-"$bin/hmr-ide" --script "$scratch/friday.script" >/dev/null
+stand_in "$bin/hmr-ide" --script "$scratch/thursday.script"
+stand_in "$bin/hmr-ide" --script "$scratch/friday.script"
 [ -f "$project/demo.HMR" ] || { echo "the stand-in IDE wrote no history" >&2; exit 1; }
 
 # ---- the real IDE on the project ----
