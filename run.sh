@@ -6,14 +6,15 @@
 #                   (with the end-to-end test in the real Lazarus IDE under Xvfb)
 #   ./run.sh lazarus  install what is missing, build, then build a Lazarus IDE with HMR into
 #                   a private folder and start it on a sample project (needs a display)
-#   ./run.sh pictures  install what is missing, build, draw the dialog's pictures in docs/pictures
+#   ./run.sh pictures  install what is missing, build, draw the pictures of the windows (also in
+#                   Lazarus, under Xvfb) in docs/pictures
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev libsqlite3-dev libcli11-dev qt6-base-dev qt6-qpa-plugins
           fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl)
-# Only the test and the Lazarus commands need these (1 GB installed): the demo stays light.
+# Only the test, Lazarus and pictures commands need these (1 GB installed): the demo stays light.
 LAZARUS_PACKAGES=(lazarus fpc-source-3.2.2 make gcc xvfb xdotool xauth x11-apps netpbm)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
 # Each fuzzer stops at its runs or at this many seconds, whichever comes first.
@@ -69,9 +70,10 @@ case "${1:-}" in
     run_fuzzers
     ;;
   pictures)
-    install_missing "${PACKAGES[@]}"
+    install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}"
     build default
     ./examples/dialog-pictures.sh build/default docs/pictures
+    ./lazarus/take-pictures.sh build/default docs/pictures
     ;;
   lazarus)
     install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}"

@@ -8,7 +8,13 @@
  *
  * Every call returns HMR_OK (0) or a failure status; then hmr_last_error() tells why. No call
  * throws, aborts or keeps a pointer it was given. Calls come from one thread, the IDE's.
- * Paths are absolute, in UTF-8. */
+ * Paths are absolute, in UTF-8.
+ *
+ * The tracker dialog that hmr_menu_chosen shows lets the IDE's loop run, so the IDE may call
+ * again before it returns. Such a call is checked for bad arguments and returns at once; it
+ * then waits and runs, at the time it came, when the outer call is done (a tick runs at once,
+ * hmr_menu_chosen brings the dialog to the front, hmr_tracker_stop also closes the dialog). The
+ * outer call reports what failed among the calls that waited. */
 #pragma once
 
 #ifdef __cplusplus
@@ -40,7 +46,9 @@ int hmr_form_edited(const char* file);
 int hmr_project_renamed(const char* old_file, const char* new_file);
 int hmr_file_closed(const char* file);
 int hmr_project_closed(const char* project_file);
-/* The tracker's entry in the View menu: shows the tracker dialog on the running projects. */
+/* The tracker's entry in the View menu: shows the tracker dialog on the running projects, the
+ * Qt one on the IDE's X display when it can (else its report on standard output), and returns
+ * when it has closed. */
 int hmr_menu_chosen(void);
 /* The IDE's periodic tick (every 15 seconds): time passes and the tracker's timer runs. */
 int hmr_timer_tick(void);
