@@ -2,9 +2,10 @@
 # End to end in the real Lazarus IDE under Xvfb: builds the IDE with the HMR package into a
 # scratch folder, opens the sample project, types into a unit, stays away past the idle
 # threshold (set to its one-minute minimum), types again, saves the project under a new name,
-# opens the tracker's window (the Qt dialog) by its View-menu shortcut, closes it with Escape
-# and quits. Then `hmr dump` must show, beside the renamed project, one session of this user
-# with the idle stretch counted once and positive work, and no session under the old name.
+# opens the tracker's window (the Qt dialog) by its View-menu shortcut, closes it with Escape,
+# opens it again and quits the IDE while it shows. Then `hmr dump` must show, beside the
+# renamed project, one session of this user with the idle stretch counted once and positive
+# work, and no session under the old name.
 #   lazarus-e2e.sh TRACKER_LIBRARY HMR_PROGRAM
 # HMR_LAZARUS_CONFIG=DIR builds (or reuses) the IDE there instead of in the scratch folder, for
 # repeated runs; HMR_KEEP=1 keeps the scratch folder. Only the keyboard and window names drive
@@ -157,11 +158,14 @@ step "closing it with Escape"
 xdotool windowfocus --sync "$tracker" key Escape
 wait_for 10 bash -c "! xdotool search --onlyvisible --name '^HMR - Project Revedazl$' >/dev/null" ||
   fail "the tracker's window did not close"
-xdotool windowfocus --sync "$editor"
-sleep 0.5
 
-step "quitting the IDE"
-xdotool key ctrl+alt+shift+q
+# The IDE stays live under the dialog: quitting it from its own window closes the dialog, and
+# the project's close and the tracker's stop, which wait for the dialog, run after it.
+step "quitting the IDE while the tracker's window shows again"
+xdotool windowfocus --sync "$editor" key ctrl+alt+shift+t
+wait_window '^HMR - Project Revedazl$' 30 >/dev/null
+main=$(wait_window ' - renamed$' 10)
+xdotool windowfocus --sync "$main" key ctrl+alt+shift+q
 wait_for 30 bash -c "! kill -0 $ide_pid 2>/dev/null" || fail "the IDE did not quit"
 wait "$ide_pid" || true
 ide_pid=""
