@@ -91,6 +91,8 @@ xdotool key Escape
 xdotool windowfocus --sync "$editor"
 xdotool key ctrl+alt+shift+t
 tracker=$(window '^HMR - Project Revedazl$')
+# Wide enough for every column of the grid, as a user would drag it.
+xdotool windowsize "$tracker" 860 440
 sleep 2
 grab lazarus-tracker-window.png
 xdotool windowfocus --sync "$tracker" key Escape
