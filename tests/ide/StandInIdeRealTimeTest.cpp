@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "core/uHMRProjectGroup.h"
 #include "host/ide/StandInIde.h"
 #include "platform/PeriodicTimer.h"
 #include "tests/ide/IdeTestSupport.h"
@@ -55,6 +56,36 @@ TEST_F(StandInIdeRealTimeTest, AClockSetBackMovesTheIdeClockBackWithoutFiringTim
   // Time goes on from there: the next mark is 30 seconds of time passed.
   ide->catchUpWith(start - 3590.0 / 86400);
   EXPECT_EQ(fired, 2);
+}
+
+// The machine sleeps for eight hours with a project open, 30 seconds after the last edit. The
+// first report after it wakes catches up through every mark: the idle countdown runs out where
+// it would have, and the night is idle time, not work.
+TEST_F(StandInIdeRealTimeTest, ANightOfSleepAfterAnEditIsIdleNotWork) {
+  ASSERT_EQ(loadPackage().state, PackageState::Registered);
+  const TDateTime start = at("2026-03-02T18:00:00");
+  const std::string dpr = file("Night.dpr");
+  ide->catchUpWith(start);
+  ide->openProject(dpr);
+  ide->catchUpWith(start + 600.0 / 86400);
+  ide->edit(dpr);
+  // Asleep from 18:10:30; the first tick after waking, at 02:10:30.
+  ide->catchUpWith(start + (600.0 + 8 * 3600 + 30) / 86400);
+  ide->edit(dpr);
+  ide->catchUpWith(start + (600.0 + 8 * 3600 + 60) / 86400);
+  THMRProject* night = project(dpr);
+  ASSERT_NE(night, nullptr);
+  night->UpdateProject(false);
+  ASSERT_EQ(night->Sessions.size(), 1u);
+  const TSessionData& session = *night->Sessions[0];
+  EXPECT_EQ(session.SessionTotalTime, 600 + 8 * 3600 + 60);
+  // Idle twice: the ten minutes before the first edit, and from the edit (the idle stretch
+  // counts from one threshold before the tick that ends the countdown: up to one tick after
+  // the edit) to the next edit after the night. Work: 30 seconds twice, up to one tick more.
+  const std::int64_t asleep = 8 * 3600 + 30;
+  EXPECT_GE(session.SessionIdleTime, 600 + asleep - 15);
+  EXPECT_LE(session.SessionIdleTime, 600 + asleep);
+  EXPECT_LE(session.SessionWorkTime, 60 + 15);
 }
 
 }  // namespace
