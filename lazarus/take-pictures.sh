@@ -22,7 +22,7 @@ xvfb_pid=""
 ide_pid=""
 cleanup() {
   [ -n "$ide_pid" ] && kill "$ide_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$scratch"
 }
 trap cleanup EXIT

@@ -27,7 +27,12 @@ cleanup() {
   if [ -n "$ide_pid" ] && kill -0 "$ide_pid" 2>/dev/null; then
     kill -9 "$ide_pid" 2>/dev/null || true
   fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then
+    # Waited for: an X server still shutting down removes the socket of the next one that
+    # took its display number.
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
   if [ "$status" -ne 0 ] || [ "${HMR_KEEP:-}" = 1 ]; then
     echo "scratch folder kept: $scratch" >&2
   else
@@ -106,6 +111,7 @@ wait_for() {  # SECONDS COMMAND...: until the command succeeds
   return 1
 }
 type_text() { xdotool type --delay 60 "$1"; }
+wait_for 10 bash -c 'xdotool getdisplaygeometry >/dev/null 2>&1' || fail "Xvfb on $DISPLAY does not answer"
 
 # ---- the IDE on the project ----
 step "starting the IDE on demo.lpi"
