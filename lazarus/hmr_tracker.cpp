@@ -48,7 +48,7 @@ enum class WhenNested {
   WaitAndClose,   // it waits, and the tracker dialog closes so that the outer call ends
   TickIfFree,     // it runs now when no call waits (else the waiting ones catch up anyway)
   RaiseDialog,    // the dialog that shows comes to the front
-  RunNow          // it runs now (it cannot change the tracker)
+  RunNow          // it runs now (a start: refused while a tracker runs)
 };
 
 class CallRefused {
