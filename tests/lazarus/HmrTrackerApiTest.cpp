@@ -32,6 +32,12 @@ class TrackerApiTest : public ::testing::Test {
   }
   std::string file(const char* name) const { return (folder_ / name).string(); }
   std::string error() const { return hmr_last_error(); }
+  // Chooses the menu entry; the window-less dialog's report is what it printed.
+  std::string chooseMenuEntry(int& status) const {
+    testing::internal::CaptureStdout();
+    status = hmr_menu_chosen();
+    return testing::internal::GetCapturedStdout();
+  }
 
   fs::path folder_;
 };
@@ -137,9 +143,8 @@ TEST_F(TrackerApiTest, RenamedProjectKeepsItsSessionUnderTheNewName) {
   ASSERT_EQ(hmr_form_edited(unit.c_str()), HMR_OK);
   ASSERT_EQ(hmr_project_renamed(project.c_str(), renamed.c_str()), HMR_OK);
   ASSERT_EQ(hmr_source_edited(unit.c_str()), HMR_OK);
-  testing::internal::CaptureStdout();
-  const int shown = hmr_menu_chosen();
-  const std::string report = testing::internal::GetCapturedStdout();
+  int shown = -1;
+  const std::string report = chooseMenuEntry(shown);
   EXPECT_EQ(shown, HMR_OK) << error();
   EXPECT_NE(report.find("For Lazarus"), std::string::npos) << report;
   EXPECT_NE(report.find("Current"), std::string::npos) << report;
@@ -188,9 +193,8 @@ TEST_F(TrackerApiTest, ADisplayThatDoesNotAnswerLeavesTheReport) {
   ASSERT_EQ(hmr_tracker_start("Lazarus"), HMR_OK);
   const std::string project = file("demo.lpi");
   ASSERT_EQ(hmr_project_opened(project.c_str()), HMR_OK);
-  testing::internal::CaptureStdout();
-  const int shown = hmr_menu_chosen();
-  const std::string report = testing::internal::GetCapturedStdout();
+  int shown = -1;
+  const std::string report = chooseMenuEntry(shown);
   EXPECT_EQ(shown, HMR_OK) << error();
   EXPECT_NE(report.find("For Lazarus"), std::string::npos) << report;
   EXPECT_EQ(hmr_tracker_stop(), HMR_OK);
