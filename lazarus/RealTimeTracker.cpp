@@ -120,7 +120,7 @@ void RealTimeTracker::menuChosen() {
   ide_->clickViewMenu(kTrackerMenuCaption);
 }
 
-bool RealTimeTracker::raiseDialog() { return windows_->raiseDialog(); }
+void RealTimeTracker::raiseDialog() { windows_->raiseDialog(); }
 
 void RealTimeTracker::closeDialog() { windows_->closeDialog(); }
 

@@ -43,8 +43,8 @@ class RealTimeTracker final {
   // Shows the tracker dialog: the Qt one when windows can show (TrackerWindows), until it
   // closes; else the window-less report on standard output.
   void menuChosen();
-  // Brings the tracker dialog to the front; false when none shows.
-  bool raiseDialog();
+  // Brings the tracker dialog to the front when it shows.
+  void raiseDialog();
   // Closes the tracker dialog when it shows.
   void closeDialog();
   void tick();

@@ -6,12 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <string>
 
 #if HMR_PACKAGE_WITH_QT
 #include <QApplication>
 #include <QWidget>
 
+#include "ide/PackageTrackerUi.h"
+#include "platform/ScopedEnvironment.h"
 #include "ui/uHMRDialog.h"
 #endif
 
@@ -49,30 +50,6 @@ bool xDisplayAnswers() {
   return answers;
 }
 
-// Sets an environment variable for the life of the object, then puts back what was there.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnvironment() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 #if HMR_PACKAGE_WITH_QT
 TdlgPrjRevedazl* showingDialog() {
   if (!QApplication::instance()) return nullptr;
@@ -109,7 +86,7 @@ TrackerWindows::~TrackerWindows() = default;
 bool TrackerWindows::start() {
 #if HMR_PACKAGE_WITH_QT
   if (windowsTurnedOff()) return false;
-  if (qobject_cast<QApplication*>(QCoreApplication::instance())) return true;
+  if (PackageTrackerUi::qtWidgetsRun()) return true;
   if (QCoreApplication::instance() || !xDisplayAnswers()) return false;
   application_ = std::make_unique<Application>();
   QGuiApplication::setDesktopSettingsAware(false);
@@ -129,15 +106,13 @@ bool TrackerWindows::start() {
 #endif
 }
 
-bool TrackerWindows::raiseDialog() {
+void TrackerWindows::raiseDialog() {
 #if HMR_PACKAGE_WITH_QT
   if (TdlgPrjRevedazl* dialog = showingDialog()) {
     dialog->raise();
     dialog->activateWindow();
-    return true;
   }
 #endif
-  return false;
 }
 
 void TrackerWindows::closeDialog() {

@@ -22,8 +22,8 @@ class TrackerWindows final {
   // display of the IDE. False when windows cannot show (a build without Qt, no X display that
   // answers, or HMR_TRACKER_WINDOWS=none): the tracker dialog is then the window-less report.
   bool start();
-  // Brings a showing tracker dialog to the front; false when none shows.
-  bool raiseDialog();
+  // Brings a showing tracker dialog to the front.
+  void raiseDialog();
   // Closes a showing tracker dialog, as its Close button does.
   void closeDialog();
 

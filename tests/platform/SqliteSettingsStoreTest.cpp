@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/HmrError.h"
+#include "platform/ScopedEnvironment.h"
 #include "tests/support/RawSqlite.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/UnwritableFile.h"
@@ -26,22 +27,6 @@ using ::testing::HasSubstr;
 constexpr RegistryRoot HKCU = RegistryRoot::CurrentUser;
 constexpr RegistryRoot HKLM = RegistryRoot::LocalMachine;
 constexpr RegistryRoot HKCR = RegistryRoot::ClassesRoot;
-
-// Sets (or with nullptr unsets) an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    value ? setenv(name, value, 1) : unsetenv(name);
-  }
-  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class SqliteSettingsStoreTest : public ::testing::Test {
  protected:
@@ -386,41 +371,41 @@ TEST_F(SqliteSettingsStoreTest, ProcessesOpeningAndClosingAtOnceAllSucceed) {
 }
 
 TEST_F(SqliteSettingsStoreTest, PathComesFromHmrRegistryThenXdgThenHome) {
-  ScopedEnv registry("HMR_REGISTRY", "/some/where/r.db");
-  ScopedEnv xdg("XDG_CONFIG_HOME", "/xdg");
-  ScopedEnv home("HOME", "/home/ann");
+  ScopedEnvironment registry("HMR_REGISTRY", "/some/where/r.db");
+  ScopedEnvironment xdg("XDG_CONFIG_HOME", "/xdg");
+  ScopedEnvironment home("HOME", "/home/ann");
   EXPECT_EQ(defaultSettingsStorePath(), "/some/where/r.db");
   {
-    ScopedEnv empty("HMR_REGISTRY", "");
+    ScopedEnvironment empty("HMR_REGISTRY", "");
     EXPECT_EQ(defaultSettingsStorePath(), "/xdg/hmr/registry.db");
   }
   {
-    ScopedEnv unset("HMR_REGISTRY", nullptr);
+    ScopedEnvironment unset("HMR_REGISTRY", nullptr);
     EXPECT_EQ(defaultSettingsStorePath(), "/xdg/hmr/registry.db");
     {
-      ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");  // not absolute: ignored
+      ScopedEnvironment relative("XDG_CONFIG_HOME", "relative/config");  // not absolute: ignored
       EXPECT_EQ(defaultSettingsStorePath(), "/home/ann/.config/hmr/registry.db");
     }
-    ScopedEnv noXdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnvironment noXdg("XDG_CONFIG_HOME", nullptr);
     EXPECT_EQ(defaultSettingsStorePath(), "/home/ann/.config/hmr/registry.db");
   }
 }
 
 TEST_F(SqliteSettingsStoreTest, DefaultStoreCreatesItsFolder) {
-  ScopedEnv registry("HMR_REGISTRY", nullptr);
-  ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
-  ScopedEnv home("HOME", dir_.c_str());
+  ScopedEnvironment registry("HMR_REGISTRY", nullptr);
+  ScopedEnvironment xdg("XDG_CONFIG_HOME", nullptr);
+  ScopedEnvironment home("HOME", dir_.c_str());
   ASSERT_FALSE(fs::exists(dir_ / ".config"));
   openDefaultSettingsStore()->writeString(HKCU, "K", "V", "home");
   EXPECT_TRUE(fs::is_regular_file(dir_ / ".config" / "hmr" / "registry.db"));
 
   const std::string xdgDir = (dir_ / "xdg" / "deep").string();
-  ScopedEnv xdgSet("XDG_CONFIG_HOME", xdgDir.c_str());
+  ScopedEnvironment xdgSet("XDG_CONFIG_HOME", xdgDir.c_str());
   openDefaultSettingsStore()->writeString(HKCU, "K", "V", "xdg");
   EXPECT_TRUE(fs::is_regular_file(dir_ / "xdg" / "deep" / "hmr" / "registry.db"));
 
   const std::string own = (dir_ / "own" / "store.db").string();
-  ScopedEnv registrySet("HMR_REGISTRY", own.c_str());
+  ScopedEnvironment registrySet("HMR_REGISTRY", own.c_str());
   openDefaultSettingsStore()->writeString(HKCU, "K", "V", "own");
   EXPECT_EQ(SqliteSettingsStore(own).readString(HKCU, "K", "V"), "own");
   EXPECT_EQ(SqliteSettingsStore((dir_ / ".config/hmr/registry.db").string())
@@ -441,7 +426,7 @@ TEST_F(SqliteSettingsStoreTest, UnwritableLocationNamesPathAndCause) {
   EXPECT_THAT(viaOpen, HasSubstr("Settings store " + direct + ": cannot open the file"));
   EXPECT_THAT(viaOpen, HasSubstr("Not a directory"));
 
-  ScopedEnv registry("HMR_REGISTRY", below.c_str());
+  ScopedEnvironment registry("HMR_REGISTRY", below.c_str());
   EXPECT_THAT(errorOf([] { openDefaultSettingsStore(); }), HasSubstr(below));
 }
 
