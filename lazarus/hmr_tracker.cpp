@@ -85,6 +85,22 @@ void collectMessages(std::string& text) noexcept {
   }
 }
 
+// Runs `action`; what it throws becomes the status and a line of `report`.
+int runCatching(const Action& action, std::string& report) noexcept {
+  try {
+    action();
+    return HMR_OK;
+  } catch (const CallRefused& refused) {
+    addLine(report, refused.text);
+    return refused.status;
+  } catch (const std::exception& e) {
+    addLine(report, e.what());
+  } catch (...) {
+    addLine(report, "Unknown error");
+  }
+  return HMR_FAILED;
+}
+
 // Runs the calls that waited, in order, each at the time it came; calls that arrive meanwhile
 // join the queue. Their failures and messages are kept for the outer call's report.
 void runWaitingCalls() noexcept {
@@ -92,19 +108,26 @@ void runWaitingCalls() noexcept {
     WaitingCall next = std::move(waiting.front());
     waiting.pop_front();
     if (!tracker) continue;  // a stop ran before: what came after it has nothing to reach
-    try {
-      tracker->runAt(next.when, next.action);
-    } catch (const CallRefused& refused) {
-      addLine(untold, refused.text);
-    } catch (const std::exception& e) {
-      addLine(untold, e.what());
-    } catch (...) {
-      addLine(untold, "Unknown error");
-    }
+    runCatching([&] { tracker->runAt(next.when, next.action); }, untold);
     stopped.reset();
     collectMessages(untold);
   }
 }
+
+// Counts a call as running; the outermost one, when done, runs the calls that waited for it.
+class RunningCall {
+ public:
+  explicit RunningCall(bool outermost) : outermost_(outermost) { ++callsRunning; }
+  ~RunningCall() {
+    if (outermost_) runWaitingCalls();
+    --callsRunning;
+  }
+  RunningCall(const RunningCall&) = delete;
+  RunningCall& operator=(const RunningCall&) = delete;
+
+ private:
+  bool outermost_;
+};
 
 // A call that arrived while another runs and does not run now: it waits, or brings the dialog
 // to the front. True when it was handled so.
@@ -133,32 +156,22 @@ bool setAside(Action& action, WhenNested when) {
 template <class Prepare>
 int call(Prepare&& prepare, WhenNested when = WhenNested::Wait) noexcept {
   const bool outermost = callsRunning == 0;
+  bool setAsideNow = false;
   std::string report;
-  int status = HMR_OK;
-  try {
-    Action action = prepare();
-    if (!outermost && setAside(action, when)) {
-      lastError.clear();
-      return HMR_OK;
-    }
-    struct Running {
-      bool outermost;
-      explicit Running(bool outermost) : outermost(outermost) { ++callsRunning; }
-      ~Running() {
-        if (outermost) runWaitingCalls();
-        --callsRunning;
-      }
-    } running(outermost);
-    action();
-  } catch (const CallRefused& refused) {
-    report = refused.text;
-    status = refused.status;
-  } catch (const std::exception& e) {
-    report = e.what();
-    status = HMR_FAILED;
-  } catch (...) {
-    report = "Unknown error";
-    status = HMR_FAILED;
+  int status = runCatching(
+      [&] {
+        Action action = prepare();
+        if (!outermost && setAside(action, when)) {
+          setAsideNow = true;
+          return;
+        }
+        RunningCall running(outermost);
+        action();
+      },
+      report);
+  if (setAsideNow) {
+    lastError.clear();
+    return HMR_OK;
   }
   stopped.reset();
   collectMessages(report);
