@@ -19,4 +19,8 @@ void addCheckCommand(CLI::App& app, int& status);
 // `hmr report`: the tracker dialog's report of data files (CmdReport.cpp).
 void addReportCommand(CLI::App& app, int& status);
 
+// `hmr merge BASE OURS THEIRS`: the three-way merge of data files, git's merge driver
+// (CmdMerge.cpp).
+void addMergeCommand(CLI::App& app, int& status);
+
 }  // namespace hmr::cli
