@@ -11,7 +11,7 @@ namespace hmr::cli {
 
 // `hmr registry list|get|set|delete`: the settings store (CmdRegistry.cpp).
 void addRegistryCommand(CLI::App& app, int& status);
-// `hmr dump [--raw] FILE`: a data file as JSON (CmdDump.cpp).
+// `hmr dump [--raw] [--text|--textconv] FILE`: a data file as JSON or text (CmdDump.cpp).
 void addDumpCommand(CLI::App& app, int& status);
 // `hmr check FILE...`: whether data files read (CmdCheck.cpp).
 void addCheckCommand(CLI::App& app, int& status);
