@@ -22,5 +22,8 @@ void addReportCommand(CLI::App& app, int& status);
 // `hmr merge BASE OURS THEIRS`: the three-way merge of data files, git's merge driver
 // (CmdMerge.cpp).
 void addMergeCommand(CLI::App& app, int& status);
+// `hmr git-setup [--global] [--check] [DIR]`: git's attributes and config for data files
+// (CmdGitSetup.cpp).
+void addGitSetupCommand(CLI::App& app, int& status);
 
 }  // namespace hmr::cli

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   hmr::cli::addCheckCommand(app, status);
   hmr::cli::addReportCommand(app, status);
   hmr::cli::addMergeCommand(app, status);
+  hmr::cli::addGitSetupCommand(app, status);
 
   try {
     app.parse(argc, argv);
