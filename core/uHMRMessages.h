@@ -33,7 +33,7 @@ inline constexpr std::string_view MergeSessionChosen =
 inline constexpr std::string_view MergeSessionKept =
     "The session of %S opened %S was removed on %S but changed on %S: it is kept";
 inline constexpr std::string_view MergeSessionsRemoved =
-    "Left out %S that %S removed (the first of %S, opened %S)";
+    "Left out %S that %S removed (the first: %S, opened %S)";
 
 // Replaces each "%S" of `pattern`, in order, by the next of `args`; a "%S" without an
 // argument left is kept as written. Arguments are inserted verbatim (a "%S" inside an

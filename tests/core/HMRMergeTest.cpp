@@ -117,7 +117,7 @@ TEST(HMRMergeTest, ASessionRemovedOnOneSideIsLeftOutAndTheNoteSaysSo) {
   const MergedHistory merged = merge(yesterday(), yesterday(), theirs);
   EXPECT_THAT(lines(merged.sessions), ElementsAre("2026-12-07T09:00:00 3600 0 closed ann"));
   EXPECT_EQ(merged.minimumWorkTime, 2400);
-  EXPECT_THAT(merged.notes, ElementsAre("Left out 1 session that THEIRS removed (the first of "
+  EXPECT_THAT(merged.notes, ElementsAre("Left out 1 session that THEIRS removed (the first: "
                                         "\"ann\", opened 2026-12-07T14:00:00)"));
 }
 
@@ -129,8 +129,8 @@ TEST(HMRMergeTest, RemovalsAreCountedPerSide) {
   const MergedHistory merged = merge(base, ours, theirs);
   EXPECT_THAT(lines(merged.sessions), ElementsAre("2026-12-07T14:00:00 1800 0 closed ann"));
   EXPECT_THAT(merged.notes,
-              ElementsAre(HasSubstr("Left out 1 session that OURS removed (the first of \"bob\""),
-                          HasSubstr("Left out 1 session that THEIRS removed (the first of "
+              ElementsAre(HasSubstr("Left out 1 session that OURS removed (the first: \"bob\""),
+                          HasSubstr("Left out 1 session that THEIRS removed (the first: "
                                     "\"ann\", opened 2026-12-07T09:00:00)")));
 }
 

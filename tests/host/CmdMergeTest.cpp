@@ -77,7 +77,7 @@ TEST_F(CmdMergeTest, WhatItOverridesIsSaidOnStandardErrorNamingTheFile) {
   EXPECT_EQ(run.err,
             "hmr merge: src/Project.HMR: The idle threshold was changed on both sides (OURS "
             "600 s, THEIRS 900 s, before 300 s): OURS's value is kept\n"
-            "hmr merge: src/Project.HMR: Left out 1 session that THEIRS removed (the first of "
+            "hmr merge: src/Project.HMR: Left out 1 session that THEIRS removed (the first: "
             "\"bob\", opened 2026-12-08T09:00:00)\n");
   EXPECT_THAT(dumpText(ours), HasSubstr("idle threshold 600 s"));
 }
