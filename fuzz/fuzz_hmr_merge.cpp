@@ -130,8 +130,9 @@ void mergeOnce(const std::vector<std::string>& parts) {
   const auto inBase = identities(b), inResult = identities(result);
   for (const auto* side : {&o, &t}) {
     for (const auto& [id, count] : identities(*side)) {
-      const auto common = inBase.find(id);
-      const std::size_t added = count - std::min(count, common == inBase.end() ? 0 : common->second);
+      const auto found = inBase.find(id);
+      const std::size_t common = found == inBase.end() ? 0 : found->second;
+      const std::size_t added = count - std::min(count, common);
       const auto kept = inResult.find(id);
       if (added > 0 && (kept == inResult.end() || kept->second < added)) std::abort();
     }
