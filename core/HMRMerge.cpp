@@ -116,13 +116,11 @@ std::vector<std::size_t> pairUp(std::span<const Entry> from, std::span<const Ent
   return match;
 }
 
-// The sessions of `side` that `match` (from pairUp) left unpaired.
-std::vector<Entry> unpaired(std::span<const Entry> side, const std::vector<std::size_t>& m1,
-                            const std::vector<std::size_t>& m2 = {}) {
+// The sessions of `side` that `match` (pairUp's answer for another side) left unpaired.
+std::vector<Entry> unpaired(std::span<const Entry> side, const std::vector<std::size_t>& match) {
   std::vector<bool> taken(side.size(), false);
-  for (const auto* m : {&m1, &m2})
-    for (std::size_t j : *m)
-      if (j != kUnpaired) taken[j] = true;
+  for (std::size_t j : match)
+    if (j != kUnpaired) taken[j] = true;
   std::vector<Entry> rest;
   for (std::size_t j = 0; j < side.size(); ++j)
     if (!taken[j]) rest.push_back(side[j]);
