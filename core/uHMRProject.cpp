@@ -2,6 +2,7 @@
 #include "core/uHMRProject.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRMessages.h"
 #include "core/uHMRTimer.h"
+#include "platform/Clock.h"
 #include "platform/HmrError.h"
 
 namespace hmr {
@@ -159,26 +161,30 @@ void THMRProject::ComputeIdleTime() {
   IdleStart = now;
 }
 
-void THMRProject::FollowClock() {
-  if (State != hmClosed) readClock();
-}
-
 TDateTime THMRProject::readClock() {
   const TDateTime now = nowTrunc();
+  const double elapsed = currentClock().elapsedSeconds();
   const std::int64_t seconds = ConvertDateTimeToSeconds(now);
   // Only on the date-time scale's linear side: before 1899-12-30 its fraction counts the time
   // of day backwards, and no clock the tracker follows reads there.
-  if (State != hmClosed && seconds < lastClockReading_ && now >= 0 && DateTimeOpen >= 0) {
-    // The clock was set back (daylight saving ended, or a correction). The running session's
-    // anchors move back with it, so that they read as the same instants on the new clock: the
-    // session keeps the time that really passed, and neither its total nor its idle stretch
-    // can turn negative. What passed between the last reading and this one is not known and
-    // is not counted; a periodic caller of FollowClock keeps that short.
-    const std::int64_t back = lastClockReading_ - seconds;
-    DateTimeOpen -= static_cast<double>(back) / 86400.0;
-    IdleStart -= back;
+  if (State != hmClosed && hasClockReading_ && now >= 0 && DateTimeOpen >= 0) {
+    // Where the clock would read had it only moved with the time that passed. Readings are cut
+    // to whole seconds, so a difference of up to one second is the cut, not a clock set.
+    const double shift =
+        static_cast<double>(seconds - lastClockReading_) - (elapsed - lastElapsed_);
+    if (std::abs(shift) > 1.0) {
+      // The running session's anchors move with the clock, so that they read as the same
+      // instants on it as it is now: the session keeps exactly the time that passed.
+      // The open time stays on the scale's linear side, at 1899-12-30 00:00 at the earliest.
+      const std::int64_t by =
+          std::max<std::int64_t>(std::llround(shift), -ConvertDateTimeToSeconds(DateTimeOpen));
+      DateTimeOpen = std::max(0.0, DateTimeOpen + static_cast<double>(by) / 86400.0);
+      IdleStart += by;
+    }
   }
+  hasClockReading_ = true;
   lastClockReading_ = seconds;
+  lastElapsed_ = elapsed;
   return now;
 }
 
@@ -225,7 +231,7 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   ProjectName = Name;
   mergeRecoveredHistory(LoadFile());
   if (!StartSession) return;
-  lastClockReading_ = kNoClockReading;
+  hasClockReading_ = false;
   State = hmOpen;
   DateTimeOpen = readClock();
   IdleTime = 0;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -95,9 +94,6 @@ class THMRProject {
   void ComputeIdleTime();
   void StartCountForIdle();
   void IdleTimerEvent(THMRGlobalTimer& Sender);
-  // Reads the clock for a running session so that a clock set back is noticed soon after it
-  // happens (see readClock). The project group calls it at every tick of the global timer.
-  void FollowClock();
 
   // Keeping every second between saves. The data file beside the project changes only when it
   // closes (or when the dialog saves its settings); until then the running session is
@@ -157,17 +153,20 @@ class THMRProject {
   // True when a data file at `path` is read and written (not excluded, with a folder).
   bool storesDataFile(const std::string& path) const;
 
-  // nowTrunc for the running session. When the clock reads earlier than at the last reading,
-  // the session's open time and idle start move back by the difference, so that a clock set
-  // back never makes a session run backwards or its idle time negative.
+  // nowTrunc for the running session. When the clock was set since the last reading (forward
+  // or back: a correction, a step of the network time, a daylight-saving change), the
+  // session's open time and idle start move by as much, so that they read as the same
+  // instants on the clock as it is now: the session keeps exactly the time that passed, its
+  // total and idle time never turn negative and a clock set forward adds no work.
   TDateTime readClock();
 
   // The threshold the countdown was last armed with (0 when disarmed).
   std::int64_t armedThreshold_ = 0;
-  // Seconds (ConvertDateTimeToSeconds scale) of the last reading of the clock by readClock;
-  // before the first reading, a value below every reading (dates before 1899 are negative).
-  static constexpr std::int64_t kNoClockReading = std::numeric_limits<std::int64_t>::min();
-  std::int64_t lastClockReading_ = kNoClockReading;
+  // The last reading of the clock by readClock: the date-time in seconds (the scale of
+  // ConvertDateTimeToSeconds) and the clock's time passed (Clock::elapsedSeconds).
+  bool hasClockReading_ = false;
+  std::int64_t lastClockReading_ = 0;
+  double lastElapsed_ = 0;
   bool checkpointDue_ = false;   // something changed since the last checkpoint
   bool keptInRecovery_ = false;  // the recovery file holds this project's history
   bool historyUnsaved_ = false;  // closed, but the save of its history failed

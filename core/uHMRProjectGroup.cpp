@@ -225,7 +225,6 @@ void THMRProjectGroup::RemoveAllProjects() {
 }
 
 void THMRProjectGroup::Heartbeat() {
-  for (auto& entry : Projects) entry.second->FollowClock();
   sinceCheckpoint_ += THMRGlobalTimer::MasterInterval;
   if (sinceCheckpoint_ < CheckpointInterval) return;
   sinceCheckpoint_ = 0;

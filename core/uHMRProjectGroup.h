@@ -99,8 +99,7 @@ class THMRProjectGroup {
   // The group's heartbeat, an event of the global timer that fires at every tick while some
   // project has something to keep (a change since its checkpoint, a history whose save
   // failed) and sleeps otherwise, so that a host that passes over quiet stretches of time
-  // still can. Each beat, every project follows the clock; once per CheckpointInterval of
-  // beats the running projects are checkpointed and the projects whose save failed are saved
+  // still can. Once per CheckpointInterval of beats the running projects are checkpointed and the projects whose save failed are saved
   // again (and leave the group when it succeeds). A failure is reported once per project until
   // that project succeeds again. Never throws.
   void Heartbeat();
