@@ -23,7 +23,7 @@ void readHmrFile(const std::string& path, HmrFileContents& out) {
 void dropShortSessions(HmrFileContents& contents) {
   const std::int64_t minimum = contents.minimumWorkTime.value_or(DefaultMinimumWorkTime);
   std::erase_if(contents.sessions, [minimum](const std::unique_ptr<TSessionData>& s) {
-    return s->SessionWorkTime < minimum;
+    return DroppedAsShort(*s, minimum);
   });
 }
 

@@ -20,8 +20,8 @@ namespace hmr {
 // could not be read or its checksum differs).
 void readHmrFile(const std::string& path, HmrFileContents& out);
 
-// Drops what the tracker drops after reading a file: every session with less work than the
-// file's minimum work time (the default minimum when the file gave none).
+// Drops what the tracker drops after reading a file: every closed session with less work
+// than the file's minimum work time (the default minimum when the file gave none).
 void dropShortSessions(HmrFileContents& contents);
 
 // A save whose new file is in place under its name, but not confirmed to be on the disk.

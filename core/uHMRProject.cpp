@@ -43,6 +43,10 @@ void TSessionData::UpdateCalculatedFields() {
   SessionWorkTime = SessionTotalTime - SessionIdleTime;
 }
 
+bool DroppedAsShort(const TSessionData& session, std::int64_t minimum) {
+  return session.SessionWorkTime < minimum && !session.SessionNotClosed;
+}
+
 THMRProject::THMRProject() {
   IdleTimerHandle = globalTimer().Add([this](THMRGlobalTimer& s) { IdleTimerEvent(s); }, 0);
   InitParams();
@@ -118,7 +122,7 @@ void THMRProject::DeleteMinimumSessions(bool IncludeLast) {
   // the square of the number dropped on a long history.
   const auto end = IncludeLast || Sessions.empty() ? Sessions.end() : Sessions.end() - 1;
   const auto kept = std::remove_if(Sessions.begin(), end, [this](const auto& s) {
-    return s->SessionWorkTime < MinimumWorkTime;
+    return DroppedAsShort(*s, MinimumWorkTime);
   });
   Sessions.erase(kept, end);
 }
@@ -148,6 +152,7 @@ void THMRProject::IdleTimerEvent(THMRGlobalTimer& Sender) {
   // The threshold it was armed with counts, not the current one: the dialog may have changed
   // TimeForIdle while the countdown ran.
   IdleStart = ConvertDateTimeToSeconds(readClock()) - armedThreshold_;
+  idleSince_ = currentClock().elapsedSeconds() - static_cast<double>(armedThreshold_);
   State = hmIdle;
   markChanged();
 }
@@ -313,8 +318,14 @@ void THMRProject::markChanged() {
   if (ProjectGroup) ProjectGroup->WakeHeartbeat();
 }
 
+bool THMRProject::NeedsCheckpoints() const {
+  if (State == hmClosed || !storesDataFile(FileName)) return false;
+  if (State == hmOpen || checkpointDue_) return true;
+  return currentClock().elapsedSeconds() - idleSince_ < static_cast<double>(IdleCheckpointHorizon);
+}
+
 void THMRProject::Checkpoint() {
-  if (State == hmClosed || !checkpointDue_) return;
+  if (State == hmClosed) return;
   if (!storesDataFile(FileName)) {
     checkpointDue_ = false;  // nothing of this project is kept on disk
     return;

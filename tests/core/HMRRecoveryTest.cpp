@@ -124,10 +124,10 @@ TEST_F(RecoveryTest, MergingKeepsTheOrderAndNeverDuplicatesASession) {
   EXPECT_EQ(secondsOf(kept.getSessionData(3)->SessionDateTimeOpen), 2000);
 }
 
-// The running session reaches the recovery file at the interval, only when something changed;
-// the data file beside the project is not touched until the project closes, and the close
-// removes the recovery file.
-TEST_F(RecoveryTest, CheckpointsWhenSomethingChangedAndLeavesTheDataFileAlone) {
+// The running session reaches the recovery file at every interval while the project runs,
+// brought up to that moment, worked on or idle; the data file beside the project is not
+// touched until the project closes, and the close removes the recovery file.
+TEST_F(RecoveryTest, CheckpointsAtEveryIntervalWhileTheProjectRuns) {
   THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
   const std::string recovery = recoveryOf("Demo.dpr");
   work(p, 5);
@@ -138,20 +138,53 @@ TEST_F(RecoveryTest, CheckpointsWhenSomethingChangedAndLeavesTheDataFileAlone) {
   EXPECT_TRUE(checkpoint.sessions[0]->SessionNotClosed);
   EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
   EXPECT_EQ(checkpoint.projectName, "Demo");
-  // The last edit at 5 minutes is checkpointed at 10, the turn to idle (at 10, just after that
-  // round) at 15; then nothing while nothing changes.
+  // The last edit at 5 minutes; idle from there on. Every checkpoint brings the idle stretch
+  // up to its moment: the last one, at 65 minutes, has 60 minutes of it.
   advance(3600);
-  EXPECT_EQ(writer_.writes[recovery], 3);
-  EXPECT_EQ(read(recovery).sessions[0]->SessionIdleTime, 600);
+  EXPECT_EQ(writer_.writes[recovery], 13);
+  checkpoint = read(recovery);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionTotalTime, 3900);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionIdleTime, 3600);
   p->ActivityDetected();
   advance(300);
-  EXPECT_EQ(writer_.writes[recovery], 4);
+  EXPECT_EQ(writer_.writes[recovery], 14);
   EXPECT_EQ(writer_.writes.count(path("Demo.HMR")), 0u);
 
   group_.RemoveProject(path("Demo.dpr"));
   EXPECT_TRUE(fs::exists(path("Demo.HMR")));
   EXPECT_FALSE(fs::exists(recovery));
   EXPECT_TRUE(ui_.shown.empty());
+}
+
+// An idle stretch is checkpointed for its first day; then the heartbeat sleeps (so that a host
+// on virtual time can pass over a long stretch) until activity wakes it, and the next
+// checkpoint comes within the interval of that activity.
+TEST_F(RecoveryTest, AnIdleStretchIsCheckpointedForItsFirstDay) {
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  const std::string recovery = recoveryOf("Demo.dpr");
+  work(p, 5);
+  advance(3 * 86400);
+  const int writes = writer_.writes[recovery];
+  EXPECT_EQ(writes, 1 + 86400 / 300);
+  const HmrFileContents checkpoint = read(recovery);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
+  EXPECT_GE(checkpoint.sessions[0]->SessionIdleTime, 86400 - 300);
+  EXPECT_LE(checkpoint.sessions[0]->SessionIdleTime, 86400);
+  EXPECT_FALSE(p->NeedsCheckpoints());
+  p->ActivityDetected();
+  EXPECT_TRUE(p->NeedsCheckpoints());
+  advance(300);
+  EXPECT_EQ(writer_.writes[recovery], writes + 1);
+  EXPECT_EQ(read(recovery).sessions[0]->SessionTotalTime, 300 + 3 * 86400 + 300);
+}
+
+// A project that is not kept on disk (no folder) never keeps the heartbeat beating.
+TEST_F(RecoveryTest, AProjectWithoutDataFileIsNotCheckpointed) {
+  THMRProject* p = group_.AddProject("Loose.dpr", "Loose", true);
+  work(p, 10);
+  EXPECT_FALSE(p->NeedsCheckpoints());
+  EXPECT_TRUE(writer_.writes.empty());
+  EXPECT_TRUE(fs::is_empty(folder_.path()));
 }
 
 TEST_F(RecoveryTest, TheIntervalComesFromTheHostsKey) {
@@ -163,11 +196,21 @@ TEST_F(RecoveryTest, TheIntervalComesFromTheHostsKey) {
   EXPECT_EQ(group_.CheckpointInterval, 15);  // never more often than the timer ticks
   THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
   work(p, 1);
-  EXPECT_EQ(writer_.writes[recoveryOf("Demo.dpr")], 1);
+  EXPECT_EQ(writer_.writes[recoveryOf("Demo.dpr")], 4);
   store_.writeString(HMRRootKey, group_.RegistryKey, "CheckpointInterval", "often");
   group_.ReadCheckpointInterval();
   EXPECT_EQ(group_.CheckpointInterval, 15);  // a damaged value changes nothing and is told
   EXPECT_EQ(ui_.shown.size(), 1u);
+}
+
+// An interval that is no multiple of the timer's 15 seconds: the rounds come at the last tick
+// within it, so no more than the interval passes between two of them.
+TEST_F(RecoveryTest, RoundsNeverLieFurtherApartThanTheInterval) {
+  group_.CheckpointInterval = 100;
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  work(p, 9);  // 540 s: rounds at 90, 180, ... 540
+  EXPECT_EQ(writer_.writes[recoveryOf("Demo.dpr")], 6);
+  EXPECT_EQ(read(recoveryOf("Demo.dpr")).sessions[0]->SessionTotalTime, 540);
 }
 
 // What a crash leaves (a checkpoint and no data file) comes back when the project opens: the
@@ -198,6 +241,40 @@ TEST_F(RecoveryTest, OpeningMergesWhatACrashLeft) {
   ASSERT_EQ(saved.sessions.size(), 2u);
   EXPECT_TRUE(saved.sessions[0]->SessionNotClosed);
   EXPECT_EQ(saved.sessions[1]->SessionWorkTime, 300);
+}
+
+// A crash while the session's work is still under the minimum work time: its checkpoint holds
+// it, and it is not dropped for being short when it comes back, nor when the data file is
+// read later: a session its host never closed has worked at least that long.
+TEST_F(RecoveryTest, ACheckpointUnderTheMinimumStillBringsTheSessionBack) {
+  group_.CheckpointInterval = 15;
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  advance(30);
+  p->ActivityDetected();
+  const std::string recovery = recoveryOf("Demo.dpr");
+  const HmrFileContents checkpoint = read(recovery);
+  ASSERT_EQ(checkpoint.sessions.size(), 1u);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 30);
+  const std::string crashed = recovery + ".copy";
+  fs::copy_file(recovery, crashed);
+  group_.RemoveProject(path("Demo.dpr"));
+  fs::remove(path("Demo.HMR"));
+  fs::rename(crashed, recovery);
+
+  p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  ASSERT_EQ(p->getSessionCount(), 2);
+  EXPECT_EQ(p->getSessionData(0)->SessionWorkTime, 30);
+  advance(30);  // a closed session that short is dropped as ever
+  group_.RemoveProject(path("Demo.dpr"));
+  EXPECT_FALSE(fs::exists(recovery));
+  HmrFileContents saved = read(path("Demo.HMR"));
+  ASSERT_EQ(saved.sessions.size(), 2u);
+  dropShortSessions(saved);
+  ASSERT_EQ(saved.sessions.size(), 1u);
+  EXPECT_TRUE(saved.sessions[0]->SessionNotClosed);
+  p = group_.AddProject(path("Demo.dpr"), "Demo", false);  // from the data file alone
+  ASSERT_EQ(p->getSessionCount(), 1);
+  EXPECT_EQ(p->getSessionData(0)->SessionWorkTime, 30);
 }
 
 TEST_F(RecoveryTest, TheRecoveryFileFollowsARename) {

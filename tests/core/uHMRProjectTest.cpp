@@ -179,8 +179,11 @@ TEST_F(ProjectTest, MinimumWorkTimeBoundary) {
   project.AddSession(t, t + 59.0 / 86400, false, 0);   // one second less: goes
   project.AddSession(t, t + 500.0 / 86400, false, 441);  // 59 s of work: goes
   project.AddSession(t, t + 500.0 / 86400, false, 440);  // 60 s of work: stays
+  project.AddSession(t, t + 10.0 / 86400, true, 0);  // never closed: at least that: stays
   project.DeleteMinimumSessions(true);
-  ASSERT_EQ(project.getSessionCount(), 2);
+  ASSERT_EQ(project.getSessionCount(), 3);
+  EXPECT_TRUE(project.getSessionData(2)->SessionNotClosed);
+  project.Sessions.pop_back();
   EXPECT_EQ(project.getSessionData(0)->SessionWorkTime, 60);
   EXPECT_EQ(project.getSessionData(1)->SessionIdleTime, 440);
   project.UpdatePrjHistData();
