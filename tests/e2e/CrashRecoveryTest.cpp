@@ -10,10 +10,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/HMRFileIO.h"
+#include "platform/SqliteSettingsStore.h"
 #include "tests/e2e/EndToEndTest.h"
+#include "tests/support/WorkScript.h"
 
 namespace hmr {
 namespace {
@@ -44,7 +48,108 @@ class CrashRecoveryTest : public EndToEndTest {
     for (int m = 0; m < minutes; ++m) lines += "advance 60\nedit " + file + "\n";
     return lines;
   }
+
+  void setCheckpointInterval(std::uint32_t seconds) {
+    SqliteSettingsStore(store_).writeDword(kHKLM, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5",
+                                           "CheckpointInterval", seconds);
+  }
+
+  // The sessions of a data file as written, none dropped.
+  static std::vector<Figures> sessionsIn(const std::string& path) {
+    HmrFileContents contents;
+    readHmrFile(path, contents);
+    std::vector<Figures> figures;
+    for (const auto& s : contents.sessions)
+      figures.push_back({s->SessionTotalTime, s->SessionIdleTime, s->SessionWorkTime});
+    return figures;
+  }
+
+  // Plays `lines` on project `folder`/P.dpr opened at 16:12, then `end` ("crash" or the close).
+  // After a crash, the next start opens and closes the project: the data file then holds the
+  // recovered session first. Returns that session, or the closed one.
+  std::optional<Figures> play(const std::string& folder, const std::string& lines, bool crash) {
+    fs::create_directories(scratch_.path() + "/" + folder);
+    const std::string project = folder + "/P.dpr";
+    const auto run = runIde("clock 2026-03-02T16:12:00\nopen-project " + project + "\n" + lines +
+                            (crash ? "crash\n" : "close-project " + project + "\n"));
+    EXPECT_EQ(run.status, crash ? -1 : 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    if (crash) {
+      const auto next = runIde("clock 2026-03-03T09:00:00\nopen-project " + project +
+                               "\nclose-project " + project + "\n");
+      EXPECT_EQ(next.status, 0) << next.err;
+    }
+    const std::string data = scratch_.path() + "/" + folder + "/P.HMR";
+    if (!fs::exists(data)) return std::nullopt;
+    const std::vector<Figures> sessions = sessionsIn(data);
+    if (sessions.size() != (crash ? 2u : 1u)) return std::nullopt;
+    return sessions.front();
+  }
 };
+
+std::string describe(const Figures& f) {
+  return "total " + std::to_string(f.total) + ", idle " + std::to_string(f.idle) + ", work " +
+         std::to_string(f.work);
+}
+
+// Edits at 0, 160 and 434 s, then nothing until a crash at 680 s: the checkpoint at 600 s
+// holds the session as it stood then (it used to hold it as of 300 s, the last checkpoint
+// with a change). Closed normally at 680 s it has 680 s of work.
+TEST_F(CrashRecoveryTest, ACheckpointBringsTheSessionUpToItsMoment) {
+  const auto lines = [](const std::string& folder) {
+    const std::string edit = "edit " + folder + "/P.dpr\n";
+    return edit + "advance 160\n" + edit + "advance 274\n" + edit + "advance 246\n";
+  };
+  const std::optional<Figures> recovered = play("P", lines("P"), true);
+  const std::optional<Figures> closed = play("Q", lines("Q"), false);
+  ASSERT_TRUE(recovered && closed);
+  EXPECT_EQ(closed->work, 680);
+  EXPECT_EQ(recovered->total, 600);
+  EXPECT_EQ(recovered->work, 600);
+}
+
+// Edits at 0, 304 and 555 s, the clock set back 10 minutes at 765 s, an edit at 791 s and the
+// close: the same session as without the change.
+TEST_F(CrashRecoveryTest, AClockSetBackWhileWorkingChangesNoFigure) {
+  const auto script = [](const std::string& folder, bool setBack) {
+    const std::string edit = "edit " + folder + "/P.dpr\n";
+    return edit + "advance 304\n" + edit + "advance 251\n" + edit + "advance 210\n" +
+           (setBack ? "shift-clock -600\n" : "") + "advance 26\n" + edit;
+  };
+  const std::optional<Figures> shifted = play("S", script("S", true), false);
+  const std::optional<Figures> plain = play("U", script("U", false), false);
+  ASSERT_TRUE(shifted && plain);
+  EXPECT_EQ(plain->total, 791);
+  EXPECT_EQ(plain->work, 487);
+  EXPECT_EQ(describe(*shifted), describe(*plain));
+}
+
+// A few of the random sessions of the core's test, played by the real IDE and package with
+// the interval set in the settings store, killed and started again; with clocks shifted.
+TEST_F(CrashRecoveryTest, RandomCrashesLoseAtMostOneInterval) {
+  for (const std::uint32_t interval : {15u, 60u, 300u}) {
+    setCheckpointInterval(interval);
+    for (std::uint32_t seed = interval; seed <= interval + 1; ++seed) {
+      SCOPED_TRACE("interval " + std::to_string(interval) + ", seed " + std::to_string(seed));
+      const test_support::WorkScript script =
+          test_support::randomWorkScript(seed, {.span = 1200, .shifts = 2});
+      const std::string id = std::to_string(interval) + "-" + std::to_string(seed);
+      const auto lines = [&](const test_support::WorkScript& s, const std::string& folder) {
+        return test_support::ideScriptLines(s, folder + "/P.dpr");
+      };
+      const std::optional<Figures> recovered = play("C" + id, lines(script, "C" + id), true);
+      const std::optional<Figures> closed = play("N" + id, lines(script, "N" + id), false);
+      const std::optional<Figures> plain =
+          play("U" + id, lines(script.withoutShifts(), "U" + id), false);
+      ASSERT_TRUE(closed && plain);
+      EXPECT_EQ(describe(*closed), describe(*plain));  // the shifts changed nothing
+      const Figures back = recovered.value_or(Figures{0, 0, 0});
+      EXPECT_GE(back.total, closed->total - static_cast<std::int64_t>(interval));
+      EXPECT_GE(back.work, closed->work - static_cast<std::int64_t>(interval));
+      EXPECT_LE(back.total, closed->total);
+    }
+  }
+}
 
 // Killed at 09:22 after 22 minutes of work: the next start finds the session, "Not Closed",
 // brought up to date at the last checkpoint (09:20), and its close puts it in the data file.
