@@ -331,7 +331,19 @@ void THMRProject::Checkpoint() {
     return;
   }
   UpdateProject(false);
-  writeRecoveryFile(FileName, *this);
+  try {
+    writeRecoveryFile(FileName, *this);
+  } catch (const HmrSaveNotConfirmed&) {
+    keptInRecovery_ = true;  // the file is in place; only its flush to disk is unconfirmed
+    checkpointDue_ = false;
+    throw;
+  } catch (const HmrSaveFailed& e) {
+    // Not the failed save of the data file: that one is written when the project closes.
+    const std::string recovery = recoveryFileFor(FileName);
+    throw HmrError(formatMessage(CrashProtectionOff, {GetHMRName(),
+                                                      recovery.empty() ? "(none)" : recovery,
+                                                      e.cause(), FileName}));
+  }
   keptInRecovery_ = true;
   checkpointDue_ = false;
 }

@@ -111,8 +111,9 @@ class THMRProject {
   //
   // Brings the running session up to date now (work and idle as they stand) and writes it
   // with the whole history to the recovery file. Does nothing for a closed project or one
-  // whose data file is not kept on disk. A failure passes on as HmrError; the next call tries
-  // again.
+  // whose data file is not kept on disk. When the recovery file cannot be written it fails
+  // with the CrashProtectionOff message (naming the project, the recovery file and why);
+  // tracking goes on and the next call tries again.
   void Checkpoint();
   // True while the group must go on checkpointing the project: it runs, its data file is kept
   // on disk, and it is worked on, or idle for less than IdleCheckpointHorizon, or changed

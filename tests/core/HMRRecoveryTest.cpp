@@ -401,6 +401,28 @@ TEST_F(RecoveryTest, AFailingCheckpointIsToldOncePerProjectAndRetried) {
   EXPECT_EQ(ui_.shown.size(), 4u);  // both failed again after a success: each told again
 }
 
+// A file where the recovery folder should be: crash protection is off, said once and why (not
+// as a failed save); tracking goes on, and once the folder can be made the checkpoints resume.
+TEST_F(RecoveryTest, AnUnusableRecoveryFolderTurnsCrashProtectionOffOnce) {
+  fs::create_directories(fs::path(recoveryFolder()).parent_path());
+  std::ofstream(recoveryFolder()) << "not a folder";
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  work(p, 30);
+  ASSERT_EQ(ui_.shown.size(), 1u);
+  EXPECT_EQ(ui_.shown[0], "Crash protection is off for project Demo: its recovery file " +
+                              recoveryOf("Demo.dpr") + " cannot be written (" +
+                              recoveryFolder() + " is not a folder). The project is still " +
+                              "tracked and its data file " + path("Demo.HMR") +
+                              " is saved when it closes.");
+  EXPECT_EQ(p->State, hmOpen);
+  fs::remove(recoveryFolder());
+  work(p, 5);
+  EXPECT_EQ(read(recoveryOf("Demo.dpr")).sessions[0]->SessionWorkTime, 35 * 60);
+  EXPECT_EQ(ui_.shown.size(), 1u);
+  group_.RemoveProject(path("Demo.dpr"));
+  EXPECT_EQ(read(path("Demo.HMR")).sessions[0]->SessionWorkTime, 35 * 60);
+}
+
 // A damaged recovery file does not keep the project from being tracked.
 TEST_F(RecoveryTest, ADamagedRecoveryFileIsToldAndTrackingGoesOn) {
   fs::create_directories(recoveryFolder());

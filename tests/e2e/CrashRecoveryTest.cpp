@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -185,6 +186,61 @@ TEST_F(CrashRecoveryTest, AKilledIdeLosesAtMostOneCheckpointInterval) {
   const TSessionData& today = *saved.sessions[1];
   EXPECT_FALSE(today.SessionNotClosed);
   EXPECT_EQ(today.SessionWorkTime, 300);
+}
+
+// A recovery folder that cannot be used: the IDE says once, for the project, that crash
+// protection is off and why (not the message of a failed save), tracks on and saves the
+// data file when the project closes.
+TEST_F(CrashRecoveryTest, AnUnusableRecoveryFolderTurnsCrashProtectionOffOnce) {
+  const std::string recoveryFolder = scratch_.path() + "/.local/state/hmr";
+  fs::create_directories(scratch_.path() + "/.local/state");
+  std::ofstream(recoveryFolder) << "a file where the recovery folder should be";
+  fs::create_directories(scratch_.path() + "/P");
+  const auto run = runIde("clock 2026-03-02T16:12:00\nopen-project P/P.dpr\n" +
+                          editEveryMinute("P/P.dpr", 30) + "close-project P/P.dpr\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "Crash protection is off for project P: its recovery file " +
+                         recoveryFolder + "/P-" +
+                         run.err.substr(run.err.find("/P-") + 3, 16) +
+                         ".HMR cannot be written (" + recoveryFolder +
+                         " is not a folder). The project is still tracked and its data file "
+                         "P/P.HMR is saved when it closes.\n");
+  const std::vector<Figures> saved = sessionsIn(scratch_.path() + "/P/P.HMR");
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].total, 1800);
+  EXPECT_EQ(saved[0].work, 1800);
+}
+
+// The same for a recovery folder the user may not write: another user's (the test plays that
+// user when it runs as root), else one without write permission.
+TEST_F(CrashRecoveryTest, ARecoveryFolderWithoutPermissionTurnsCrashProtectionOffOnce) {
+  const std::string recoveryFolder = scratch_.path() + "/.local/state/hmr";
+  fs::create_directories(recoveryFolder);
+  fs::create_directories(scratch_.path() + "/P");
+  test_support::RunOptions options;
+  if (test_support::otherAccount(options.user, options.group)) {
+    // Everything but the recovery folder is open to that user.
+    for (const std::string& path : {scratch_.path(), scratch_.path() + "/P", store_})
+      fs::permissions(path, fs::perms::all);
+    fs::permissions(recoveryFolder, fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+  } else {
+    fs::permissions(recoveryFolder, fs::perms::owner_read | fs::perms::owner_exec);
+  }
+  const auto run = runIde("clock 2026-03-02T16:12:00\nopen-project P/P.dpr\n" +
+                              editEveryMinute("P/P.dpr", 30) + "close-project P/P.dpr\n",
+                          "5", options);
+  fs::permissions(recoveryFolder, fs::perms::owner_all);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.err, ::testing::StartsWith("Crash protection is off for project P: "));
+  EXPECT_THAT(run.err, HasSubstr("(the folder " + recoveryFolder +
+                                 " cannot be written: Permission denied)"));
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_THAT(run.err, ::testing::Not(HasSubstr("Error saving")));
+  const std::vector<Figures> saved = sessionsIn(scratch_.path() + "/P/P.HMR");
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].work, 1800);
 }
 
 // A project closed on a full file system: the save fails and says where the history is kept;
