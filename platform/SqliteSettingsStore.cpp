@@ -94,6 +94,11 @@ std::string immutableUri(const std::string& path) {
   return uri + "?immutable=1";
 }
 
+bool pathExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 std::string describeValue(RegistryRoot root, std::string_view key, std::string_view name) {
   return "value \"" + std::string(name) + "\" of key " + fullKeyName(root, key);
 }
@@ -276,18 +281,21 @@ void SqliteSettingsStore::openForReading() {
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_busy_timeout(raw, kBusyTimeoutMs);
   };
-  open(path_, SQLITE_OPEN_READONLY);
-  const bool ours = guard(path_, "cannot open the file", [&] {
-    try {
-      return layoutIsOurs();
-    } catch (const SqliteFailure& failure) {
-      if (failure.code != SQLITE_CANTOPEN) throw;
-    }
-    // A store in WAL mode needs its shared-memory file, which cannot be made beside a file on
-    // a read-only mount; nothing can write such a file, so it is read as immutable.
+  // A reader leaves no file behind. To read a store in WAL mode SQLite makes its log and
+  // shared-memory files when they are missing: where the folder cannot be written that fails,
+  // and where it can (a folder shared with the store's owner) they would belong to the reader
+  // and keep the owner from writing the store. While they are missing, no connection has the
+  // store open and its log holds nothing, so the file is read as it stands (immutable: no
+  // locks, no other file). While they are there, a writer works on the store, and SQLite
+  // reads through them without making any.
+  const bool logged = pathExists(path_ + "-wal") || pathExists(path_ + "-shm") ||
+                      pathExists(path_ + "-journal");
+  if (logged) {
+    open(path_, SQLITE_OPEN_READONLY);
+  } else {
     open(immutableUri(path_), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
-    return layoutIsOurs();
-  });
+  }
+  const bool ours = guard(path_, "cannot open the file", [&] { return layoutIsOurs(); });
   if (!ours) fail("holds no settings yet and cannot be written: " + whyNotWritable(path_));
 }
 
