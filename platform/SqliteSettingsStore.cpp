@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/SqliteSettingsStore.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,6 +93,19 @@ std::string immutableUri(const std::string& path) {
     }
   }
   return uri + "?immutable=1";
+}
+
+// Whether the file at `path` begins with the header of an SQLite database (a file that cannot
+// be read is left to SQLite, which says why).
+bool beginsAsDatabase(const std::string& path) {
+  static constexpr char kHeader[] = "SQLite format 3";  // and its terminating zero: 16 bytes
+  char start[sizeof kHeader] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return true;
+  const ssize_t got = ::read(fd, start, sizeof start);
+  ::close(fd);
+  return got < 0 || (got == static_cast<ssize_t>(sizeof start) &&
+                     std::memcmp(start, kHeader, sizeof kHeader) == 0);
 }
 
 bool pathExists(const std::string& path) {
@@ -229,6 +243,10 @@ SqliteSettingsStore::SqliteSettingsStore(std::string path) : path_(std::move(pat
   if (::stat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
     fail(S_ISDIR(st.st_mode) ? "is a folder, not a settings store file"
                              : "is not a regular file");
+  // SQLite takes a file shorter than its header for an empty database and would write a new
+  // store over it: only an empty file or one that begins as a database is opened.
+  if (st.st_size > 0 && !beginsAsDatabase(path_))
+    fail("is not an HMR settings store: file is not a database");
   if (!openForWriting()) openForReading();
 }
 

@@ -502,13 +502,20 @@ TEST_F(SqliteSettingsStoreTest, AReaderSeesWhatAWriterCommittedInItsLog) {
 }
 
 TEST_F(SqliteSettingsStoreTest, AFileThatIsNoStoreIsRefusedAndLeftAlone) {
-  const std::string text(4096, 'x');
-  std::ofstream(file_, std::ios::binary) << text;
-  const std::string message = errorOf([&] { SqliteSettingsStore store(file_); });
-  EXPECT_THAT(message, HasSubstr(file_));
-  EXPECT_THAT(message, HasSubstr("not a database"));
-  std::ifstream in(file_, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+  // Short ones too: SQLite takes a file shorter than its header for an empty database.
+  for (const std::size_t size : {std::size_t{4096}, std::size_t{1}, std::size_t{99}}) {
+    const std::string text(size, 'x');
+    std::ofstream(file_, std::ios::binary | std::ios::trunc) << text;
+    const std::string message = errorOf([&] { SqliteSettingsStore store(file_); });
+    EXPECT_THAT(message, HasSubstr(file_));
+    EXPECT_THAT(message, HasSubstr("not a database"));
+    std::ifstream in(file_, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text) << size;
+  }
+  // An empty file becomes a store.
+  std::ofstream(file_, std::ios::binary | std::ios::trunc).flush();
+  SqliteSettingsStore(file_).writeString(HKCU, "K", "v", "x");
+  EXPECT_EQ(SqliteSettingsStore(file_).readString(HKCU, "K", "v"), "x");
 }
 
 }  // namespace
