@@ -172,8 +172,11 @@ int LinuxFileWriter::syncFolder(const std::string& folder) {
   int error = ::fsync(fd) == 0 ? 0 : errno;
   // Some file systems cannot sync a folder; the rename is as durable as they make it.
   if (error == EINVAL) error = 0;
-  ::close(fd);
-  return error;
+  // A close that fails may report a write-back error of the flush: it is told as one.
+  const int closed = closeFolder(fd);
+  return error != 0 ? error : closed;
 }
+
+int LinuxFileWriter::closeFolder(int fd) { return ::close(fd) == 0 ? 0 : errno; }
 
 }  // namespace hmr

@@ -18,8 +18,9 @@ namespace hmr {
 // it points to is replaced.
 //
 // Every failure before the rename removes the temporary file and leaves the target as it
-// was. A failure to flush the folder after the rename throws NotDurableError: the target then
-// already holds the new contents, only their durability is not confirmed.
+// was. A failure after the rename (opening, flushing or closing the folder to flush it)
+// throws NotDurableError: the target then already holds the new contents, only their
+// durability is not confirmed.
 //
 // A process killed in the middle of a save cannot remove its temporary file; each save
 // therefore first removes the temporaries of the same target whose writing process no longer
@@ -39,7 +40,9 @@ class LinuxFileWriter : public FileWriter {
   virtual int writeSome(int fd, const char* data, std::size_t size, std::size_t& written);
   virtual int syncFile(int fd);
   virtual int renameFile(const std::string& from, const std::string& to);
+  // Opens the folder, flushes it and closes it again (closeFolder).
   virtual int syncFolder(const std::string& folder);
+  virtual int closeFolder(int fd);
 
  private:
   bool syncToDisk_;

@@ -434,25 +434,33 @@ TEST_F(RecoveryTest, ADamagedRecoveryFileIsToldAndTrackingGoesOn) {
   EXPECT_NE(ui_.shown[0].find("HMR file is corrupted"), std::string::npos);
 }
 
-// Only the confirmation that the file reached the disk failed: the file holds the session,
-// the project leaves the group, and the message says exactly that.
+// Only the confirmation that the file reached the disk failed (flushing the folder after the
+// rename, or closing it): the file holds the session, the project leaves the group, and the
+// message says exactly that.
 TEST_F(RecoveryTest, AnUnconfirmedSaveIsToldAsSuchAndTheProjectLeaves) {
-  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
-  work(p, 2);
-  FaultInjectingFileWriter disk;
-  disk.failFolderSync(EIO);
-  ScopedFileWriter use(disk);
-  try {
-    group_.RemoveProject(path("Demo.dpr"));
-    FAIL() << "the warning must pass on";
-  } catch (const HmrSaveNotConfirmed& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "HMR file " + path("Demo.HMR") +
-                  " was saved, but the system did not confirm that it reached the disk : "
-                  "Input/output error");
+  for (const bool atClose : {false, true}) {
+    SCOPED_TRACE(atClose ? "closing the folder" : "flushing the folder");
+    THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+    work(p, 2);
+    FaultInjectingFileWriter disk;
+    if (atClose) {
+      disk.failFolderClose(EIO);
+    } else {
+      disk.failFolderSync(EIO);
+    }
+    ScopedFileWriter use(disk);
+    try {
+      group_.RemoveProject(path("Demo.dpr"));
+      ADD_FAILURE() << "the warning must pass on";
+    } catch (const HmrSaveNotConfirmed& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "HMR file " + path("Demo.HMR") +
+                    " was saved, but the system did not confirm that it reached the disk : "
+                    "Input/output error");
+    }
+    EXPECT_EQ(group_.getProjectCount(), 0);
+    EXPECT_EQ(read(path("Demo.HMR")).sessions.size(), atClose ? 2u : 1u);
   }
-  EXPECT_EQ(group_.getProjectCount(), 0);
-  EXPECT_EQ(read(path("Demo.HMR")).sessions.size(), 1u);
 }
 
 }  // namespace

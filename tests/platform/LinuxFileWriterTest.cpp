@@ -101,18 +101,25 @@ TEST_F(LinuxFileWriterTest, FailingRenameLeavesTheOldFileAndNoTemporary) {
 }
 
 // A failure after the rename is told apart: the new contents are in place, only their
-// durability is not confirmed.
-TEST_F(LinuxFileWriterTest, FailingFolderSyncIsReportedAfterTheRename) {
-  writeBytes(target_, old_);
-  FaultInjectingFileWriter writer;
-  writer.failFolderSync(EIO);
-  EXPECT_THROW(writer.replaceContents(target_, new_), NotDurableError);
-  EXPECT_EQ(readBytes(target_), new_);
-  writeBytes(target_, old_);
-  EXPECT_EQ(failureOf(writer, target_, new_), "Input/output error");
-  EXPECT_EQ(writer.renames(), 2);
-  EXPECT_EQ(readBytes(target_), new_);
-  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+// durability is not confirmed. So for the flush of the folder and for its close.
+TEST_F(LinuxFileWriterTest, FailuresAfterTheRenameAreReportedAsSuch) {
+  for (const bool atClose : {false, true}) {
+    SCOPED_TRACE(atClose ? "closing the folder" : "flushing the folder");
+    writeBytes(target_, old_);
+    FaultInjectingFileWriter writer;
+    if (atClose) {
+      writer.failFolderClose(EIO);
+    } else {
+      writer.failFolderSync(EIO);
+    }
+    EXPECT_THROW(writer.replaceContents(target_, new_), NotDurableError);
+    EXPECT_EQ(readBytes(target_), new_);
+    writeBytes(target_, old_);
+    EXPECT_EQ(failureOf(writer, target_, new_), "Input/output error");
+    EXPECT_EQ(writer.renames(), 2);
+    EXPECT_EQ(readBytes(target_), new_);
+    EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+  }
 }
 
 // A process id that no longer runs: a child that has exited and been reaped.
