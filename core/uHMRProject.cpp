@@ -234,6 +234,7 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   if (State != hmClosed) throw HmrError(std::string(CannotOpenNotClosed));
   this->FileName = changeFileExt(FileName, ".HMR");
   ProjectName = Name;
+  removeLeftoverSaves();
   mergeRecoveredHistory(LoadFile());
   if (!StartSession) return;
   hasClockReading_ = false;
@@ -250,6 +251,7 @@ void THMRProject::DataFileOpened(std::string_view FileName) {
   InitParams();
   this->FileName = FileName;
   ProjectName.clear();
+  removeLeftoverSaves();
   OpenFile(this->FileName);  // a file the person named must be there
   mergeRecoveredHistory(true);
 }

@@ -166,6 +166,9 @@ class THMRProject {
   void saveClosedHistory();
   // True when a data file at `path` is read and written (not excluded, with a folder).
   bool storesDataFile(const std::string& path) const;
+  // Removes the temporary files that saves of data files killed half way left in the data
+  // file's folder and in the recovery folder (only those of processes that no longer run).
+  void removeLeftoverSaves() const;
 
   // nowTrunc for the running session. When the clock was set since the last reading (forward
   // or back: a correction, a step of the network time, a daylight-saving change), the

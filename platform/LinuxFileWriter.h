@@ -24,7 +24,7 @@ namespace hmr {
 //
 // A process killed in the middle of a save cannot remove its temporary file; each save
 // therefore first removes the temporaries of the same target whose writing process no longer
-// runs on this machine.
+// runs on this machine, and removeLeftovers removes those of every target a filter accepts.
 //
 // The individual system calls are protected virtual steps so that tests can inject faults
 // (a full disk, a failing rename) into the real sequence; each returns 0 or an errno value.
@@ -34,6 +34,10 @@ class LinuxFileWriter : public FileWriter {
   explicit LinuxFileWriter(bool syncToDisk = true) : syncToDisk_(syncToDisk) {}
 
   void replaceContents(const std::string& path, std::string_view data) final;
+  // Removes the temporaries ".<name>.tmp-<pid>-XXXXXX" in `folder` whose <name> `ours`
+  // accepts and whose process <pid> no longer runs on this machine. Temporaries of running
+  // writers and every file of another name stay; a folder that cannot be listed is left.
+  void removeLeftovers(const std::string& folder, const NameFilter& ours) final;
 
  protected:
   // Writes up to `size` bytes; `written` receives how many were written.

@@ -4,7 +4,10 @@
 // full.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "core/HMRFileIO.h"
+#include "platform/LinuxFileWriter.h"
 #include "platform/SqliteSettingsStore.h"
 #include "tests/e2e/EndToEndTest.h"
 #include "tests/support/WorkScript.h"
@@ -28,6 +32,15 @@ using ::testing::HasSubstr;
 
 class CrashRecoveryTest : public EndToEndTest {
  protected:
+  // A process id that no longer runs: a child that has ended and been reaped.
+  static pid_t deadPid() {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return pid;
+  }
+
   void SetUp() override {
     ASSERT_EQ(runIde("").status, 0);  // the IDE's key appears
     ASSERT_EQ(test_support::runProgram(kBin + "/hmrsetup5", {}, scratch_.path()).status, 0);
@@ -241,6 +254,53 @@ TEST_F(CrashRecoveryTest, ARecoveryFolderWithoutPermissionTurnsCrashProtectionOf
   const std::vector<Figures> saved = sessionsIn(scratch_.path() + "/P/P.HMR");
   ASSERT_EQ(saved.size(), 1u);
   EXPECT_EQ(saved[0].work, 1800);
+}
+
+// Saves killed half way (a data file beside the projects, a recovery file) leave their
+// temporary copies. Opening any project of that folder in the IDE removes them, and those in
+// the recovery folder; files that are not the tracker's, and the copies of a save still
+// running, stay.
+TEST_F(CrashRecoveryTest, LeftoversOfKilledSavesGoWhenAProjectOfTheFolderOpens) {
+  const std::string folder = scratch_.path() + "/Shared";
+  const std::string recovery = scratch_.path() + "/.local/state/hmr";
+  fs::create_directories(folder);
+  fs::create_directories(recovery);
+  // Real leftovers: writers killed in the middle of saving a large file.
+  const auto leftovers = [](const std::string& where) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(where))
+      if (entry.path().filename().string().find(".tmp-") != std::string::npos)
+        names.push_back(entry.path().filename().string());
+    return names;
+  };
+  const std::string big(8 << 20, 'b');
+  for (const std::string& target :
+       {folder + "/Other.HMR", recovery + "/Other-0123456789abcdef.HMR"}) {
+    for (int attempt = 0; attempt < 200 && leftovers(fs::path(target).parent_path()).empty();
+         ++attempt) {
+      const pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        for (;;) LinuxFileWriter(false).replaceContents(target, big);
+      }
+      usleep(static_cast<useconds_t>(2000 + attempt * 500));
+      kill(pid, SIGKILL);
+      int status = 0;
+      waitpid(pid, &status, 0);
+    }
+  }
+  ASSERT_FALSE(leftovers(folder).empty());
+  ASSERT_FALSE(leftovers(recovery).empty());
+  const std::string running = ".Other.HMR.tmp-" + std::to_string(getpid()) + "-abc123";
+  const std::string notOurs = ".notes.txt.tmp-" + std::to_string(deadPid()) + "-abc123";
+  for (const std::string& name : {running, notOurs}) std::ofstream(folder + "/" + name) << "x";
+
+  const auto run = runIde("open-project Shared/P.dpr\nclose-project Shared/P.dpr\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> left = leftovers(folder);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{running, notOurs}));
+  EXPECT_TRUE(leftovers(recovery).empty());
 }
 
 // A project closed on a full file system: the save fails and says where the history is kept;

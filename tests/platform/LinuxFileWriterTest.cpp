@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include <filesystem>
@@ -167,6 +168,30 @@ TEST_F(LinuxFileWriterTest, SavesKilledMidwayLeaveNothingAfterTheNextSave) {
   LinuxFileWriter(false).replaceContents(target_, new_);
   EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
   EXPECT_EQ(readBytes(target_), new_);
+}
+
+// Leftovers of every target a filter accepts go, when their writer no longer runs; names of
+// other files, of running writers, and names that only look alike stay.
+TEST_F(LinuxFileWriterTest, RemoveLeftoversTakesOnlyThoseOfDeadWritersOfAcceptedNames) {
+  const std::string dead = std::to_string(deadProcessId());
+  const std::string alive = std::to_string(getpid());
+  const std::vector<std::string> gone = {".A.HMR.tmp-" + dead + "-a1b2c3",
+                                         ".b c.hmr.tmp-" + dead + "-Zz0099",
+                                         ".x.tmp-1.HMR.tmp-" + dead + "-QWERTY"};
+  const std::vector<std::string> kept = {
+      ".A.HMR.tmp-" + alive + "-a1b2c3", ".notes.txt.tmp-" + dead + "-a1b2c3",
+      ".A.HMR.tmp-" + dead + "-abc",     ".A.HMR.tmp-" + dead + "-ab$def",
+      "A.HMR.tmp-" + dead + "-a1b2c3",   ".A.HMR.tmp-0-a1b2c3",
+      ".A.HMR.tmp--a1b2c3",              "Demo.HMR"};
+  for (const std::string& name : gone) writeBytes(folder_.file(name), old_);
+  for (const std::string& name : kept) writeBytes(folder_.file(name), old_);
+  LinuxFileWriter(false).removeLeftovers(folder_.path(), [](std::string_view name) {
+    return name.size() > 4 && (name.ends_with(".HMR") || name.ends_with(".hmr"));
+  });
+  std::vector<std::string> expected = kept;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(folder_.names(), expected);
+  LinuxFileWriter(false).removeLeftovers(folder_.path() + "/missing", [](auto) { return true; });
 }
 
 TEST_F(LinuxFileWriterTest, WithoutSyncNoSyncStepRuns) {
