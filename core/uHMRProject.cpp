@@ -71,6 +71,7 @@ void THMRProject::InitParams() {
   TotalIdleTime = 0;
   TotalTime = 0;
   checkpointDue_ = false;
+  idleTurnUnsaved_ = false;
   keptInRecovery_ = false;
   historyUnsaved_ = false;
   StartCountForIdle();
@@ -154,6 +155,7 @@ void THMRProject::IdleTimerEvent(THMRGlobalTimer& Sender) {
   IdleStart = ConvertDateTimeToSeconds(readClock()) - armedThreshold_;
   idleSince_ = currentClock().elapsedSeconds() - static_cast<double>(armedThreshold_);
   State = hmIdle;
+  idleTurnUnsaved_ = true;
   markChanged();
 }
 
@@ -330,6 +332,7 @@ void THMRProject::Checkpoint() {
   if (State == hmClosed) return;
   if (!storesDataFile(FileName)) {
     checkpointDue_ = false;  // nothing of this project is kept on disk
+    idleTurnUnsaved_ = false;
     return;
   }
   UpdateProject(false);
@@ -338,8 +341,10 @@ void THMRProject::Checkpoint() {
   } catch (const HmrSaveNotConfirmed&) {
     keptInRecovery_ = true;  // the file is in place; only its flush to disk is unconfirmed
     checkpointDue_ = false;
+    idleTurnUnsaved_ = false;
     throw;
   } catch (const HmrSaveFailed& e) {
+    idleTurnUnsaved_ = false;  // tried again at the next round, not at every beat
     // Not the failed save of the data file: that one is written when the project closes.
     const std::string recovery = recoveryFileFor(FileName);
     throw HmrError(formatMessage(CrashProtectionOff, {GetHMRName(),
@@ -348,6 +353,7 @@ void THMRProject::Checkpoint() {
   }
   keptInRecovery_ = true;
   checkpointDue_ = false;
+  idleTurnUnsaved_ = false;
 }
 
 }  // namespace hmr

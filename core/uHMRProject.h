@@ -119,6 +119,10 @@ class THMRProject {
   // on disk, and it is worked on, or idle for less than IdleCheckpointHorizon, or changed
   // (user, settings, name) since its last checkpoint.
   bool NeedsCheckpoints() const;
+  // True when the project turned idle since its last checkpoint: that checkpoint holds as
+  // work the time since the last activity, which is idle time now. The group checkpoints it
+  // at its next beat rather than at its next round.
+  bool CheckpointUrgent() const { return idleTurnUnsaved_ && State == hmIdle; }
   // True when the project is closed but the save of its history failed: it still holds it.
   bool HasUnsavedHistory() const { return historyUnsaved_; }
   // True when the project's recovery file holds its history (written or merged by it).
@@ -187,6 +191,7 @@ class THMRProject {
   // The clock's time passed when the running idle stretch began.
   double idleSince_ = 0;
   bool checkpointDue_ = false;   // something changed since the last checkpoint
+  bool idleTurnUnsaved_ = false;  // turned idle since the last checkpoint
   bool keptInRecovery_ = false;  // the recovery file holds this project's history
   bool historyUnsaved_ = false;  // closed, but the save of its history failed
 };

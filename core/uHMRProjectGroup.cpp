@@ -228,9 +228,12 @@ void THMRProjectGroup::Heartbeat() {
   // A round at the last beat that keeps within the interval: with beats 15 s apart, never
   // more than CheckpointInterval passes between two rounds (nor from waking to the first).
   sinceCheckpoint_ += THMRGlobalTimer::MasterInterval;
-  if (sinceCheckpoint_ + THMRGlobalTimer::MasterInterval <= CheckpointInterval) return;
+  if (sinceCheckpoint_ + THMRGlobalTimer::MasterInterval <= CheckpointInterval) {
+    checkpointAll(true);
+    return;
+  }
   sinceCheckpoint_ = 0;
-  checkpointAll();
+  checkpointAll(false);
 }
 
 bool THMRProjectGroup::heartbeatNeeded() const {
@@ -251,12 +254,16 @@ void THMRProjectGroup::WakeHeartbeat() {
   }
 }
 
-void THMRProjectGroup::checkpointAll() {
+void THMRProjectGroup::checkpointAll(bool urgentOnly) {
   std::size_t i = 0;
   while (i < Projects.size()) {
     const std::string key = Projects[i].first;
     try {
       THMRProject& project = *Projects[i].second;
+      if (urgentOnly && !project.CheckpointUrgent()) {
+        ++i;
+        continue;
+      }
       if (project.HasUnsavedHistory()) {
         // Saved at last, it leaves the group; not while the dialog shows, which holds on to the
         // group's projects (the timer runs on under the modal dialog).

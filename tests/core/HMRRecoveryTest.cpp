@@ -138,16 +138,24 @@ TEST_F(RecoveryTest, CheckpointsAtEveryIntervalWhileTheProjectRuns) {
   EXPECT_TRUE(checkpoint.sessions[0]->SessionNotClosed);
   EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
   EXPECT_EQ(checkpoint.projectName, "Demo");
-  // The last edit at 5 minutes; idle from there on. Every checkpoint brings the idle stretch
-  // up to its moment: the last one, at 65 minutes, has 60 minutes of it.
-  advance(3600);
-  EXPECT_EQ(writer_.writes[recovery], 13);
+  // The last edit at 5 minutes; idle from there on. The turn to idle, at 10 minutes, is
+  // checkpointed at the next tick: the checkpoint of 10 minutes counted 5 minutes since the
+  // edit as work, which they no longer are.
+  advance(315);
+  EXPECT_EQ(writer_.writes[recovery], 3);
+  checkpoint = read(recovery);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionIdleTime, 315);
+  // Every checkpoint brings the idle stretch up to its moment: the last one, at 65 minutes,
+  // has 60 minutes of it.
+  advance(3600 - 315);
+  EXPECT_EQ(writer_.writes[recovery], 14);
   checkpoint = read(recovery);
   EXPECT_EQ(checkpoint.sessions[0]->SessionTotalTime, 3900);
   EXPECT_EQ(checkpoint.sessions[0]->SessionIdleTime, 3600);
   p->ActivityDetected();
   advance(300);
-  EXPECT_EQ(writer_.writes[recovery], 14);
+  EXPECT_EQ(writer_.writes[recovery], 15);
   EXPECT_EQ(writer_.writes.count(path("Demo.HMR")), 0u);
 
   group_.RemoveProject(path("Demo.dpr"));
@@ -165,7 +173,7 @@ TEST_F(RecoveryTest, AnIdleStretchIsCheckpointedForItsFirstDay) {
   work(p, 5);
   advance(3 * 86400);
   const int writes = writer_.writes[recovery];
-  EXPECT_EQ(writes, 1 + 86400 / 300);
+  EXPECT_EQ(writes, 1 + 1 + 86400 / 300);  // the turn to idle has one of its own
   const HmrFileContents checkpoint = read(recovery);
   EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
   EXPECT_GE(checkpoint.sessions[0]->SessionIdleTime, 86400 - 300);
