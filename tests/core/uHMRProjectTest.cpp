@@ -256,6 +256,14 @@ TEST_F(ProjectTest, IdleFiguresAfterARaisedThreshold) {
   EXPECT_EQ(project.State, hmIdle);
 }
 
+// Virtual time of its own from `start` on, on the fixture's timer: for a test on a given day.
+struct TimeFrom {
+  TimeFrom(ManualTimer& ticks, TDateTime start) : clock(start), time(clock, ticks, start) {}
+  VirtualClock clock;
+  ScopedClock use{clock};
+  VirtualTime time;
+};
+
 // Activity every minute for `minutes` minutes.
 void workEveryMinute(THMRProject& project, int minutes,
                      const std::function<void(long long)>& pass) {
@@ -269,16 +277,14 @@ void workEveryMinute(THMRProject& project, int minutes,
 // to 02:30 (the second time) with an idle hour in the middle has lasted two hours exactly,
 // and its start reads as the same instant on the winter clock.
 TEST_F(ProjectTest, DaylightSavingFallBackKeepsTheTimeThatPassed) {
-  VirtualClock clock(encodeDateTime(2026, 10, 25, 1, 30, 0));
-  ScopedClock use(clock);
-  VirtualTime time(clock, *ticks_, clock.now());
-  const auto pass = [&](long long seconds) { time.advance(seconds); };
+  TimeFrom day(*ticks_, encodeDateTime(2026, 10, 25, 1, 30, 0));
+  const auto pass = [&](long long seconds) { day.time.advance(seconds); };
   project.ProjectOpened("Demo.dpr", "Demo", true);
   workEveryMinute(project, 20, pass);  // to 01:50
-  time.advance(3600);                  // idle to 02:50
+  pass(3600);                          // idle to 02:50
   project.ActivityDetected();
   workEveryMinute(project, 10, pass);  // to 03:00 summer time
-  time.shiftClock(-3600);              // 02:00 winter time
+  day.time.shiftClock(-3600);          // 02:00 winter time
   workEveryMinute(project, 30, pass);  // to 02:30
   project.UpdateProject(false);
   EXPECT_EQ(last().SessionTotalTime, 7200);
@@ -291,13 +297,11 @@ TEST_F(ProjectTest, DaylightSavingFallBackKeepsTheTimeThatPassed) {
 // The spring change: at 02:00 the clock jumps to 03:00. An hour of work from 01:30 to 03:30
 // on the clock is an hour of work.
 TEST_F(ProjectTest, DaylightSavingSpringForwardAddsNoWork) {
-  VirtualClock clock(encodeDateTime(2026, 3, 29, 1, 30, 0));
-  ScopedClock use(clock);
-  VirtualTime time(clock, *ticks_, clock.now());
-  const auto pass = [&](long long seconds) { time.advance(seconds); };
+  TimeFrom day(*ticks_, encodeDateTime(2026, 3, 29, 1, 30, 0));
+  const auto pass = [&](long long seconds) { day.time.advance(seconds); };
   project.ProjectOpened("Demo.dpr", "Demo", true);
   workEveryMinute(project, 30, pass);  // to 02:00 winter time
-  time.shiftClock(3600);               // 03:00 summer time
+  day.time.shiftClock(3600);           // 03:00 summer time
   workEveryMinute(project, 30, pass);  // to 03:30
   project.UpdateProject(false);
   EXPECT_EQ(last().SessionTotalTime, 3600);
