@@ -161,6 +161,7 @@ TEST_F(CrashRecoveryTest, RandomCrashesLoseAtMostOneInterval) {
       EXPECT_GE(back.total, closed->total - static_cast<std::int64_t>(interval));
       EXPECT_GE(back.work, closed->work - static_cast<std::int64_t>(interval));
       EXPECT_LE(back.total, closed->total);
+      EXPECT_LE(back.work, closed->work + 15);  // at most one tick of work the close would not
     }
   }
 }
