@@ -78,8 +78,8 @@ class CrashRecoveryTest : public EndToEndTest {
     return figures;
   }
 
-  // Plays `lines` on project `folder`/P.dpr opened at 16:12, then `end` ("crash" or the close).
-  // After a crash, the next start opens and closes the project: the data file then holds the
+  // Plays `lines` on project `folder`/P.dpr opened at 16:12, then crashes or closes it. After
+  // a crash, the next start opens and closes the project: the data file then holds the
   // recovered session first. Returns that session, or the closed one.
   std::optional<Figures> play(const std::string& folder, const std::string& lines, bool crash) {
     fs::create_directories(scratch_.path() + "/" + folder);
