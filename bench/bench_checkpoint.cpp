@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // One checkpoint of a running project with a 10,000-session history: its whole image written
 // to its recovery file through the safe save, with and without the flush to disk. This is
-// what the tracker does at most once per checkpoint interval (5 minutes by default) for each
-// project in which something changed.
+// what the tracker does once per checkpoint interval (5 minutes by default) for each running
+// project, worked on or idle.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 

@@ -2,6 +2,7 @@
 #include "core/HMRFileIO.h"
 
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "core/uHMRMessages.h"
@@ -23,9 +24,12 @@ void readHmrFile(const std::string& path, HmrFileContents& out) {
 void dropShortSessions(HmrFileContents& contents) {
   const std::int64_t minimum = contents.minimumWorkTime.value_or(DefaultMinimumWorkTime);
   std::erase_if(contents.sessions, [minimum](const std::unique_ptr<TSessionData>& s) {
-    return s->SessionWorkTime < minimum;
+    return DroppedAsShort(*s, minimum);
   });
 }
+
+HmrSaveFailed::HmrSaveFailed(const std::string& path, std::string cause)
+    : HmrError(formatMessage(HMRFileSave, {path, cause})), cause_(std::move(cause)) {}
 
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
                   std::int64_t minimumWorkTime, std::string_view projectName,
@@ -36,7 +40,7 @@ void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
   } catch (const NotDurableError& e) {
     throw HmrSaveNotConfirmed(formatMessage(HMRFileNotConfirmed, {path, e.what()}));
   } catch (const std::exception& e) {
-    throw HmrError(formatMessage(HMRFileSave, {path, e.what()}));
+    throw HmrSaveFailed(path, e.what());
   }
 }
 

@@ -20,9 +20,19 @@ namespace hmr {
 // could not be read or its checksum differs).
 void readHmrFile(const std::string& path, HmrFileContents& out);
 
-// Drops what the tracker drops after reading a file: every session with less work than the
-// file's minimum work time (the default minimum when the file gave none).
+// Drops what the tracker drops after reading a file: every closed session with less work
+// than the file's minimum work time (the default minimum when the file gave none).
 void dropShortSessions(HmrFileContents& contents);
+
+// A save that failed: what() is the save message naming the file, cause() the reason alone.
+class HmrSaveFailed : public HmrError {
+ public:
+  HmrSaveFailed(const std::string& path, std::string cause);
+  const std::string& cause() const { return cause_; }
+
+ private:
+  std::string cause_;
+};
 
 // A save whose new file is in place under its name, but not confirmed to be on the disk.
 class HmrSaveNotConfirmed : public HmrError {
@@ -31,7 +41,8 @@ class HmrSaveNotConfirmed : public HmrError {
 };
 
 // Encodes a version 2 image and has the installed FileWriter replace `path` with it. Fails
-// with HmrError "Error saving HMR file <path> : <cause>"; the file on disk is then as it was.
+// with HmrSaveFailed "Error saving HMR file <path> : <cause>"; the file on disk is then as it
+// was.
 // When only the confirmation that the new file reached the disk failed, it fails with
 // HmrSaveNotConfirmed instead: the file then holds the new contents.
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,

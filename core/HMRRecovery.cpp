@@ -2,6 +2,7 @@
 #include "core/HMRRecovery.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -30,11 +31,19 @@ std::uint64_t fnv1a(std::string_view text) {
 }
 
 // Creates the recovery folder and the folders above it; the last one only for the user.
+// Fails naming the folder when it cannot be made or something else stands in its place.
 void makeFolder(const std::string& recoveryFile, const std::string& folder) {
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(folder).parent_path(), error);
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-    throw HmrError(formatMessage(HMRFileSave, {recoveryFile, std::strerror(errno)}));
+    throw HmrSaveFailed(recoveryFile, "cannot make the folder " + folder + ": " +
+                                          std::strerror(errno));
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    throw HmrSaveFailed(recoveryFile, folder + " is not a folder");
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    throw HmrSaveFailed(recoveryFile,
+                        "the folder " + folder + " cannot be written: " + std::strerror(errno));
 }
 
 std::int64_t secondsOf(TDateTime dt) { return ConvertDateTimeToSeconds(dt); }
@@ -57,8 +66,7 @@ std::string recoveryFileFor(const std::string& dataFile) {
 void writeRecoveryFile(const std::string& dataFile, const THMRProject& project) {
   const std::string path = recoveryFileFor(dataFile);
   if (path.empty())
-    throw HmrError(formatMessage(HMRFileSave, {dataFile, "no folder for recovery files (no "
-                                                         "home folder)"}));
+    throw HmrSaveFailed(dataFile, "no folder for recovery files (no home folder)");
   makeFolder(path, recoveryFolder());
   writeHmrFile(path, project.TimeForIdle, project.MinimumWorkTime, project.ProjectName,
                project.Sessions);

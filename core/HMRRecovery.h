@@ -22,7 +22,9 @@ std::string recoveryFileFor(const std::string& dataFile);
 
 // Writes the project's settings, name and every session to the recovery file of `dataFile`
 // through the safe save, creating the recovery folder (readable by the user only) when
-// missing. Fails with "Error saving HMR file <recovery file> : <cause>".
+// missing. Fails with HmrSaveFailed "Error saving HMR file <recovery file> : <cause>", the
+// cause naming the recovery folder when that is what cannot be used; with
+// HmrSaveNotConfirmed when only the flush of the folder failed.
 void writeRecoveryFile(const std::string& dataFile, const THMRProject& project);
 
 // Reads the recovery file of `dataFile` into `out` (empty) when it exists; false when it does

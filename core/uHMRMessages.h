@@ -19,6 +19,11 @@ inline constexpr std::string_view HistoryKeptIn =
     "The history is kept in %S and is added back when the project opens again.";
 inline constexpr std::string_view HistoryKeptInMemory =
     "The history is kept in memory only (%S); the save is tried again.";
+// A project whose recovery file cannot be written: its running session is not kept between
+// saves until a checkpoint succeeds again, but it is still tracked and saved when it closes.
+inline constexpr std::string_view CrashProtectionOff =
+    "Crash protection is off for project %S: its recovery file %S cannot be written (%S). "
+    "The project is still tracked and its data file %S is saved when it closes.";
 // A report export that cannot create, write or close its file.
 inline constexpr std::string_view ReportFileWrite = "Error writing report file %S : %S";
 // The merge of data files (HMRMerge.h, DataFileMerge.h): a side that does not read, and the

@@ -2,6 +2,7 @@
 #include "core/uHMRProject.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRMessages.h"
 #include "core/uHMRTimer.h"
+#include "platform/Clock.h"
 #include "platform/HmrError.h"
 
 namespace hmr {
@@ -41,6 +43,10 @@ void TSessionData::UpdateCalculatedFields() {
   SessionWorkTime = SessionTotalTime - SessionIdleTime;
 }
 
+bool DroppedAsShort(const TSessionData& session, std::int64_t minimum) {
+  return session.SessionWorkTime < minimum && !session.SessionNotClosed;
+}
+
 THMRProject::THMRProject() {
   IdleTimerHandle = globalTimer().Add([this](THMRGlobalTimer& s) { IdleTimerEvent(s); }, 0);
   InitParams();
@@ -65,6 +71,7 @@ void THMRProject::InitParams() {
   TotalIdleTime = 0;
   TotalTime = 0;
   checkpointDue_ = false;
+  idleTurnUnsaved_ = false;
   keptInRecovery_ = false;
   historyUnsaved_ = false;
   StartCountForIdle();
@@ -116,7 +123,7 @@ void THMRProject::DeleteMinimumSessions(bool IncludeLast) {
   // the square of the number dropped on a long history.
   const auto end = IncludeLast || Sessions.empty() ? Sessions.end() : Sessions.end() - 1;
   const auto kept = std::remove_if(Sessions.begin(), end, [this](const auto& s) {
-    return s->SessionWorkTime < MinimumWorkTime;
+    return DroppedAsShort(*s, MinimumWorkTime);
   });
   Sessions.erase(kept, end);
 }
@@ -146,7 +153,9 @@ void THMRProject::IdleTimerEvent(THMRGlobalTimer& Sender) {
   // The threshold it was armed with counts, not the current one: the dialog may have changed
   // TimeForIdle while the countdown ran.
   IdleStart = ConvertDateTimeToSeconds(readClock()) - armedThreshold_;
+  idleSince_ = currentClock().elapsedSeconds() - static_cast<double>(armedThreshold_);
   State = hmIdle;
+  idleTurnUnsaved_ = true;
   markChanged();
 }
 
@@ -159,26 +168,30 @@ void THMRProject::ComputeIdleTime() {
   IdleStart = now;
 }
 
-void THMRProject::FollowClock() {
-  if (State != hmClosed) readClock();
-}
-
 TDateTime THMRProject::readClock() {
   const TDateTime now = nowTrunc();
+  const double elapsed = currentClock().elapsedSeconds();
   const std::int64_t seconds = ConvertDateTimeToSeconds(now);
   // Only on the date-time scale's linear side: before 1899-12-30 its fraction counts the time
   // of day backwards, and no clock the tracker follows reads there.
-  if (State != hmClosed && seconds < lastClockReading_ && now >= 0 && DateTimeOpen >= 0) {
-    // The clock was set back (daylight saving ended, or a correction). The running session's
-    // anchors move back with it, so that they read as the same instants on the new clock: the
-    // session keeps the time that really passed, and neither its total nor its idle stretch
-    // can turn negative. What passed between the last reading and this one is not known and
-    // is not counted; a periodic caller of FollowClock keeps that short.
-    const std::int64_t back = lastClockReading_ - seconds;
-    DateTimeOpen -= static_cast<double>(back) / 86400.0;
-    IdleStart -= back;
+  if (State != hmClosed && hasClockReading_ && now >= 0 && DateTimeOpen >= 0) {
+    // Where the clock would read had it only moved with the time that passed. Readings are cut
+    // to whole seconds, so a difference of up to one second is the cut, not a clock set.
+    const double shift =
+        static_cast<double>(seconds - lastClockReading_) - (elapsed - lastElapsed_);
+    if (std::abs(shift) > 1.0) {
+      // The running session's anchors move with the clock, so that they read as the same
+      // instants on it as it is now: the session keeps exactly the time that passed.
+      // The open time stays on the scale's linear side, at 1899-12-30 00:00 at the earliest.
+      const std::int64_t by =
+          std::max<std::int64_t>(std::llround(shift), -ConvertDateTimeToSeconds(DateTimeOpen));
+      DateTimeOpen = std::max(0.0, DateTimeOpen + static_cast<double>(by) / 86400.0);
+      IdleStart += by;
+    }
   }
+  hasClockReading_ = true;
   lastClockReading_ = seconds;
+  lastElapsed_ = elapsed;
   return now;
 }
 
@@ -223,9 +236,10 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   if (State != hmClosed) throw HmrError(std::string(CannotOpenNotClosed));
   this->FileName = changeFileExt(FileName, ".HMR");
   ProjectName = Name;
+  removeLeftoverSaves();
   mergeRecoveredHistory(LoadFile());
   if (!StartSession) return;
-  lastClockReading_ = kNoClockReading;
+  hasClockReading_ = false;
   State = hmOpen;
   DateTimeOpen = readClock();
   IdleTime = 0;
@@ -239,6 +253,7 @@ void THMRProject::DataFileOpened(std::string_view FileName) {
   InitParams();
   this->FileName = FileName;
   ProjectName.clear();
+  removeLeftoverSaves();
   OpenFile(this->FileName);  // a file the person named must be there
   mergeRecoveredHistory(true);
 }
@@ -307,16 +322,38 @@ void THMRProject::markChanged() {
   if (ProjectGroup) ProjectGroup->WakeHeartbeat();
 }
 
+bool THMRProject::NeedsCheckpoints() const {
+  if (State == hmClosed || !storesDataFile(FileName)) return false;
+  if (State == hmOpen || checkpointDue_) return true;
+  return currentClock().elapsedSeconds() - idleSince_ < static_cast<double>(IdleCheckpointHorizon);
+}
+
 void THMRProject::Checkpoint() {
-  if (State == hmClosed || !checkpointDue_) return;
+  if (State == hmClosed) return;
   if (!storesDataFile(FileName)) {
     checkpointDue_ = false;  // nothing of this project is kept on disk
+    idleTurnUnsaved_ = false;
     return;
   }
   UpdateProject(false);
-  writeRecoveryFile(FileName, *this);
+  try {
+    writeRecoveryFile(FileName, *this);
+  } catch (const HmrSaveNotConfirmed&) {
+    keptInRecovery_ = true;  // the file is in place; only its flush to disk is unconfirmed
+    checkpointDue_ = false;
+    idleTurnUnsaved_ = false;
+    throw;
+  } catch (const HmrSaveFailed& e) {
+    idleTurnUnsaved_ = false;  // tried again at the next round, not at every beat
+    // Not the failed save of the data file: that one is written when the project closes.
+    const std::string recovery = recoveryFileFor(FileName);
+    throw HmrError(formatMessage(CrashProtectionOff, {GetHMRName(),
+                                                      recovery.empty() ? "(none)" : recovery,
+                                                      e.cause(), FileName}));
+  }
   keptInRecovery_ = true;
   checkpointDue_ = false;
+  idleTurnUnsaved_ = false;
 }
 
 }  // namespace hmr

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +20,10 @@ enum THMRState : std::uint8_t { hmClosed, hmOpen, hmIdle };
 
 inline constexpr std::int64_t DefaultTimeForIdle = 300;     // seconds
 inline constexpr std::int64_t DefaultMinimumWorkTime = 60;  // seconds
+// How long an idle stretch goes on being checkpointed (seconds): a day. After that the
+// project's recovery file keeps the stretch up to there until activity or a change comes, so
+// that a host on virtual time can pass over a week-long stretch without checkpointing it.
+inline constexpr std::int64_t IdleCheckpointHorizon = 24 * 3600;
 
 // One work session. After UpdateCalculatedFields: 0 <= SessionTotalTime,
 // SessionIdleTime <= SessionTotalTime and SessionWorkTime = SessionTotalTime - SessionIdleTime.
@@ -42,6 +45,11 @@ class TSessionData {
   std::int64_t SessionWorkTime = 0;   // derived
   std::string SessionUserName;
 };
+
+// Whether `session` is dropped for having less work than `minimum`. A session marked not
+// closed is never dropped: its host ended without closing it, so its figures are those of its
+// last checkpoint, less than the time really worked, and dropping it would lose that work.
+bool DroppedAsShort(const TSessionData& session, std::int64_t minimum);
 
 // One project of the host. Closed (no session running), open (a session running with recent
 // activity) or idle (a session running without activity for longer than TimeForIdle).
@@ -95,20 +103,26 @@ class THMRProject {
   void ComputeIdleTime();
   void StartCountForIdle();
   void IdleTimerEvent(THMRGlobalTimer& Sender);
-  // Reads the clock for a running session so that a clock set back is noticed soon after it
-  // happens (see readClock). The project group calls it at every tick of the global timer.
-  void FollowClock();
 
   // Keeping every second between saves. The data file beside the project changes only when it
   // closes (or when the dialog saves its settings); until then the running session is
-  // checkpointed into the project's recovery file in the user's state folder (HMRRecovery.h).
+  // checkpointed into the project's recovery file in the user's state folder (HMRRecovery.h),
+  // by the project group at every checkpoint interval.
   //
-  // Writes the recovery file when the project is running and something changed since the last
-  // checkpoint (activity, idleness, user, settings, name). A failure passes on as HmrError;
-  // the next call tries again.
+  // Brings the running session up to date now (work and idle as they stand) and writes it
+  // with the whole history to the recovery file. Does nothing for a closed project or one
+  // whose data file is not kept on disk. When the recovery file cannot be written it fails
+  // with the CrashProtectionOff message (naming the project, the recovery file and why);
+  // tracking goes on and the next call tries again.
   void Checkpoint();
-  // True when the project runs and changed since its last checkpoint.
-  bool CheckpointDue() const { return checkpointDue_ && State != hmClosed; }
+  // True while the group must go on checkpointing the project: it runs, its data file is kept
+  // on disk, and it is worked on, or idle for less than IdleCheckpointHorizon, or changed
+  // (user, settings, name) since its last checkpoint.
+  bool NeedsCheckpoints() const;
+  // True when the project turned idle since its last checkpoint: that checkpoint holds as
+  // work the time since the last activity, which is idle time now. The group checkpoints it
+  // at its next beat rather than at its next round.
+  bool CheckpointUrgent() const { return idleTurnUnsaved_ && State == hmIdle; }
   // True when the project is closed but the save of its history failed: it still holds it.
   bool HasUnsavedHistory() const { return historyUnsaved_; }
   // True when the project's recovery file holds its history (written or merged by it).
@@ -156,19 +170,28 @@ class THMRProject {
   void saveClosedHistory();
   // True when a data file at `path` is read and written (not excluded, with a folder).
   bool storesDataFile(const std::string& path) const;
+  // Removes the temporary files that saves of data files killed half way left in the data
+  // file's folder and in the recovery folder (only those of processes that no longer run).
+  void removeLeftoverSaves() const;
 
-  // nowTrunc for the running session. When the clock reads earlier than at the last reading,
-  // the session's open time and idle start move back by the difference, so that a clock set
-  // back never makes a session run backwards or its idle time negative.
+  // nowTrunc for the running session. When the clock was set since the last reading (forward
+  // or back: a correction, a step of the network time, a daylight-saving change), the
+  // session's open time and idle start move by as much, so that they read as the same
+  // instants on the clock as it is now: the session keeps exactly the time that passed, its
+  // total and idle time never turn negative and a clock set forward adds no work.
   TDateTime readClock();
 
   // The threshold the countdown was last armed with (0 when disarmed).
   std::int64_t armedThreshold_ = 0;
-  // Seconds (ConvertDateTimeToSeconds scale) of the last reading of the clock by readClock;
-  // before the first reading, a value below every reading (dates before 1899 are negative).
-  static constexpr std::int64_t kNoClockReading = std::numeric_limits<std::int64_t>::min();
-  std::int64_t lastClockReading_ = kNoClockReading;
+  // The last reading of the clock by readClock: the date-time in seconds (the scale of
+  // ConvertDateTimeToSeconds) and the clock's time passed (Clock::elapsedSeconds).
+  bool hasClockReading_ = false;
+  std::int64_t lastClockReading_ = 0;
+  double lastElapsed_ = 0;
+  // The clock's time passed when the running idle stretch began.
+  double idleSince_ = 0;
   bool checkpointDue_ = false;   // something changed since the last checkpoint
+  bool idleTurnUnsaved_ = false;  // turned idle since the last checkpoint
   bool keptInRecovery_ = false;  // the recovery file holds this project's history
   bool historyUnsaved_ = false;  // closed, but the save of its history failed
 };

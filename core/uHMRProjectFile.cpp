@@ -8,7 +8,9 @@
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
 #include "platform/FileRead.h"
+#include "platform/FileWriter.h"
 #include "platform/SystemFacts.h"
+#include "platform/UserFolders.h"
 
 namespace hmr {
 namespace {
@@ -73,6 +75,18 @@ std::string THMRProject::UnhandledPath() const {
 
 bool THMRProject::storesDataFile(const std::string& path) const {
   return hasFolder(path) && !isExcluded(path, UnhandledPath());
+}
+
+void THMRProject::removeLeftoverSaves() const {
+  if (!storesDataFile(FileName)) return;
+  // Data files and recovery files are the files the tracker saves: named *.HMR (or *.hmr, a
+  // data file opened by name), they are the only ones whose leftovers are its own.
+  const auto dataFile = [](std::string_view name) {
+    return name.size() > 4 && sameText(name.substr(name.size() - 4), ".HMR");
+  };
+  currentFileWriter().removeLeftovers(extractFilePath(FileName), dataFile);
+  if (const std::string folder = recoveryFolder(); !folder.empty())
+    currentFileWriter().removeLeftovers(folder, dataFile);
 }
 
 void THMRProject::mergeRecoveredHistory(bool dataFileRead) {

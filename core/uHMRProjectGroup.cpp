@@ -225,16 +225,20 @@ void THMRProjectGroup::RemoveAllProjects() {
 }
 
 void THMRProjectGroup::Heartbeat() {
-  for (auto& entry : Projects) entry.second->FollowClock();
+  // A round at the last beat that keeps within the interval: with beats 15 s apart, never
+  // more than CheckpointInterval passes between two rounds (nor from waking to the first).
   sinceCheckpoint_ += THMRGlobalTimer::MasterInterval;
-  if (sinceCheckpoint_ < CheckpointInterval) return;
+  if (sinceCheckpoint_ + THMRGlobalTimer::MasterInterval <= CheckpointInterval) {
+    checkpointAll(true);
+    return;
+  }
   sinceCheckpoint_ = 0;
-  checkpointAll();
+  checkpointAll(false);
 }
 
 bool THMRProjectGroup::heartbeatNeeded() const {
   return std::any_of(Projects.begin(), Projects.end(), [](const auto& entry) {
-    return entry.second->CheckpointDue() || entry.second->HasUnsavedHistory();
+    return entry.second->NeedsCheckpoints() || entry.second->HasUnsavedHistory();
   });
 }
 
@@ -243,16 +247,23 @@ void THMRProjectGroup::WakeHeartbeat() {
   std::int32_t index = -1;
   const THMRTimerEvent* event = TimerGlobal->ItemByHandle(heartbeat_, index);
   // An armed heartbeat keeps its count: activity more often than a tick must not put it off.
-  if (event && event->SecondsLeft == -1)
+  // A sleeping one counts its interval from now.
+  if (event && event->SecondsLeft == -1) {
+    sinceCheckpoint_ = 0;
     TimerGlobal->SetSecondsForNextEvent(heartbeat_, THMRGlobalTimer::MasterInterval);
+  }
 }
 
-void THMRProjectGroup::checkpointAll() {
+void THMRProjectGroup::checkpointAll(bool urgentOnly) {
   std::size_t i = 0;
   while (i < Projects.size()) {
     const std::string key = Projects[i].first;
     try {
       THMRProject& project = *Projects[i].second;
+      if (urgentOnly && !project.CheckpointUrgent()) {
+        ++i;
+        continue;
+      }
       if (project.HasUnsavedHistory()) {
         // Saved at last, it leaves the group; not while the dialog shows, which holds on to the
         // group's projects (the timer runs on under the modal dialog).

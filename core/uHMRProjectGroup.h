@@ -97,12 +97,13 @@ class THMRProjectGroup {
   // CheckpointInterval; a missing value leaves the default, a damaged one is reported.
   void ReadCheckpointInterval();
   // The group's heartbeat, an event of the global timer that fires at every tick while some
-  // project has something to keep (a change since its checkpoint, a history whose save
+  // project has something to keep (THMRProject::NeedsCheckpoints, a history whose save
   // failed) and sleeps otherwise, so that a host that passes over quiet stretches of time
-  // still can. Each beat, every project follows the clock; once per CheckpointInterval of
-  // beats the running projects are checkpointed and the projects whose save failed are saved
-  // again (and leave the group when it succeeds). A failure is reported once per project until
-  // that project succeeds again. Never throws.
+  // still can. At the last beat within each CheckpointInterval the running projects are
+  // checkpointed, and the projects whose save failed are saved again (and leave the group
+  // when it succeeds); at the other beats only the projects whose checkpoint is urgent
+  // (THMRProject::CheckpointUrgent). A failure is reported once per project until that project succeeds
+  // again. Never throws.
   void Heartbeat();
   // Arms the heartbeat if it sleeps (projects call it when they change).
   void WakeHeartbeat();
@@ -124,7 +125,9 @@ class THMRProjectGroup {
 
  private:
   THMRProject* track(std::string_view FileName, std::unique_ptr<THMRProject> project);
-  void checkpointAll();
+  // Checkpoints the running projects (only those whose checkpoint is urgent when
+  // `urgentOnly`) and saves again those whose save failed.
+  void checkpointAll(bool urgentOnly);
   bool heartbeatNeeded() const;
   // Closes (or saves again) the project at `index` and takes it out of the group; see
   // RemoveProject for what a failure leaves.

@@ -24,6 +24,12 @@ LocalDateTime SystemClock::now() const {
   return static_cast<double>(day) + secondOfDay / 86400.0;
 }
 
+double SystemClock::elapsedSeconds() const {
+  timespec ts{};
+  clock_gettime(CLOCK_BOOTTIME, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
 Clock& currentClock() { return inUse.current(); }
 
 Clock* installClock(Clock* clock) { return inUse.install(clock); }

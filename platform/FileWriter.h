@@ -2,6 +2,7 @@
 // The seam through which data files are written: "replace this file's contents atomically".
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -19,9 +20,19 @@ namespace hmr {
 // temporary file is left behind -- except for NotDurableError, below.
 class FileWriter {
  public:
+  // Whether a file name is one this program writes (it decides which leftovers are its own).
+  using NameFilter = std::function<bool(std::string_view name)>;
+
   virtual ~FileWriter() = default;
   // Creates `path` holding `data`, or replaces its contents, keeping its permission bits.
   virtual void replaceContents(const std::string& path, std::string_view data) = 0;
+  // Removes from `folder` what replacements of files whose names `ours` accepts left behind
+  // when their process was killed half way, and nothing else. Best effort: never fails. A
+  // writer that leaves nothing behind has nothing to do.
+  virtual void removeLeftovers(const std::string& folder, const NameFilter& ours) {
+    (void)folder;
+    (void)ours;
+  }
 };
 
 // The new contents are in place under the file's name, but the system did not confirm that

@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <system_error>
@@ -70,28 +72,45 @@ class TemporaryFile {
 // The prefix of the temporary files of `target`'s name, up to the writer's process id.
 std::string temporaryPrefix(const std::string& name) { return "." + name + ".tmp-"; }
 
-// Removes the temporaries of `name` in `folder` left by writers that no longer run: a name
-// ".<name>.tmp-<pid>-XXXXXX" whose process does not exist. Temporaries of running processes
-// (another save of the same file at this moment) and every other file are left alone. Best
-// effort: a folder that cannot be listed is simply not swept.
-void removeStaleTemporaries(const std::string& folder, const std::string& name) {
+// A temporary file's name taken apart: ".<target>.tmp-<pid>-XXXXXX", XXXXXX the six letters
+// and digits that mkostemp puts in. False for any other name.
+bool parseTemporaryName(std::string_view file, std::string_view& target, pid_t& pid) {
+  constexpr std::string_view kMarker = ".tmp-";
+  constexpr std::size_t kUnique = 6;
+  if (file.size() < 1 + 1 + kMarker.size() + 1 + 1 + kUnique || file.front() != '.') return false;
+  const std::string_view unique = file.substr(file.size() - kUnique);
+  for (char c : unique)
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  const std::string_view head = file.substr(0, file.size() - kUnique);  // ...<pid>-
+  if (head.back() != '-') return false;
+  const std::size_t marker = head.rfind(kMarker);
+  if (marker == std::string_view::npos || marker < 2) return false;
+  const std::string_view digits =
+      head.substr(marker + kMarker.size(), head.size() - 1 - marker - kMarker.size());
+  if (digits.empty() || digits.size() > 10) return false;
+  long long number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+  }
+  if (number <= 0 || number > INT_MAX) return false;
+  target = file.substr(1, marker - 1);
+  pid = static_cast<pid_t>(number);
+  return true;
+}
+
+// Removes the temporaries in `folder` whose target name `ours` accepts, left by writers that
+// no longer run: those of running processes (another save at this moment) and every other
+// file are left alone. Best effort: a folder that cannot be listed is simply not swept.
+void removeStaleTemporaries(const std::string& folder,
+                            const std::function<bool(std::string_view)>& ours) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
-  const std::string prefix = temporaryPrefix(name);
   while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view file = entry->d_name;
-    if (file.size() <= prefix.size() || file.substr(0, prefix.size()) != prefix) continue;
-    const std::string_view rest = file.substr(prefix.size());  // <pid>-XXXXXX
-    const std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string_view::npos || rest.size() - dash - 1 != 6) continue;
-    long long pid = 0;
-    bool digits = dash <= 10;
-    for (char c : rest.substr(0, dash)) {
-      digits = digits && c >= '0' && c <= '9';
-      pid = pid * 10 + (c - '0');
-    }
-    if (!digits || pid <= 0 || pid > INT_MAX) continue;
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
+    std::string_view target;
+    pid_t pid = 0;
+    if (!parseTemporaryName(entry->d_name, target, pid) || !ours(target)) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // still running
     ::unlinkat(::dirfd(dir), entry->d_name, 0);
   }
   ::closedir(dir);
@@ -107,9 +126,10 @@ void LinuxFileWriter::replaceContents(const std::string& path, std::string_view 
   const bool replacing = ::stat(target.c_str(), &old) == 0;
   if (replacing && S_ISDIR(old.st_mode)) fail(EISDIR);
 
-  removeStaleTemporaries(folder, nameOf(target));
+  const std::string targetName = nameOf(target);
+  removeStaleTemporaries(folder, [&](std::string_view other) { return other == targetName; });
   std::string pattern = (folder == "/" ? std::string() : folder) + "/" +
-                        temporaryPrefix(nameOf(target)) + std::to_string(::getpid()) + "-XXXXXX";
+                        temporaryPrefix(targetName) + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -151,6 +171,10 @@ void LinuxFileWriter::replaceContents(const std::string& path, std::string_view 
   }
 }
 
+void LinuxFileWriter::removeLeftovers(const std::string& folder, const NameFilter& ours) {
+  removeStaleTemporaries(folder.empty() ? "." : folder, ours);
+}
+
 int LinuxFileWriter::writeSome(int fd, const char* data, std::size_t size,
                                std::size_t& written) {
   // Large blocks are written in pieces that a single write call accepts.
@@ -172,8 +196,11 @@ int LinuxFileWriter::syncFolder(const std::string& folder) {
   int error = ::fsync(fd) == 0 ? 0 : errno;
   // Some file systems cannot sync a folder; the rename is as durable as they make it.
   if (error == EINVAL) error = 0;
-  ::close(fd);
-  return error;
+  // A close that fails may report a write-back error of the flush: it is told as one.
+  const int closed = closeFolder(fd);
+  return error != 0 ? error : closed;
 }
+
+int LinuxFileWriter::closeFolder(int fd) { return ::close(fd) == 0 ? 0 : errno; }
 
 }  // namespace hmr

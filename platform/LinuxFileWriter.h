@@ -18,12 +18,13 @@ namespace hmr {
 // it points to is replaced.
 //
 // Every failure before the rename removes the temporary file and leaves the target as it
-// was. A failure to flush the folder after the rename throws NotDurableError: the target then
-// already holds the new contents, only their durability is not confirmed.
+// was. A failure after the rename (opening, flushing or closing the folder to flush it)
+// throws NotDurableError: the target then already holds the new contents, only their
+// durability is not confirmed.
 //
 // A process killed in the middle of a save cannot remove its temporary file; each save
 // therefore first removes the temporaries of the same target whose writing process no longer
-// runs on this machine.
+// runs on this machine, and removeLeftovers removes those of every target a filter accepts.
 //
 // The individual system calls are protected virtual steps so that tests can inject faults
 // (a full disk, a failing rename) into the real sequence; each returns 0 or an errno value.
@@ -33,13 +34,19 @@ class LinuxFileWriter : public FileWriter {
   explicit LinuxFileWriter(bool syncToDisk = true) : syncToDisk_(syncToDisk) {}
 
   void replaceContents(const std::string& path, std::string_view data) final;
+  // Removes the temporaries ".<name>.tmp-<pid>-XXXXXX" in `folder` whose <name> `ours`
+  // accepts and whose process <pid> no longer runs on this machine. Temporaries of running
+  // writers and every file of another name stay; a folder that cannot be listed is left.
+  void removeLeftovers(const std::string& folder, const NameFilter& ours) final;
 
  protected:
   // Writes up to `size` bytes; `written` receives how many were written.
   virtual int writeSome(int fd, const char* data, std::size_t size, std::size_t& written);
   virtual int syncFile(int fd);
   virtual int renameFile(const std::string& from, const std::string& to);
+  // Opens the folder, flushes it and closes it again (closeFolder).
   virtual int syncFolder(const std::string& folder);
+  virtual int closeFolder(int fd);
 
  private:
   bool syncToDisk_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/SqliteSettingsStore.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,6 +93,24 @@ std::string immutableUri(const std::string& path) {
     }
   }
   return uri + "?immutable=1";
+}
+
+// Whether the file at `path` begins with the header of an SQLite database (a file that cannot
+// be read is left to SQLite, which says why).
+bool beginsAsDatabase(const std::string& path) {
+  static constexpr char kHeader[] = "SQLite format 3";  // and its terminating zero: 16 bytes
+  char start[sizeof kHeader] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return true;
+  const ssize_t got = ::read(fd, start, sizeof start);
+  ::close(fd);
+  return got < 0 || (got == static_cast<ssize_t>(sizeof start) &&
+                     std::memcmp(start, kHeader, sizeof kHeader) == 0);
+}
+
+bool pathExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 std::string describeValue(RegistryRoot root, std::string_view key, std::string_view name) {
@@ -224,6 +243,10 @@ SqliteSettingsStore::SqliteSettingsStore(std::string path) : path_(std::move(pat
   if (::stat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
     fail(S_ISDIR(st.st_mode) ? "is a folder, not a settings store file"
                              : "is not a regular file");
+  // SQLite takes a file shorter than its header for an empty database and would write a new
+  // store over it: only an empty file or one that begins as a database is opened.
+  if (st.st_size > 0 && !beginsAsDatabase(path_))
+    fail("is not an HMR settings store: file is not a database");
   if (!openForWriting()) openForReading();
 }
 
@@ -276,18 +299,21 @@ void SqliteSettingsStore::openForReading() {
     sqlite3_extended_result_codes(raw, 1);
     sqlite3_busy_timeout(raw, kBusyTimeoutMs);
   };
-  open(path_, SQLITE_OPEN_READONLY);
-  const bool ours = guard(path_, "cannot open the file", [&] {
-    try {
-      return layoutIsOurs();
-    } catch (const SqliteFailure& failure) {
-      if (failure.code != SQLITE_CANTOPEN) throw;
-    }
-    // A store in WAL mode needs its shared-memory file, which cannot be made beside a file on
-    // a read-only mount; nothing can write such a file, so it is read as immutable.
+  // A reader leaves no file behind. To read a store in WAL mode SQLite makes its log and
+  // shared-memory files when they are missing: where the folder cannot be written that fails,
+  // and where it can (a folder shared with the store's owner) they would belong to the reader
+  // and keep the owner from writing the store. While they are missing, no connection has the
+  // store open and its log holds nothing, so the file is read as it stands (immutable: no
+  // locks, no other file). While they are there, a writer works on the store, and SQLite
+  // reads through them without making any.
+  const bool logged = pathExists(path_ + "-wal") || pathExists(path_ + "-shm") ||
+                      pathExists(path_ + "-journal");
+  if (logged) {
+    open(path_, SQLITE_OPEN_READONLY);
+  } else {
     open(immutableUri(path_), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
-    return layoutIsOurs();
-  });
+  }
+  const bool ours = guard(path_, "cannot open the file", [&] { return layoutIsOurs(); });
   if (!ours) fail("holds no settings yet and cannot be written: " + whyNotWritable(path_));
 }
 

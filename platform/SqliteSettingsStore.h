@@ -33,8 +33,9 @@ class SqliteSettingsStore final : public SettingsStore {
   // Throws HmrError naming the path and the cause when the file cannot be opened or created,
   // is not a regular file, is not a settings store, or was written by a newer version of the
   // store; such a file is left exactly as it was. A store that may be read but not written
-  // (its permissions, a read-only mount) is opened for reading: reads work, and every write
-  // fails with HmrError naming the reason.
+  // (its permissions, another user's store, a read-only mount) is opened for reading without
+  // making any file beside it: reads work, and every write fails with HmrError naming the
+  // reason.
   explicit SqliteSettingsStore(std::string path);
   ~SqliteSettingsStore() override;
   SqliteSettingsStore(const SqliteSettingsStore&) = delete;

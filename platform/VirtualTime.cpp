@@ -4,7 +4,7 @@
 namespace hmr {
 
 VirtualTime::VirtualTime(VirtualClock& clock, ManualTimer& timer, LocalDateTime start)
-    : clock_(clock), timer_(timer), start_(start) {
+    : clock_(clock), timer_(timer), start_(start), clockElapsedAtStart_(clock.elapsedSeconds()) {
   setClock(0);
 }
 
@@ -12,7 +12,8 @@ void VirtualTime::setClock(long long elapsed) {
   elapsed_ = elapsed;
   // Whole seconds are added to the start so that each reading is the same double whatever
   // route led to it.
-  clock_.set(start_ + static_cast<double>(elapsed) / 86400.0);
+  clock_.set(start_ + static_cast<double>(elapsed) / 86400.0,
+             clockElapsedAtStart_ + static_cast<double>(elapsed));
 }
 
 void VirtualTime::advance(long long seconds) {

@@ -8,7 +8,8 @@ namespace hmr {
 
 // Time that passes only when told to: a virtual clock and a manual periodic timer moved
 // together. The timer fires at every mark start + interval * k (k >= 1) that the clock
-// crosses, in order, with the clock reading each mark as it fires.
+// crosses, in order, with the clock reading each mark as it fires. The clock's time passed
+// moves with `advance`, not with `shiftClock`.
 class VirtualTime {
  public:
   // `clock` and `timer` are not owned; `start` is the clock's reading at elapsed time 0.
@@ -27,6 +28,7 @@ class VirtualTime {
   VirtualClock& clock_;
   ManualTimer& timer_;
   LocalDateTime start_;
+  double clockElapsedAtStart_;  // the clock's time passed at elapsed time 0
   long long elapsed_ = 0;
 };
 

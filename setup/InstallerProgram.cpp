@@ -13,7 +13,7 @@
 
 namespace hmr {
 
-void runInstaller(int Version, const std::function<std::unique_ptr<SettingsStore>()>& openStore,
+bool runInstaller(int Version, const std::function<std::unique_ptr<SettingsStore>()>& openStore,
                   InstallerOutput& output, DesktopAssociation* desktop) {
   std::unique_ptr<SettingsStore> store;
   try {
@@ -21,12 +21,10 @@ void runInstaller(int Version, const std::function<std::unique_ptr<SettingsStore
   } catch (const HmrError& e) {
     output.reportProblem(e.what());
   }
-  if (store) {
-    InstallPackage(Version, *store, output, desktop);
-    return;
-  }
+  if (store) return InstallPackage(Version, *store, output, desktop);
   // Without a store no key opens, so the installation stops where the IDE check fails.
   output.showMessage(InstallMessageTitle, NotInstalledMessage(Version));
+  return false;
 }
 
 int runInstallerProgram(int Version, int argc, char** argv) {
@@ -39,8 +37,9 @@ int runInstallerProgram(int Version, int argc, char** argv) {
                "folder: in the settings store $HMR_REGISTRY (else $XDG_CONFIG_HOME/hmr/registry.db, else "
                "~/.config/hmr/registry.db), and on the desktop for the current user (a MIME type, "
                "a desktop entry and an icon below $XDG_DATA_HOME, else ~/.local/share; the "
-               "viewer as the type's default application). Takes no arguments; exits with 0 once "
-               "it has run, unless its messages cannot be written.",
+               "viewer as the type's default application). Takes no arguments; exits with 0 when "
+               "it installed, 1 when it aborted (its message says why) or its messages "
+               "cannot be written.",
                program};
   try {
     app.parse(argc, argv);
@@ -50,8 +49,9 @@ int runInstallerProgram(int Version, int argc, char** argv) {
   }
   ConsoleInstallerOutput output(std::cout, std::cerr, program);
   FreedesktopAssociation desktop;
-  runInstaller(Version, [] { return openDefaultSettingsStore(); }, output, &desktop);
-  return standardOutputWritten(program.c_str()) ? 0 : 1;
+  const bool installed =
+      runInstaller(Version, [] { return openDefaultSettingsStore(); }, output, &desktop);
+  return standardOutputWritten(program.c_str()) && installed ? 0 : 1;
 }
 
 }  // namespace hmr

@@ -81,7 +81,7 @@ void RegisterDataFileType(SettingsStore& store, InstallerOutput& output) {
             [&] { store.writeString(root, commandKey, DefaultValue, viewer + " \"%1\""); });
 }
 
-void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output,
+bool InstallPackage(int Version, SettingsStore& store, InstallerOutput& output,
                     DesktopAssociation* desktop) {
   const auto [packageName, ideKeyName, versionText] = hostVersion(Version);
   const std::string_view ideKey = ideKeyName;  // a lambda may not capture a structured binding
@@ -99,7 +99,7 @@ void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output,
   if (path.empty()) output.reportProblem("cannot find the installer's own path");
   if (!hostPresent || path.empty()) {
     output.showMessage(InstallMessageTitle, NotInstalledMessage(Version));
-    return;
+    return false;
   }
 
   // The entry goes under HKEY_CURRENT_USER also when only HKEY_LOCAL_MACHINE has the IDE key.
@@ -112,7 +112,7 @@ void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output,
   if (!written) {
     output.showMessage(InstallMessageTitle, concat({"Error while writing on ", packageFile,
                                                     " file.", CRLF, "Install aborted!"}));
-    return;
+    return false;
   }
   RegisterDataFileType(store, output);
   std::string message = concat({"HMR for Delphi ", versionText, " was successfully installed.",
@@ -123,6 +123,7 @@ void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output,
     message += concat({CRLF, CRLF, desktop->associate(viewer, output)});
   }
   output.showMessage(InstallMessageTitle, message);
+  return true;
 }
 
 }  // namespace hmr

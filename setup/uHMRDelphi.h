@@ -27,7 +27,9 @@ inline constexpr std::string_view ViewerName = "hmr-viewer";
 // output.reportProblem. String values are stored as their text (the store keeps no
 // terminating zero). With `desktop`, a successful installation also associates data files
 // with the viewer on the user's desktop, and the success message ends with what it did.
-void InstallPackage(int Version, SettingsStore& store, InstallerOutput& output,
+// Returns true when it installed (the success message), false when it aborted (the IDE not
+// found, or the package entry not written).
+bool InstallPackage(int Version, SettingsStore& store, InstallerOutput& output,
                     DesktopAssociation* desktop = nullptr);
 
 // The message that stops the installation when the IDE version `Version` is not found.

@@ -401,7 +401,9 @@ void StandInIde::crash() {
 }
 
 void StandInIde::setClockToElapsed() {
-  clock_.set(start_ + static_cast<double>(elapsedMs_) / 86400000.0);
+  // The time passed follows `advance` only: a shift of the clock passes none.
+  clock_.set(start_ + static_cast<double>(elapsedMs_) / 86400000.0,
+             static_cast<double>(elapsedMs_) / 1000.0);
 }
 
 void StandInIde::advance(std::int64_t seconds) {

@@ -124,10 +124,10 @@ TEST_F(RecoveryTest, MergingKeepsTheOrderAndNeverDuplicatesASession) {
   EXPECT_EQ(secondsOf(kept.getSessionData(3)->SessionDateTimeOpen), 2000);
 }
 
-// The running session reaches the recovery file at the interval, only when something changed;
-// the data file beside the project is not touched until the project closes, and the close
-// removes the recovery file.
-TEST_F(RecoveryTest, CheckpointsWhenSomethingChangedAndLeavesTheDataFileAlone) {
+// The running session reaches the recovery file at every interval while the project runs,
+// brought up to that moment, worked on or idle; the data file beside the project is not
+// touched until the project closes, and the close removes the recovery file.
+TEST_F(RecoveryTest, CheckpointsAtEveryIntervalWhileTheProjectRuns) {
   THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
   const std::string recovery = recoveryOf("Demo.dpr");
   work(p, 5);
@@ -138,20 +138,61 @@ TEST_F(RecoveryTest, CheckpointsWhenSomethingChangedAndLeavesTheDataFileAlone) {
   EXPECT_TRUE(checkpoint.sessions[0]->SessionNotClosed);
   EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
   EXPECT_EQ(checkpoint.projectName, "Demo");
-  // The last edit at 5 minutes is checkpointed at 10, the turn to idle (at 10, just after that
-  // round) at 15; then nothing while nothing changes.
-  advance(3600);
+  // The last edit at 5 minutes; idle from there on. The turn to idle, at 10 minutes, is
+  // checkpointed at the next tick: the checkpoint of 10 minutes counted 5 minutes since the
+  // edit as work, which they no longer are.
+  advance(315);
   EXPECT_EQ(writer_.writes[recovery], 3);
-  EXPECT_EQ(read(recovery).sessions[0]->SessionIdleTime, 600);
+  checkpoint = read(recovery);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionIdleTime, 315);
+  // Every checkpoint brings the idle stretch up to its moment: the last one, at 65 minutes,
+  // has 60 minutes of it.
+  advance(3600 - 315);
+  EXPECT_EQ(writer_.writes[recovery], 14);
+  checkpoint = read(recovery);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionTotalTime, 3900);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionIdleTime, 3600);
   p->ActivityDetected();
   advance(300);
-  EXPECT_EQ(writer_.writes[recovery], 4);
+  EXPECT_EQ(writer_.writes[recovery], 15);
   EXPECT_EQ(writer_.writes.count(path("Demo.HMR")), 0u);
 
   group_.RemoveProject(path("Demo.dpr"));
   EXPECT_TRUE(fs::exists(path("Demo.HMR")));
   EXPECT_FALSE(fs::exists(recovery));
   EXPECT_TRUE(ui_.shown.empty());
+}
+
+// An idle stretch is checkpointed for its first day; then the heartbeat sleeps (so that a host
+// on virtual time can pass over a long stretch) until activity wakes it, and the next
+// checkpoint comes within the interval of that activity.
+TEST_F(RecoveryTest, AnIdleStretchIsCheckpointedForItsFirstDay) {
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  const std::string recovery = recoveryOf("Demo.dpr");
+  work(p, 5);
+  advance(3 * 86400);
+  const int writes = writer_.writes[recovery];
+  EXPECT_EQ(writes, 1 + 1 + 86400 / 300);  // the turn to idle has one of its own
+  const HmrFileContents checkpoint = read(recovery);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
+  EXPECT_GE(checkpoint.sessions[0]->SessionIdleTime, 86400 - 300);
+  EXPECT_LE(checkpoint.sessions[0]->SessionIdleTime, 86400);
+  EXPECT_FALSE(p->NeedsCheckpoints());
+  p->ActivityDetected();
+  EXPECT_TRUE(p->NeedsCheckpoints());
+  advance(300);
+  EXPECT_EQ(writer_.writes[recovery], writes + 1);
+  EXPECT_EQ(read(recovery).sessions[0]->SessionTotalTime, 300 + 3 * 86400 + 300);
+}
+
+// A project that is not kept on disk (no folder) never keeps the heartbeat beating.
+TEST_F(RecoveryTest, AProjectWithoutDataFileIsNotCheckpointed) {
+  THMRProject* p = group_.AddProject("Loose.dpr", "Loose", true);
+  work(p, 10);
+  EXPECT_FALSE(p->NeedsCheckpoints());
+  EXPECT_TRUE(writer_.writes.empty());
+  EXPECT_TRUE(fs::is_empty(folder_.path()));
 }
 
 TEST_F(RecoveryTest, TheIntervalComesFromTheHostsKey) {
@@ -163,11 +204,21 @@ TEST_F(RecoveryTest, TheIntervalComesFromTheHostsKey) {
   EXPECT_EQ(group_.CheckpointInterval, 15);  // never more often than the timer ticks
   THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
   work(p, 1);
-  EXPECT_EQ(writer_.writes[recoveryOf("Demo.dpr")], 1);
+  EXPECT_EQ(writer_.writes[recoveryOf("Demo.dpr")], 4);
   store_.writeString(HMRRootKey, group_.RegistryKey, "CheckpointInterval", "often");
   group_.ReadCheckpointInterval();
   EXPECT_EQ(group_.CheckpointInterval, 15);  // a damaged value changes nothing and is told
   EXPECT_EQ(ui_.shown.size(), 1u);
+}
+
+// An interval that is no multiple of the timer's 15 seconds: the rounds come at the last tick
+// within it, so no more than the interval passes between two of them.
+TEST_F(RecoveryTest, RoundsNeverLieFurtherApartThanTheInterval) {
+  group_.CheckpointInterval = 100;
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  work(p, 9);  // 540 s: rounds at 90, 180, ... 540
+  EXPECT_EQ(writer_.writes[recoveryOf("Demo.dpr")], 6);
+  EXPECT_EQ(read(recoveryOf("Demo.dpr")).sessions[0]->SessionTotalTime, 540);
 }
 
 // What a crash leaves (a checkpoint and no data file) comes back when the project opens: the
@@ -198,6 +249,40 @@ TEST_F(RecoveryTest, OpeningMergesWhatACrashLeft) {
   ASSERT_EQ(saved.sessions.size(), 2u);
   EXPECT_TRUE(saved.sessions[0]->SessionNotClosed);
   EXPECT_EQ(saved.sessions[1]->SessionWorkTime, 300);
+}
+
+// A crash while the session's work is still under the minimum work time: its checkpoint holds
+// it, and it is not dropped for being short when it comes back, nor when the data file is
+// read later: a session its host never closed has worked at least that long.
+TEST_F(RecoveryTest, ACheckpointUnderTheMinimumStillBringsTheSessionBack) {
+  group_.CheckpointInterval = 15;
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  advance(30);
+  p->ActivityDetected();
+  const std::string recovery = recoveryOf("Demo.dpr");
+  const HmrFileContents checkpoint = read(recovery);
+  ASSERT_EQ(checkpoint.sessions.size(), 1u);
+  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 30);
+  const std::string crashed = recovery + ".copy";
+  fs::copy_file(recovery, crashed);
+  group_.RemoveProject(path("Demo.dpr"));
+  fs::remove(path("Demo.HMR"));
+  fs::rename(crashed, recovery);
+
+  p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  ASSERT_EQ(p->getSessionCount(), 2);
+  EXPECT_EQ(p->getSessionData(0)->SessionWorkTime, 30);
+  advance(30);  // a closed session that short is dropped as ever
+  group_.RemoveProject(path("Demo.dpr"));
+  EXPECT_FALSE(fs::exists(recovery));
+  HmrFileContents saved = read(path("Demo.HMR"));
+  ASSERT_EQ(saved.sessions.size(), 2u);
+  dropShortSessions(saved);
+  ASSERT_EQ(saved.sessions.size(), 1u);
+  EXPECT_TRUE(saved.sessions[0]->SessionNotClosed);
+  p = group_.AddProject(path("Demo.dpr"), "Demo", false);  // from the data file alone
+  ASSERT_EQ(p->getSessionCount(), 1);
+  EXPECT_EQ(p->getSessionData(0)->SessionWorkTime, 30);
 }
 
 TEST_F(RecoveryTest, TheRecoveryFileFollowsARename) {
@@ -324,6 +409,28 @@ TEST_F(RecoveryTest, AFailingCheckpointIsToldOncePerProjectAndRetried) {
   EXPECT_EQ(ui_.shown.size(), 4u);  // both failed again after a success: each told again
 }
 
+// A file where the recovery folder should be: crash protection is off, said once and why (not
+// as a failed save); tracking goes on, and once the folder can be made the checkpoints resume.
+TEST_F(RecoveryTest, AnUnusableRecoveryFolderTurnsCrashProtectionOffOnce) {
+  fs::create_directories(fs::path(recoveryFolder()).parent_path());
+  std::ofstream(recoveryFolder()) << "not a folder";
+  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+  work(p, 30);
+  ASSERT_EQ(ui_.shown.size(), 1u);
+  EXPECT_EQ(ui_.shown[0], "Crash protection is off for project Demo: its recovery file " +
+                              recoveryOf("Demo.dpr") + " cannot be written (" +
+                              recoveryFolder() + " is not a folder). The project is still " +
+                              "tracked and its data file " + path("Demo.HMR") +
+                              " is saved when it closes.");
+  EXPECT_EQ(p->State, hmOpen);
+  fs::remove(recoveryFolder());
+  work(p, 5);
+  EXPECT_EQ(read(recoveryOf("Demo.dpr")).sessions[0]->SessionWorkTime, 35 * 60);
+  EXPECT_EQ(ui_.shown.size(), 1u);
+  group_.RemoveProject(path("Demo.dpr"));
+  EXPECT_EQ(read(path("Demo.HMR")).sessions[0]->SessionWorkTime, 35 * 60);
+}
+
 // A damaged recovery file does not keep the project from being tracked.
 TEST_F(RecoveryTest, ADamagedRecoveryFileIsToldAndTrackingGoesOn) {
   fs::create_directories(recoveryFolder());
@@ -335,25 +442,33 @@ TEST_F(RecoveryTest, ADamagedRecoveryFileIsToldAndTrackingGoesOn) {
   EXPECT_NE(ui_.shown[0].find("HMR file is corrupted"), std::string::npos);
 }
 
-// Only the confirmation that the file reached the disk failed: the file holds the session,
-// the project leaves the group, and the message says exactly that.
+// Only the confirmation that the file reached the disk failed (flushing the folder after the
+// rename, or closing it): the file holds the session, the project leaves the group, and the
+// message says exactly that.
 TEST_F(RecoveryTest, AnUnconfirmedSaveIsToldAsSuchAndTheProjectLeaves) {
-  THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
-  work(p, 2);
-  FaultInjectingFileWriter disk;
-  disk.failFolderSync(EIO);
-  ScopedFileWriter use(disk);
-  try {
-    group_.RemoveProject(path("Demo.dpr"));
-    FAIL() << "the warning must pass on";
-  } catch (const HmrSaveNotConfirmed& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "HMR file " + path("Demo.HMR") +
-                  " was saved, but the system did not confirm that it reached the disk : "
-                  "Input/output error");
+  for (const bool atClose : {false, true}) {
+    SCOPED_TRACE(atClose ? "closing the folder" : "flushing the folder");
+    THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
+    work(p, 2);
+    FaultInjectingFileWriter disk;
+    if (atClose) {
+      disk.failFolderClose(EIO);
+    } else {
+      disk.failFolderSync(EIO);
+    }
+    ScopedFileWriter use(disk);
+    try {
+      group_.RemoveProject(path("Demo.dpr"));
+      ADD_FAILURE() << "the warning must pass on";
+    } catch (const HmrSaveNotConfirmed& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "HMR file " + path("Demo.HMR") +
+                    " was saved, but the system did not confirm that it reached the disk : "
+                    "Input/output error");
+    }
+    EXPECT_EQ(group_.getProjectCount(), 0);
+    EXPECT_EQ(read(path("Demo.HMR")).sessions.size(), atClose ? 2u : 1u);
   }
-  EXPECT_EQ(group_.getProjectCount(), 0);
-  EXPECT_EQ(read(path("Demo.HMR")).sessions.size(), 1u);
 }
 
 }  // namespace

@@ -27,7 +27,12 @@ class TrackerTestBase : public ::testing::Test {
     time_ = std::make_unique<VirtualTime>(clock_, *ticks_, start_);
   }
 
-  void advance(long long seconds) { time_->advance(seconds); }
+  void advance(long long seconds) {
+    time_->advance(seconds);
+    elapsed_ += seconds;
+  }
+  // Seconds that passed since the test began.
+  long long elapsed() const { return elapsed_; }
   TDateTime at(long long seconds) const { return start_ + static_cast<double>(seconds) / 86400.0; }
   std::int64_t secondsOf(TDateTime dt) const {
     return ConvertDateTimeToSeconds(dt) - ConvertDateTimeToSeconds(start_);
@@ -42,6 +47,7 @@ class TrackerTestBase : public ::testing::Test {
   ManualTimer* ticks_ = nullptr;
   std::unique_ptr<ScopedTimerGlobal> timerGlobal_;
   std::unique_ptr<VirtualTime> time_;
+  long long elapsed_ = 0;
 };
 
 }  // namespace hmr

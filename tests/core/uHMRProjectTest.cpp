@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 
 #include "platform/HmrError.h"
@@ -178,8 +179,11 @@ TEST_F(ProjectTest, MinimumWorkTimeBoundary) {
   project.AddSession(t, t + 59.0 / 86400, false, 0);   // one second less: goes
   project.AddSession(t, t + 500.0 / 86400, false, 441);  // 59 s of work: goes
   project.AddSession(t, t + 500.0 / 86400, false, 440);  // 60 s of work: stays
+  project.AddSession(t, t + 10.0 / 86400, true, 0);  // never closed: at least that: stays
   project.DeleteMinimumSessions(true);
-  ASSERT_EQ(project.getSessionCount(), 2);
+  ASSERT_EQ(project.getSessionCount(), 3);
+  EXPECT_TRUE(project.getSessionData(2)->SessionNotClosed);
+  project.Sessions.pop_back();
   EXPECT_EQ(project.getSessionData(0)->SessionWorkTime, 60);
   EXPECT_EQ(project.getSessionData(1)->SessionIdleTime, 440);
   project.UpdatePrjHistData();
@@ -252,49 +256,116 @@ TEST_F(ProjectTest, IdleFiguresAfterARaisedThreshold) {
   EXPECT_EQ(project.State, hmIdle);
 }
 
-// Plays the host's periodic reading of the clock while time passes.
-void advanceFollowingClock(THMRProject& project, long long seconds,
-                           const std::function<void(long long)>& pass) {
-  for (long long done = 0; done < seconds; done += 15) {
-    pass(std::min<long long>(15, seconds - done));
-    project.FollowClock();
-  }
-}
+// Virtual time of its own from `start` on, on the fixture's timer: for a test on a given day.
+struct TimeFrom {
+  TimeFrom(ManualTimer& ticks, TDateTime start) : clock(start), time(clock, ticks, start) {}
+  VirtualClock clock;
+  ScopedClock use{clock};
+  VirtualTime time;
+};
 
-// Activity every minute for `minutes` minutes, the clock read at every tick as the group does.
-void workFollowingClock(THMRProject& project, int minutes,
-                        const std::function<void(long long)>& pass) {
+// Activity every minute for `minutes` minutes.
+void workEveryMinute(THMRProject& project, int minutes,
+                     const std::function<void(long long)>& pass) {
   for (int minute = 0; minute < minutes; ++minute) {
-    advanceFollowingClock(project, 60, pass);
+    pass(60);
     project.ActivityDetected();
   }
 }
 
 // The autumn change: at 03:00 summer time the clock goes back to 02:00. A session from 01:30
-// to 02:30 (the second time) with an idle hour in the middle has lasted two hours: at most the
-// one tick in which the clock changed is not counted.
+// to 02:30 (the second time) with an idle hour in the middle has lasted two hours exactly,
+// and its start reads as the same instant on the winter clock.
 TEST_F(ProjectTest, DaylightSavingFallBackKeepsTheTimeThatPassed) {
-  VirtualClock clock(encodeDateTime(2026, 10, 25, 1, 30, 0));
-  ScopedClock use(clock);
-  VirtualTime time(clock, *ticks_, clock.now());
-  const auto pass = [&](long long seconds) { time.advance(seconds); };
+  TimeFrom day(*ticks_, encodeDateTime(2026, 10, 25, 1, 30, 0));
+  const auto pass = [&](long long seconds) { day.time.advance(seconds); };
   project.ProjectOpened("Demo.dpr", "Demo", true);
-  const TDateTime opened = project.DateTimeOpen;
-  workFollowingClock(project, 20, pass);              // to 01:50
-  advanceFollowingClock(project, 3600, pass);         // idle to 02:50
+  workEveryMinute(project, 20, pass);  // to 01:50
+  pass(3600);                          // idle to 02:50
   project.ActivityDetected();
-  workFollowingClock(project, 10, pass);              // to 03:00 summer time
-  time.shiftClock(-3600);                             // 02:00 winter time
-  workFollowingClock(project, 30, pass);              // to 02:30
+  workEveryMinute(project, 10, pass);  // to 03:00 summer time
+  day.time.shiftClock(-3600);          // 02:00 winter time
+  workEveryMinute(project, 30, pass);  // to 02:30
   project.UpdateProject(false);
-  EXPECT_GE(last().SessionTotalTime, 7200 - 15);
-  EXPECT_LE(last().SessionTotalTime, 7200);
+  EXPECT_EQ(last().SessionTotalTime, 7200);
   EXPECT_EQ(last().SessionIdleTime, 3600);
-  EXPECT_EQ(last().SessionWorkTime, last().SessionTotalTime - 3600);
-  // The start reads as the same instant on the winter clock, give or take that tick.
-  EXPECT_NEAR(ConvertDateTimeToSeconds(last().SessionDateTimeOpen),
-              ConvertDateTimeToSeconds(opened) - 3600, 15);
-  EXPECT_LT(last().SessionDateTimeOpen, last().SessionDateTimeClose);
+  EXPECT_EQ(last().SessionWorkTime, 3600);
+  EXPECT_EQ(formatIsoDateTime(last().SessionDateTimeOpen), "2026-10-25T00:30:00");
+  EXPECT_EQ(formatIsoDateTime(last().SessionDateTimeClose), "2026-10-25T02:30:00");
+}
+
+// The spring change: at 02:00 the clock jumps to 03:00. An hour of work from 01:30 to 03:30
+// on the clock is an hour of work.
+TEST_F(ProjectTest, DaylightSavingSpringForwardAddsNoWork) {
+  TimeFrom day(*ticks_, encodeDateTime(2026, 3, 29, 1, 30, 0));
+  const auto pass = [&](long long seconds) { day.time.advance(seconds); };
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  workEveryMinute(project, 30, pass);  // to 02:00 winter time
+  day.time.shiftClock(3600);           // 03:00 summer time
+  workEveryMinute(project, 30, pass);  // to 03:30
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionTotalTime, 3600);
+  EXPECT_EQ(last().SessionWorkTime, 3600);
+  EXPECT_EQ(formatIsoDateTime(last().SessionDateTimeOpen), "2026-03-29T02:30:00");
+}
+
+// Set back 10 minutes while worked on, with nothing reading the clock between the change and
+// the next edit: edits at 0, 304 and 555 s, the clock set back at 765 s, an edit at 791 s.
+// The session keeps the 791 seconds that passed, as without the change.
+TEST_F(ProjectTest, AClockSetBackWhileWorkingLosesNoWork) {
+  const auto play = [&](bool setBack) {
+    advance(15 - elapsed() % 15);  // both runs open on a tick of the timer
+    THMRProject p;
+    p.ProjectOpened("Demo.dpr", "Demo", true);
+    advance(304);
+    p.ActivityDetected();
+    advance(251);
+    p.ActivityDetected();
+    advance(210);
+    if (setBack) time_->shiftClock(-600);
+    advance(26);
+    p.ActivityDetected();
+    p.UpdateProject(false);
+    const TSessionData& s = *p.getSessionData(0);
+    return std::array<std::int64_t, 3>{s.SessionTotalTime, s.SessionIdleTime,
+                                       s.SessionWorkTime};
+  };
+  const auto plain = play(false);
+  EXPECT_EQ(plain[0], 791);
+  EXPECT_EQ(play(true), plain);
+}
+
+// Set forward (a step of the network time) while worked on, and while idle: nothing of the
+// jump is counted, neither as work nor as idle time.
+TEST_F(ProjectTest, AClockSetForwardAddsNothing) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  workEveryMinute(project, 5, [&](long long s) { advance(s); });
+  time_->shiftClock(2 * 3600);
+  workEveryMinute(project, 5, [&](long long s) { advance(s); });
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionTotalTime, 600);
+  EXPECT_EQ(last().SessionWorkTime, 600);
+  advance(1200);  // idle from 600 s on
+  ASSERT_EQ(project.State, hmIdle);
+  time_->shiftClock(5 * 3600);
+  advance(600);
+  project.ActivityDetected();
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionTotalTime, 2400);
+  EXPECT_EQ(last().SessionIdleTime, 1800);
+  EXPECT_EQ(last().SessionWorkTime, 600);
+}
+
+// A machine that sleeps is time that passes (the host catches up with its timer's marks): the
+// night is idle time, and work stays what was worked.
+TEST_F(ProjectTest, ASuspendedNightIsIdleTime) {
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  workEveryMinute(project, 10, [&](long long s) { advance(s); });
+  advance(9 * 3600);
+  project.ActivityDetected();
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionTotalTime, 600 + 9 * 3600);
+  EXPECT_EQ(last().SessionWorkTime, 600);
 }
 
 // Before 1899 the date-time's fraction runs backwards: its readings are no clock set back.
@@ -303,35 +374,43 @@ TEST_F(ProjectTest, EarlyDatesAreNotTakenForAClockSetBack) {
   project.ProjectOpened("Demo.dpr", "Demo", true);
   const TDateTime opened = project.DateTimeOpen;
   clock_.set(encodeDateTime(1, 1, 1, 0, 10, 0));
-  project.FollowClock();
+  project.UpdateProject(false);
   clock_.set(encodeDateTime(1, 1, 1, 0, 5, 0));
-  project.FollowClock();
+  project.UpdateProject(false);
   EXPECT_EQ(project.DateTimeOpen, opened);
+}
+
+// A clock set back near the scale's start keeps the open time at 1899-12-30 00:00.
+TEST_F(ProjectTest, AClockSetBackToTheScalesStartStopsThere) {
+  clock_.set(encodeDateTime(1899, 12, 30, 0, 5, 0));
+  project.ProjectOpened("Demo.dpr", "Demo", true);
+  advance(120);
+  clock_.set(encodeDateTime(1899, 12, 30, 0, 1, 0));
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionDateTimeOpen, 0.0);
+  EXPECT_EQ(last().SessionTotalTime, 60);
 }
 
 // A clock set back while the project is idle: the idle time stays what passed.
 TEST_F(ProjectTest, ClockSetBackWhileIdleNeverGivesNegativeIdle) {
-  const auto pass = [&](long long seconds) { advance(seconds); };
   project.ProjectOpened("Demo.dpr", "Demo", true);
-  advanceFollowingClock(project, 600, pass);
-  ASSERT_EQ(project.State, hmIdle);
-  time_->shiftClock(-3600);
-  advanceFollowingClock(project, 300, pass);
-  project.ActivityDetected();
-  project.UpdateProject(false);
-  EXPECT_GE(last().SessionTotalTime, 900 - 15);
-  EXPECT_EQ(last().SessionIdleTime, last().SessionTotalTime);  // no activity before now
-  // Without any reading between the change and the return, nothing goes negative either.
   advance(600);
   ASSERT_EQ(project.State, hmIdle);
-  const std::int64_t idleBefore = last().SessionIdleTime;
+  time_->shiftClock(-3600);
+  advance(300);
+  project.ActivityDetected();
+  project.UpdateProject(false);
+  EXPECT_EQ(last().SessionTotalTime, 900);
+  EXPECT_EQ(last().SessionIdleTime, 900);  // no activity before now
+  advance(600);
+  ASSERT_EQ(project.State, hmIdle);
   time_->shiftClock(-7200);
   advance(60);
   project.ActivityDetected();
   project.UpdateProject(false);
-  EXPECT_GE(last().SessionIdleTime, idleBefore);
-  EXPECT_LE(last().SessionIdleTime, last().SessionTotalTime);
-  EXPECT_GE(last().SessionWorkTime, 0);
+  EXPECT_EQ(last().SessionTotalTime, 1560);
+  EXPECT_EQ(last().SessionIdleTime, 1560);
+  EXPECT_EQ(last().SessionWorkTime, 0);
   EXPECT_LE(last().SessionDateTimeOpen, last().SessionDateTimeClose);
 }
 

@@ -34,14 +34,16 @@ class EndToEndTest : public ::testing::Test {
     return store.readString(root, key, name);
   }
 
-  // Runs a script in the stand-in IDE with `folder` as its working folder.
-  test_support::ProgramRun runIde(const std::string& script, const std::string& version = "5") {
+  // Runs a script in the stand-in IDE with the scratch folder as its working folder.
+  test_support::ProgramRun runIde(const std::string& script, const std::string& version = "5",
+                                  const test_support::RunOptions& options = {}) {
     const std::string scriptFile = scratch_.file("run.script");
     std::ofstream(scriptFile) << script;
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(scratch_.path());
-    auto run = test_support::runProgram(kBin + "/hmr-ide", {"--ide-version", version, "--script", scriptFile},
-                          scratch_.path());
+    auto run = test_support::runProgram(
+        kBin + "/hmr-ide", {"--ide-version", version, "--script", scriptFile}, scratch_.path(),
+        options);
     std::filesystem::current_path(previous);
     return run;
   }

@@ -75,9 +75,9 @@ TEST_F(EndToEndTest, InstallerRunTwiceWritesTheSameValues) {
   EXPECT_EQ(store.values(kHKCR, "hmrfile\\Shell\\open\\command").size(), 1u);
 }
 
-TEST_F(EndToEndTest, InstallerWithoutTheIdeWritesNothing) {
+TEST_F(EndToEndTest, InstallerWithoutTheIdeWritesNothingAndFails) {
   const auto run = runProgram(kBin + "/hmrsetup5", {}, scratch_.path());
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 1);
   EXPECT_THAT(run.out, HasSubstr("It seems Delphi 5.0 is not installed.\r\nInstall aborted!"));
   SqliteSettingsStore store(store_);
   EXPECT_FALSE(store.keyExists(kHKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages"));

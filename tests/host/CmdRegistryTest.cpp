@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,10 +35,20 @@ class CmdRegistryTest : public ::testing::Test {
     environment_.reset();
   }
 
-  ProgramRun hmr(const std::vector<std::string>& args) {
+  ProgramRun hmr(const std::vector<std::string>& args,
+                 const test_support::RunOptions& options = {}) {
     std::vector<std::string> all{"registry"};
     all.insert(all.end(), args.begin(), args.end());
-    return test_support::runProgram(HMR_CLI_PATH, all, dir_);
+    return test_support::runProgram(HMR_CLI_PATH, all, dir_, options);
+  }
+
+  // The names in the store's folder.
+  std::vector<std::string> storeFolder() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(store_).parent_path()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   hmr::testing::TempFolder scratch_;
@@ -164,6 +175,53 @@ TEST_F(CmdRegistryTest, FailuresExitWithOne) {
   EXPECT_EQ(unopenable.status, 1);
   EXPECT_THAT(unopenable.err, HasSubstr(blocked));
   EXPECT_THAT(unopenable.err, HasSubstr("Not a directory"));
+}
+
+// A store that another user may read but not write: `list` and `get` work for that user, and
+// leave nothing behind in the folder (no write-ahead log or journal of the reader's, which
+// would lock the owner out of the store); a write fails naming why. Played as another account
+// when the test runs as root, else with the write permissions taken away. Once with a folder
+// the reader cannot write, once with one all may write (as /tmp).
+TEST_F(CmdRegistryTest, AStoreOfAnotherUserIsReadWithoutLeavingFilesBehind) {
+  const std::string key = "HKLM\\SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5";
+  ASSERT_EQ(hmr({"set", key, "Users", "--string", "Ann\r\nBob\r\n"}).status, 0);
+  ASSERT_EQ(hmr({"set", key, "ShowDialog", "--dword", "1"}).status, 0);
+  const ProgramRun owners = hmr({"list", key});
+  ASSERT_EQ(owners.status, 0);
+  const std::vector<std::string> before = storeFolder();
+  ASSERT_EQ(before, std::vector<std::string>{"registry.db"});
+
+  test_support::RunOptions reader;
+  const bool asOther = test_support::otherAccount(reader.user, reader.group);
+  const fs::path folder = fs::path(store_).parent_path();
+  for (const bool folderWritable : {false, true}) {
+    SCOPED_TRACE(folderWritable ? "a folder all may write" : "a folder the reader cannot write");
+    if (asOther) {
+      fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read |
+                                fs::perms::others_exec);
+      fs::permissions(folder, folderWritable ? fs::perms::all | fs::perms::sticky_bit
+                                             : fs::perms::owner_all | fs::perms::others_read |
+                                                   fs::perms::others_exec);
+    } else {
+      fs::permissions(store_, fs::perms::owner_read | fs::perms::group_read);
+      fs::permissions(folder, folderWritable ? fs::perms::owner_all
+                                             : fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    const ProgramRun list = hmr({"list", key}, reader);
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, owners.out);
+    const ProgramRun get = hmr({"get", key, "Users"}, reader);
+    EXPECT_EQ(get.status, 0) << get.err;
+    EXPECT_EQ(get.out, "Ann\r\nBob\r\n\n");
+    const ProgramRun set = hmr({"set", key, "Users", "--string", "Eve"}, reader);
+    EXPECT_EQ(set.status, 1);
+    EXPECT_THAT(set.err, HasSubstr("the store is open for reading only"));
+    EXPECT_EQ(storeFolder(), before);
+    fs::permissions(store_, fs::perms::owner_read | fs::perms::owner_write |
+                                fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(folder, fs::perms::owner_all);
+  }
+  EXPECT_EQ(hmr({"get", key, "Users"}).out, "Ann\r\nBob\r\n\n");  // the owner's as it was
 }
 
 TEST_F(CmdRegistryTest, HelpEverywhere) {

@@ -26,6 +26,8 @@ class FaultInjectingFileWriter final : public LinuxFileWriter {
   void failSync(int error = EIO) { syncError_ = error; }
   void failRename(int error = EIO) { renameError_ = error; }
   void failFolderSync(int error = EIO) { folderSyncError_ = error; }
+  // The folder is flushed, then its close fails (the descriptor is closed all the same).
+  void failFolderClose(int error = EIO) { folderCloseError_ = error; }
 
   int renames() const { return renames_; }
 
@@ -50,6 +52,10 @@ class FaultInjectingFileWriter final : public LinuxFileWriter {
   int syncFolder(const std::string& folder) override {
     return folderSyncError_ != 0 ? folderSyncError_ : LinuxFileWriter::syncFolder(folder);
   }
+  int closeFolder(int fd) override {
+    const int closed = LinuxFileWriter::closeFolder(fd);
+    return folderCloseError_ != 0 ? folderCloseError_ : closed;
+  }
 
  private:
   std::size_t writeLimit_ = 0;
@@ -58,6 +64,7 @@ class FaultInjectingFileWriter final : public LinuxFileWriter {
   int syncError_ = 0;
   int renameError_ = 0;
   int folderSyncError_ = 0;
+  int folderCloseError_ = 0;
   int renames_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include <filesystem>
@@ -101,18 +102,25 @@ TEST_F(LinuxFileWriterTest, FailingRenameLeavesTheOldFileAndNoTemporary) {
 }
 
 // A failure after the rename is told apart: the new contents are in place, only their
-// durability is not confirmed.
-TEST_F(LinuxFileWriterTest, FailingFolderSyncIsReportedAfterTheRename) {
-  writeBytes(target_, old_);
-  FaultInjectingFileWriter writer;
-  writer.failFolderSync(EIO);
-  EXPECT_THROW(writer.replaceContents(target_, new_), NotDurableError);
-  EXPECT_EQ(readBytes(target_), new_);
-  writeBytes(target_, old_);
-  EXPECT_EQ(failureOf(writer, target_, new_), "Input/output error");
-  EXPECT_EQ(writer.renames(), 2);
-  EXPECT_EQ(readBytes(target_), new_);
-  EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+// durability is not confirmed. So for the flush of the folder and for its close.
+TEST_F(LinuxFileWriterTest, FailuresAfterTheRenameAreReportedAsSuch) {
+  for (const bool atClose : {false, true}) {
+    SCOPED_TRACE(atClose ? "closing the folder" : "flushing the folder");
+    writeBytes(target_, old_);
+    FaultInjectingFileWriter writer;
+    if (atClose) {
+      writer.failFolderClose(EIO);
+    } else {
+      writer.failFolderSync(EIO);
+    }
+    EXPECT_THROW(writer.replaceContents(target_, new_), NotDurableError);
+    EXPECT_EQ(readBytes(target_), new_);
+    writeBytes(target_, old_);
+    EXPECT_EQ(failureOf(writer, target_, new_), "Input/output error");
+    EXPECT_EQ(writer.renames(), 2);
+    EXPECT_EQ(readBytes(target_), new_);
+    EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
+  }
 }
 
 // A process id that no longer runs: a child that has exited and been reaped.
@@ -160,6 +168,30 @@ TEST_F(LinuxFileWriterTest, SavesKilledMidwayLeaveNothingAfterTheNextSave) {
   LinuxFileWriter(false).replaceContents(target_, new_);
   EXPECT_EQ(folder_.names(), std::vector<std::string>{"Demo.HMR"});
   EXPECT_EQ(readBytes(target_), new_);
+}
+
+// Leftovers of every target a filter accepts go, when their writer no longer runs; names of
+// other files, of running writers, and names that only look alike stay.
+TEST_F(LinuxFileWriterTest, RemoveLeftoversTakesOnlyThoseOfDeadWritersOfAcceptedNames) {
+  const std::string dead = std::to_string(deadProcessId());
+  const std::string alive = std::to_string(getpid());
+  const std::vector<std::string> gone = {".A.HMR.tmp-" + dead + "-a1b2c3",
+                                         ".b c.hmr.tmp-" + dead + "-Zz0099",
+                                         ".x.tmp-1.HMR.tmp-" + dead + "-QWERTY"};
+  const std::vector<std::string> kept = {
+      ".A.HMR.tmp-" + alive + "-a1b2c3", ".notes.txt.tmp-" + dead + "-a1b2c3",
+      ".A.HMR.tmp-" + dead + "-abc",     ".A.HMR.tmp-" + dead + "-ab$def",
+      "A.HMR.tmp-" + dead + "-a1b2c3",   ".A.HMR.tmp-0-a1b2c3",
+      ".A.HMR.tmp--a1b2c3",              "Demo.HMR"};
+  for (const std::string& name : gone) writeBytes(folder_.file(name), old_);
+  for (const std::string& name : kept) writeBytes(folder_.file(name), old_);
+  LinuxFileWriter(false).removeLeftovers(folder_.path(), [](std::string_view name) {
+    return name.size() > 4 && (name.ends_with(".HMR") || name.ends_with(".hmr"));
+  });
+  std::vector<std::string> expected = kept;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(folder_.names(), expected);
+  LinuxFileWriter(false).removeLeftovers(folder_.path() + "/missing", [](auto) { return true; });
 }
 
 TEST_F(LinuxFileWriterTest, WithoutSyncNoSyncStepRuns) {

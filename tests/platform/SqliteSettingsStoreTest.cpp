@@ -481,16 +481,41 @@ TEST_F(SqliteSettingsStoreTest, AStoreThatCannotBeWrittenIsReadAndWritesSayWhy) 
   EXPECT_THAT(errorOf([&] { store.deleteKey(HKCU, "K"); }), HasSubstr("reading only"));
   EXPECT_EQ(store.readString(HKCU, "K", "v"), "kept");
   EXPECT_EQ(testing::readBytes(file_), before);
+  // The reader made no log of its own beside the store.
+  EXPECT_FALSE(fs::exists(file_ + "-wal"));
+  EXPECT_FALSE(fs::exists(file_ + "-shm"));
+}
+
+// While a writer has the store open, its log holds the latest values: a reader that may not
+// write the store reads through the writer's log files, and sees what was committed last.
+TEST_F(SqliteSettingsStoreTest, AReaderSeesWhatAWriterCommittedInItsLog) {
+  SqliteSettingsStore writer(file_);
+  writer.writeString(HKCU, "K", "v", "first");
+  test_support::UnwritableFile locked(file_);
+  if (!locked.locked()) GTEST_SKIP() << "cannot make a file unwritable here";
+  writer.writeString(HKCU, "K", "v", "in the log");
+  ASSERT_TRUE(fs::exists(file_ + "-wal"));
+  SqliteSettingsStore reader(file_);
+  EXPECT_EQ(reader.readString(HKCU, "K", "v"), "in the log");
+  EXPECT_THAT(errorOf([&] { reader.writeString(HKCU, "K", "v", "x"); }),
+              HasSubstr("reading only"));
 }
 
 TEST_F(SqliteSettingsStoreTest, AFileThatIsNoStoreIsRefusedAndLeftAlone) {
-  const std::string text(4096, 'x');
-  std::ofstream(file_, std::ios::binary) << text;
-  const std::string message = errorOf([&] { SqliteSettingsStore store(file_); });
-  EXPECT_THAT(message, HasSubstr(file_));
-  EXPECT_THAT(message, HasSubstr("not a database"));
-  std::ifstream in(file_, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+  // Short ones too: SQLite takes a file shorter than its header for an empty database.
+  for (const std::size_t size : {std::size_t{4096}, std::size_t{1}, std::size_t{99}}) {
+    const std::string text(size, 'x');
+    std::ofstream(file_, std::ios::binary | std::ios::trunc) << text;
+    const std::string message = errorOf([&] { SqliteSettingsStore store(file_); });
+    EXPECT_THAT(message, HasSubstr(file_));
+    EXPECT_THAT(message, HasSubstr("not a database"));
+    std::ifstream in(file_, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text) << size;
+  }
+  // An empty file becomes a store.
+  std::ofstream(file_, std::ios::binary | std::ios::trunc).flush();
+  SqliteSettingsStore(file_).writeString(HKCU, "K", "v", "x");
+  EXPECT_EQ(SqliteSettingsStore(file_).readString(HKCU, "K", "v"), "x");
 }
 
 }  // namespace

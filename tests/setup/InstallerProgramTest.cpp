@@ -16,9 +16,11 @@
 #include "platform/SqliteSettingsStore.h"
 #include "platform/SystemFacts.h"
 #include "tests/setup/InstallerTestSupport.h"
+#include "tests/support/RawSqlite.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/StoreEnvironment.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/UnwritableFile.h"
 
 namespace hmr {
 namespace {
@@ -65,9 +67,9 @@ class InstallerProgramTest : public ::testing::Test {
 
 TEST_F(InstallerProgramTest, StoreThatCannotBeOpenedCountsAsMissingIde) {
   RecordingOutput output;
-  runInstaller(
+  EXPECT_FALSE(runInstaller(
       4, []() -> std::unique_ptr<SettingsStore> { throw HmrError("Settings store /x: broken"); },
-      output);
+      output));
   EXPECT_THAT(output.messages,
               ElementsAre(std::pair(std::string("HMR Install Information"),
                                     std::string("It seems Delphi 4.0 is not installed.\r\n"
@@ -80,14 +82,14 @@ TEST_F(InstallerProgramTest, OpenedStoreIsInstalledInto) {
   facts.executable = "/opt/hmr/hmrsetup5";
   ScopedSystemFacts use(facts);
   RecordingOutput output;
-  runInstaller(
+  EXPECT_TRUE(runInstaller(
       5,
       [&] {
         auto store = openSettingsStoreAt(storePath_);
         store->createKey(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0");
         return std::unique_ptr<SettingsStore>(std::move(store));
       },
-      output);
+      output));
   ASSERT_EQ(output.messages.size(), 1u);
   EXPECT_EQ(output.messages[0].second, kSuccess5);
   EXPECT_EQ(SqliteSettingsStore(storePath_).readString(HKCR, ".hmr", ""), "hmrfile");
@@ -116,10 +118,11 @@ TEST_F(InstallerProgramTest, Hmrsetup5RegistersThePackageBesideItself) {
             folder + "hmr-viewer \"%1\"");
 }
 
-TEST_F(InstallerProgramTest, Hmrsetup4WithoutDelphi4WritesNothing) {
+// An installation that aborts ends with a non-zero status, its message unchanged.
+TEST_F(InstallerProgramTest, Hmrsetup4WithoutDelphi4WritesNothingAndFails) {
   openSettingsStoreAt(storePath_)->createKey(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0");
   const ProgramRun setup = run(HMRSETUP4_PATH);
-  EXPECT_EQ(setup.status, 0);
+  EXPECT_EQ(setup.status, 1);
   EXPECT_EQ(setup.out,
             "HMR Install Information\nIt seems Delphi 4.0 is not installed.\r\n"
             "Install aborted!\n");
@@ -128,17 +131,45 @@ TEST_F(InstallerProgramTest, Hmrsetup4WithoutDelphi4WritesNothing) {
   EXPECT_FALSE(store.keyExists(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0\\Known Packages"));
 }
 
-TEST_F(InstallerProgramTest, UnopenableStoreStillEndsWithZero) {
+// A store that cannot be opened (below a file, a folder, another program's database) counts
+// as an IDE that is not there: the installation aborts, saying so, with status 1.
+TEST_F(InstallerProgramTest, UnopenableStoresAbortWithOne) {
   std::ofstream(dir_ / "plain") << "x";
-  const std::string blocked = (dir_ / "plain" / "registry.db").string();
-  setenv("HMR_REGISTRY", blocked.c_str(), 1);
+  const std::string foreign = (dir_ / "foreign.db").string();
+  test_support::runSql(foreign, "CREATE TABLE t(x)");
+  fs::create_directories(dir_ / "folder.db");
+  struct Case {
+    std::string store, cause;
+  };
+  for (const Case& c : {Case{(dir_ / "plain" / "registry.db").string(), "Not a directory"},
+                        Case{(dir_ / "folder.db").string(), "is a folder"},
+                        Case{foreign, "is not an HMR settings store"},
+                        Case{(dir_ / "plain").string(), "not a database"}}) {
+    SCOPED_TRACE(c.store);
+    setenv("HMR_REGISTRY", c.store.c_str(), 1);
+    for (const char* program : {HMRSETUP5_PATH, HMRSETUP4_PATH}) {
+      const ProgramRun setup = run(program);
+      EXPECT_EQ(setup.status, 1);
+      const std::string version = program == std::string(HMRSETUP5_PATH) ? "5.0" : "4.0";
+      EXPECT_EQ(setup.out, "HMR Install Information\nIt seems Delphi " + version +
+                               " is not installed.\r\nInstall aborted!\n");
+      EXPECT_THAT(setup.err, HasSubstr("Settings store " + c.store));
+      EXPECT_THAT(setup.err, HasSubstr(c.cause));
+    }
+  }
+}
+
+// The package entry that cannot be written (a store the installer may only read) aborts the
+// installation with its message and status 1.
+TEST_F(InstallerProgramTest, AnEntryThatCannotBeWrittenAbortsWithOne) {
+  openSettingsStoreAt(storePath_)->createKey(HKCU, "SOFTWARE\\Borland\\Delphi\\5.0");
+  test_support::UnwritableFile locked(storePath_);
+  if (!locked.locked()) GTEST_SKIP() << "cannot make a file unwritable here";
   const ProgramRun setup = run(HMRSETUP5_PATH);
-  EXPECT_EQ(setup.status, 0);
-  EXPECT_EQ(setup.out,
-            "HMR Install Information\nIt seems Delphi 5.0 is not installed.\r\n"
-            "Install aborted!\n");
-  EXPECT_THAT(setup.err, HasSubstr("hmrsetup5: Settings store " + blocked));
-  EXPECT_THAT(setup.err, HasSubstr("Not a directory"));
+  EXPECT_EQ(setup.status, 1);
+  EXPECT_EQ(setup.out, "HMR Install Information\nError while writing on " + programFolder() +
+                           "HMExpert50.bpl file.\r\nInstall aborted!\n");
+  EXPECT_THAT(setup.err, HasSubstr("reading only"));
 }
 
 TEST_F(InstallerProgramTest, HelpAndUnknownArgumentsInstallNothing) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,7 +37,22 @@ struct RunOptions {
   std::chrono::milliseconds limit{0};
   // Where standard output goes instead of being collected, e.g. "/dev/full".
   std::string standardOutput;
+  // Runs the program as this account (user and group id) instead of the test's own; only a
+  // test running as root can (see otherAccount). -1: as the test's own.
+  uid_t user = static_cast<uid_t>(-1);
+  gid_t group = static_cast<gid_t>(-1);
 };
+
+// The account a test running as root lends its programs to play another user ("nobody");
+// false when the test does not run as root or there is no such account.
+inline bool otherAccount(uid_t& user, gid_t& group) {
+  if (geteuid() != 0) return false;
+  const passwd* account = getpwnam("nobody");
+  if (!account || account->pw_uid == 0) return false;
+  user = account->pw_uid;
+  group = account->pw_gid;
+  return true;
+}
 
 // Runs `program` with `args` in the test's environment, its output going to files in `scratch`
 // (which must exist). Standard input is /dev/null.
@@ -57,6 +74,9 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
     const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
       _exit(126);
+    if (options.user != static_cast<uid_t>(-1) &&
+        (setgroups(0, nullptr) != 0 || setgid(options.group) != 0 || setuid(options.user) != 0))
+      _exit(125);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
