@@ -14,7 +14,7 @@
 
 #include "bench/RandomSessions.h"
 #include "core/GridCells.h"
-#include "core/HeadlessTrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
@@ -50,7 +50,7 @@ struct BigDialog {
   FixedLocale locale;
   ScopedLocale use;
   MemorySettingsStore store;
-  HeadlessTrackerUi ui;
+  WindowlessTrackerUi ui;
   THMRProjectGroup group;
   std::unique_ptr<TdlgPrjRevedazl> dialog;
   QTableView* grid = nullptr;

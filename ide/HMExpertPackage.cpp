@@ -14,10 +14,10 @@
 
 #include "core/uHMRTimer.h"
 #include "ide/HMExpertPackage.h"
-#include "ide/HeadlessTrackerDialog.h"
 #include "ide/IdeHostServices.h"
 #include "ide/PackageHost.h"
 #include "ide/PackageTrackerUi.h"
+#include "ide/WindowlessTrackerDialog.h"
 #include "ide/uHMWizard.h"
 #include "platform/Clock.h"
 
@@ -35,7 +35,7 @@ std::unique_ptr<PackageUnits> units;
 
 std::unique_ptr<hmr::TrackerUi> createTrackerUi() {
   return std::make_unique<hmr::PackageTrackerUi>(
-      std::make_unique<hmr::HeadlessTrackerDialog>([](const std::string& text) {
+      std::make_unique<hmr::WindowlessTrackerDialog>([](const std::string& text) {
         if (hmr::IdeHostServices* attached = hmr::packageHost()) attached->writeOutput(text);
       }));
 }

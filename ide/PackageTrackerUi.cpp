@@ -27,7 +27,7 @@ bool PackageTrackerUi::qtWidgetsRun() {
 TrackerUi& PackageTrackerUi::current() {
 #if HMR_PACKAGE_WITH_QT
   if (!windows_ && qtWidgetsRun()) windows_ = std::make_unique<QtTrackerUi>();
-  // A Qt application that has gone again leaves the window-less dialogs.
+  // A Qt application that has gone again leaves the windowless dialogs.
   if (windows_ && qtWidgetsRun()) return *windows_;
 #endif
   return *windowless_;

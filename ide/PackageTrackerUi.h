@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The package's windows. Each time the group asks for one, the package looks whether its IDE
-// runs a Qt application at that moment: then the Qt dialogs show; otherwise the window-less
+// runs a Qt application at that moment: then the Qt dialogs show; otherwise the windowless
 // tracker dialog writes its report to the IDE's output. An IDE that is not built on Qt (Lazarus)
 // may start a Qt application only when the user first asks for the tracker's window.
 #pragma once

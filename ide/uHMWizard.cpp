@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ide/uHMWizard.h"
 
+#include "core/ProductTexts.h"
 #include "core/uHMRProjectGroup.h"
 #include "ide/IdeBuild.h"
 #include "ide/IdeModules.h"
@@ -53,17 +54,17 @@ bool THMWizard::QueryInterface(const TGUID& iid, void** object) {
   return TBaseNotifier<IOTAWizard>::QueryInterface(iid, object);
 }
 
-std::string THMWizard::GetIDString() { return "Corvane.HMRExpertD4"; }
+std::string THMWizard::GetIDString() { return std::string(product::WizardIDString); }
 
-std::string THMWizard::GetName() { return "Project Revedazl Expert"; }
+std::string THMWizard::GetName() { return std::string(product::WizardName); }
 
 TWizardState THMWizard::GetState() { return wizardStateOf(wsEnabled); }
 
 void THMWizard::Execute() {}
 
-std::string THMWizard::GetMenuText() const { return "Project Revedaz&l"; }
+std::string THMWizard::GetMenuText() const { return std::string(product::MenuText); }
 
-std::string THMWizard::GetAuthor() const { return "CorvaneSW"; }
+std::string THMWizard::GetAuthor() const { return std::string(product::Author); }
 
 void THMWizard::OnClick(TMenuItem*) {
   if (!FProjectGroup) return;

@@ -22,7 +22,7 @@ constexpr const char* kTrackerMenuCaption = "Project Revedazl";
 
 RealTimeTracker::RealTimeTracker()
     : windows_(std::make_unique<TrackerWindows>()), store_(openDefaultSettingsStore()) {
-  // The report a window-less tracker dialog prints goes to the IDE's standard output; the
+  // The report a windowless tracker dialog prints goes to the IDE's standard output; the
   // errors it displays are collected for the caller.
   ide_ = std::make_unique<StandInIde>(5, *store_, std::cout, errors_);
   const PackageRecord& package = ide_->loadPackage(

@@ -41,7 +41,7 @@ class RealTimeTracker final {
   void fileClosed(const std::string& path);
   void projectClosed(const std::string& path);
   // Shows the tracker dialog: the Qt one when windows can show (TrackerWindows), until it
-  // closes; else the window-less report on standard output.
+  // closes; else the windowless report on standard output.
   void menuChosen();
   // Brings the tracker dialog to the front when it shows.
   void raiseDialog();

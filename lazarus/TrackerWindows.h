@@ -20,7 +20,7 @@ class TrackerWindows final {
 
   // Makes sure a Qt application with widgets runs: the program's own, else one made on the X
   // display of the IDE. False when windows cannot show (a build without Qt, no X display that
-  // answers, or HMR_TRACKER_WINDOWS=none): the tracker dialog is then the window-less report.
+  // answers, or HMR_TRACKER_WINDOWS=none): the tracker dialog is then the windowless report.
   bool start();
   // Brings a showing tracker dialog to the front.
   void raiseDialog();

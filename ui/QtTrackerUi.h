@@ -5,12 +5,12 @@
 
 #include <QPointer>
 
-#include "core/HeadlessTrackerUi.h"
+#include "core/TrackerUi.h"
 #include "ui/uHMRDialog.h"
 
 namespace hmr {
 
-class QtTrackerUi final : public HeadlessTrackerUi {
+class QtTrackerUi final : public TrackerUi {
  public:
   // Creates the dialog on the group, places it where it was last closed (or centred on the
   // screen the first time), shows it modally and frees it when it closes.

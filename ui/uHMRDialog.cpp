@@ -33,6 +33,7 @@
 #include <utility>
 
 #include "core/PathText.h"
+#include "core/ProductTexts.h"
 #include "core/TrackerUi.h"
 #include "core/uHMRExport.h"
 #include "core/uHMRProjectGroup.h"
@@ -46,10 +47,6 @@ static void initUiResources() { Q_INIT_RESOURCE(hmr_ui); }
 namespace hmr {
 namespace {
 
-constexpr const char* kCaption = "HMR - Project Revedazl";
-constexpr const char* kSupportNotice =
-    "Found an error, or missing something? Please report errors and send suggestions "
-    "through the HMR project's issue tracker; every report is read.";
 constexpr const char* kMinimumWarning =
     "Your change in \"Exclude lines with work time less than:\" field may cause loose of past "
     "information.\r\nDo you want confirm?";
@@ -96,6 +93,8 @@ Widget* named(Widget* widget, const char* name) {
   widget->setObjectName(name);
   return widget;
 }
+
+QString text(std::string_view text) { return QString::fromUtf8(text.data(), std::ssize(text)); }
 
 QStringList listOf(const auto& texts) {
   QStringList list;
@@ -145,7 +144,7 @@ TdlgPrjRevedazl::TdlgPrjRevedazl(THMRProjectGroup* group, QWidget* parent)
   // The group is stored first: the creation handler reads it.
   initUiResources();
   setObjectName("dlgPrjRevedazl");
-  setWindowTitle(kCaption);
+  setWindowTitle(text(product::TrackerDialogCaption));
   setWindowIcon(QIcon(":/hmr/icon.png"));
   setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
   setSizeGripEnabled(true);
@@ -422,7 +421,7 @@ QWidget* TdlgPrjRevedazl::buildAboutPage() {
   Image1 = named(new QLabel(page), "Image1");
   Image1->setFixedSize(64, 64);
   Image1->setPixmap(QPixmap(":/hmr/product.png"));
-  Label4 = named(new QLabel("Project Revedazl", page), "Label4");
+  Label4 = named(new QLabel(text(product::Name), page), "Label4");
   QFont big = Label4->font();
   big.setPointSizeF(big.pointSizeF() * 2);
   big.setBold(true);
@@ -477,7 +476,7 @@ void TdlgPrjRevedazl::FormCreate() {
     lblVersion->setText(QString::fromStdString(formatVersionDesc(FProjectGroup->HostVersion)));
     lblForTool->setText(QString::fromStdString(FProjectGroup->HostDescription));
   }
-  lblBugs->setText(kSupportNotice);
+  lblBugs->setText(text(product::SupportNotice));
   FShowUserName = true;
   chkShowUsername->setChecked(true);
   ReInitInterface();
@@ -853,7 +852,7 @@ void TdlgPrjRevedazl::OpenProject(const std::string& FileName) {
     // .HMR files show under "*.hmr" as well.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
-    dialog.setNameFilter("Project Revedazler (*.hmr)");
+    dialog.setNameFilter(text(product::DataFileFilter));
     dialog.setDefaultSuffix("hmr");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     name = dialog.selectedFiles().front().toStdString();

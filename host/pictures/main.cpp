@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/HeadlessTrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
 #include "platform/Locale.h"
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   hmr::ScopedLocale useLocale(locale);
   hmr::ScopedTimerGlobal timer(std::make_unique<hmr::ManualTimer>());
   hmr::MemorySettingsStore store;
-  hmr::HeadlessTrackerUi ui;
+  hmr::WindowlessTrackerUi ui;
   hmr::THMRProjectGroup group(&ui, &store);
   group.SetHostTool(hmr::ftDelphi5, "2.0b");
   group.UserName = "ann";

@@ -115,7 +115,7 @@ class ViewerTest : public QObject {
   void unchangedFileIsNotWritten();
 
   void programAnswersHelpAndUsageErrors();
-  void programRunsHeadlessAndReportsWhatItShowed();
+  void programRunsWindowlessAndReportsWhatItShowed();
 };
 
 void ViewerTest::relativeNameIsMadeAbsoluteKeepingItsCase() {
@@ -249,7 +249,7 @@ void ViewerTest::programAnswersHelpAndUsageErrors() {
   QVERIFY(!unknown.err.empty());
 }
 
-void ViewerTest::programRunsHeadlessAndReportsWhatItShowed() {
+void ViewerTest::programRunsWindowlessAndReportsWhatItShowed() {
   TempFolder scratch, data;
   test_support::StoreEnvironment store(scratch.file("registry.db"), scratch.path());
   qputenv("HMR_VIEWER_CLOSE_WHEN_IDLE", "1");

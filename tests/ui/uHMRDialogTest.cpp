@@ -25,7 +25,7 @@
 #include <filesystem>
 
 #include "core/GridCells.h"
-#include "core/HeadlessTrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 #include "core/uHMRExport.h"
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRUsers.h"

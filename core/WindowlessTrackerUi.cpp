@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: MIT
-#include "core/HeadlessTrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 
 #include "core/UserDialogModel.h"
 #include "core/uHMRProjectGroup.h"
 
 namespace hmr {
 
-void HeadlessTrackerUi::showTrackerDialog(THMRProjectGroup& group, bool, const std::string&) {
+void WindowlessTrackerUi::showTrackerDialog(THMRProjectGroup& group, bool, const std::string&) {
   group.OnDestroyDlg();
 }
 
-void HeadlessTrackerUi::closeTrackerDialog(THMRProjectGroup& group) { group.OnDestroyDlg(); }
+void WindowlessTrackerUi::closeTrackerDialog(THMRProjectGroup& group) { group.OnDestroyDlg(); }
 
-int HeadlessTrackerUi::showUserDialog(SettingsStore& store, bool allowNewUser,
+int WindowlessTrackerUi::showUserDialog(SettingsStore& store, bool allowNewUser,
                                       const std::string& keyPath, std::string& userName) {
   // As a person who opens the dialog and presses OK at once: the preselected name is taken.
   UserDialogModel dialog(store, keyPath, userName, allowNewUser);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ide/HeadlessTrackerDialog.h"
+#include "ide/WindowlessTrackerDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 namespace hmr::ide_test {
 namespace {
 
-class HeadlessDialogTest : public IdeFixture {
+class WindowlessDialogTest : public IdeFixture {
  protected:
   void SetUp() override {
     IdeFixture::SetUp();
@@ -16,7 +16,7 @@ class HeadlessDialogTest : public IdeFixture {
   }
 };
 
-TEST_F(HeadlessDialogTest, TheReportOfTheActiveProjectShowsItsRunningSessionUpToNow) {
+TEST_F(WindowlessDialogTest, TheReportOfTheActiveProjectShowsItsRunningSessionUpToNow) {
   ide->openProject(file("one.dpr"));
   ide->advance(150);
   ide->edit(file("one.dpr"));
@@ -31,7 +31,7 @@ TEST_F(HeadlessDialogTest, TheReportOfTheActiveProjectShowsItsRunningSessionUpTo
   EXPECT_NE(report.find("  0.050  "), std::string::npos) << report;
 }
 
-TEST_F(HeadlessDialogTest, WithoutAnActiveProjectTheWholeGroupIsReportedByProject) {
+TEST_F(WindowlessDialogTest, WithoutAnActiveProjectTheWholeGroupIsReportedByProject) {
   ide->openProject(file("one.dpr"));
   ide->openProject(file("two.dpr"));
   group().ProjectActivated("");
@@ -42,9 +42,9 @@ TEST_F(HeadlessDialogTest, WithoutAnActiveProjectTheWholeGroupIsReportedByProjec
   EXPECT_NE(report.find(file("two.HMR")), std::string::npos);
 }
 
-TEST(HeadlessDialogOwnTest, ShowingWritesTheBuiltReportAndClosesTheDialog) {
+TEST(WindowlessDialogOwnTest, ShowingWritesTheBuiltReportAndClosesTheDialog) {
   std::string written;
-  HeadlessTrackerDialog dialog([&](const std::string& text) { written += text; },
+  WindowlessTrackerDialog dialog([&](const std::string& text) { written += text; },
                                [](THMRProjectGroup&) { return std::string("report\n"); });
   THMRProjectGroup group(&dialog);
   group.ShowDialog(true, "");
@@ -53,16 +53,16 @@ TEST(HeadlessDialogOwnTest, ShowingWritesTheBuiltReportAndClosesTheDialog) {
   EXPECT_FALSE(group.Dialog);
 }
 
-TEST(HeadlessDialogOwnTest, TitleNamesTheHostAndTheVersions) {
-  HeadlessTrackerDialog dialog([](const std::string&) {});
+TEST(WindowlessDialogOwnTest, TitleNamesTheHostAndTheVersions) {
+  WindowlessTrackerDialog dialog([](const std::string&) {});
   THMRProjectGroup group(&dialog);
   group.SetHostTool(ftDelphi4, "2.0b");
   EXPECT_EQ(trackerDialogTitle(group),
             "For Delphi 4\r\nHost Version 2.0b - Kernel Version 2.0\r\n\r\n");
 }
 
-TEST(HeadlessDialogOwnTest, AFailingReportStillClosesTheDialog) {
-  HeadlessTrackerDialog dialog([](const std::string&) {},
+TEST(WindowlessDialogOwnTest, AFailingReportStillClosesTheDialog) {
+  WindowlessTrackerDialog dialog([](const std::string&) {},
                                [](THMRProjectGroup&) -> std::string { throw HmrError("no"); });
   THMRProjectGroup group(&dialog);
   EXPECT_THROW(group.ShowDialog(true, ""), HmrError);

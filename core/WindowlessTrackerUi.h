@@ -7,7 +7,7 @@ namespace hmr {
 
 // The windows of a program without a display. The tracker dialog closes as soon as it is
 // shown; the user dialog is answered as by a person who opens it and presses OK at once.
-class HeadlessTrackerUi : public TrackerUi {
+class WindowlessTrackerUi : public TrackerUi {
  public:
   void showTrackerDialog(THMRProjectGroup& group, bool standAlone,
                          const std::string& fileToOpen) override;

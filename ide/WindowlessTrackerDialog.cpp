@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ide/HeadlessTrackerDialog.h"
+#include "ide/WindowlessTrackerDialog.h"
 
 #include <utility>
 
@@ -9,11 +9,11 @@
 
 namespace hmr {
 
-HeadlessTrackerDialog::HeadlessTrackerDialog(Output output, ReportBuilder report)
+WindowlessTrackerDialog::WindowlessTrackerDialog(Output output, ReportBuilder report)
     : output_(std::move(output)),
       report_(report ? std::move(report) : ReportBuilder(defaultTrackerReport)) {}
 
-void HeadlessTrackerDialog::showTrackerDialog(THMRProjectGroup& group, bool, const std::string&) {
+void WindowlessTrackerDialog::showTrackerDialog(THMRProjectGroup& group, bool, const std::string&) {
   ++shown_;
   // The dialog tells the group it is gone however the report ends.
   struct Closer {

@@ -1,26 +1,26 @@
 // SPDX-License-Identifier: MIT
 // The tracker dialog of an IDE without windows: showing it writes, to the IDE's output, the
 // text report of what the dialog would show when it opens, then it closes at once. The user
-// dialog is the core's headless one.
+// dialog is the core's windowless one.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include "core/HeadlessTrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 
 namespace hmr {
 
 class THMRProjectGroup;
 
-class HeadlessTrackerDialog final : public HeadlessTrackerUi {
+class WindowlessTrackerDialog final : public WindowlessTrackerUi {
  public:
   // Builds the report text for the group; empty writes nothing.
   using ReportBuilder = std::function<std::string(THMRProjectGroup& group)>;
   using Output = std::function<void(const std::string& text)>;
 
   // `output` receives the report text; `report` builds it (defaultTrackerReport when empty).
-  explicit HeadlessTrackerDialog(Output output, ReportBuilder report = {});
+  explicit WindowlessTrackerDialog(Output output, ReportBuilder report = {});
 
   void showTrackerDialog(THMRProjectGroup& group, bool standAlone,
                          const std::string& fileToOpen) override;
