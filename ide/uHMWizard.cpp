@@ -21,11 +21,12 @@ THMWizard::THMWizard(TrackerUi& ui) : ui_(ui) {
     FMenuItem->Name = "FMenuItem";
 
     FNotifier = ComPtr<THMExpertAddInNotifier>::adopt(new THMExpertAddInNotifier());
-    FNotifier->FWizard = this;
 
     IdeHostServices* host = packageHost();
     FProjectGroup =
         std::make_unique<THMRProjectGroup>(&ui_, host ? &host->settingsStore() : nullptr);
+    // From here on the IDE's notices reach the group.
+    FNotifier->FProjectGroup = FProjectGroup.get();
     FProjectGroup->SetHostTool(ide_build::HostTool, ide_build::HostVersion);
     FProjectGroup->ShowUserDialog(false);
     FProjectGroup->ReadCheckpointInterval();
