@@ -14,10 +14,10 @@
 
 #include "core/uHMRTimer.h"
 #include "ide/HMExpertPackage.h"
-#include "ide/IdeHostServices.h"
 #include "ide/PackageHost.h"
 #include "ide/PackageTrackerUi.h"
 #include "ide/WindowlessTrackerDialog.h"
+#include "ide/contract/IdeHostServices.h"
 #include "ide/uHMWizard.h"
 #include "platform/Clock.h"
 

@@ -6,7 +6,7 @@
 
 #include "core/ProductTexts.h"
 #include "core/uHMRGlobal.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ToolsAPI.h"
 
 #if !defined(HMR_IDE_VERSION) && !defined(HMR_FOR_LAZARUS)
 #error "HMR_IDE_VERSION must be defined as 5 or 4 by the build (or HMR_FOR_LAZARUS)"

@@ -4,7 +4,7 @@
 // counted as the IDE's interfaced objects are: the last Release deletes it.
 #pragma once
 
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 

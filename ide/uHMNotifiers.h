@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "ide/ComPtr.h"
-#include "ide/ToolIntf.h"
 #include "ide/TBaseNotifier.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ComPtr.h"
+#include "ide/contract/ToolIntf.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "ide/ComPtr.h"
 #include "ide/TBaseNotifier.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ComPtr.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 

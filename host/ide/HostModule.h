@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "ide/ComPtr.h"
-#include "ide/ToolIntf.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ComPtr.h"
+#include "ide/contract/ToolIntf.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "ide/ComPtr.h"
-#include "ide/IdeHostServices.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ComPtr.h"
+#include "ide/contract/IdeHostServices.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 

@@ -11,7 +11,7 @@
 
 #include "core/HMRFileFormat.h"
 #include "core/PathText.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ToolsAPI.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/SettingsStore.h"
 

@@ -20,10 +20,10 @@
 #include "core/uHMRGlobal.h"
 #include "host/ide/HostModule.h"
 #include "host/ide/PackageRecord.h"
-#include "ide/IdeHostServices.h"
-#include "ide/Menus.h"
-#include "ide/ToolIntf.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/IdeHostServices.h"
+#include "ide/contract/Menus.h"
+#include "ide/contract/ToolIntf.h"
+#include "ide/contract/ToolsAPI.h"
 #include "platform/Clock.h"
 
 namespace hmr {

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "ide/ComPtr.h"
+#include "ide/contract/ComPtr.h"
 
 #include <gtest/gtest.h>
 
-#include "ide/ToolIntf.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ToolIntf.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 namespace {

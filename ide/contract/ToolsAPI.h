@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ide/ComPtr.h"
+#include "ide/contract/ComPtr.h"
 
 namespace hmr {
 
