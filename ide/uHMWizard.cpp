@@ -13,7 +13,7 @@ namespace hmr {
 
 THMWizard::THMWizard(TrackerUi& ui) : ui_(ui) {
   try {
-    FMenuItem = std::make_unique<TIDEMenuItem>("ViewsMenu", 4);
+    FMenuItem = std::make_unique<TIDEMenuItem>(ViewsMenuName, 4);
     // The toolkit calls the handler from the IDE's event loop: its errors end at the IDE's
     // error display.
     FMenuItem->OnClick = [this](TMenuItem* Sender) { guardedForIde([&] { OnClick(Sender); }); };

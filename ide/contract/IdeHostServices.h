@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What the IDE hands a package that the tools interfaces alone do not carry: the services
 // globals (BorlandIDEServices, ToolServices), wizard registration, and the host's clock,
-// periodic timer, settings store and error display. The package is a separate shared library
-// with its own copy of the core, so it takes all of these from the host instead of reaching
-// for process globals of its own.
+// periodic timer, settings store, error display and the windows it offers. The package is a
+// separate shared library with its own copy of the core, so it takes all of these from the
+// host instead of reaching for process globals of its own (Qt's among them).
 //
 // Package lifecycle (each entry point is extern "C" and never lets an exception out):
 //   1. hmrPackageLoad(host, version): the unit initialisations (the clock, TimerGlobal).
@@ -28,7 +28,13 @@ class SettingsStore;
 class TIToolServices;
 
 // Raised by one whenever the interfaces between IDE and package change.
-inline constexpr std::int32_t kIdeHostServicesVersion = 1;
+inline constexpr std::int32_t kIdeHostServicesVersion = 2;
+
+// The windows an IDE offers its packages.
+enum class HostWindows : std::uint8_t {
+  windowless,  // none: a package writes what a window would show to the IDE's output
+  qtWidgets,   // Qt widgets: a QApplication runs on the IDE's thread, with its event loop
+};
 
 class IdeHostServices {
  public:
@@ -48,6 +54,10 @@ class IdeHostServices {
   virtual void showError(const std::string& message) = 0;
   // Where a host without windows shows what a window would show (the tracker's report).
   virtual void writeOutput(const std::string& text) = 0;
+  // The windows the IDE offers now. An IDE may begin to offer Qt widgets later (one that
+  // starts Qt when the user first asks for a window), so a package asks again each time it
+  // would show one.
+  virtual HostWindows windows() = 0;
 };
 
 // The entry points, as the IDE looks them up in the package library.

@@ -17,6 +17,9 @@
 
 namespace hmr {
 
+// The component name of the View menu among the main menu's top-level items.
+inline constexpr const char* ViewsMenuName = "ViewsMenu";
+
 class TMenuItem {
  public:
   using TNotifyEvent = std::function<void(TMenuItem* Sender)>;

@@ -43,7 +43,7 @@ TEST_F(ScriptTest, AScriptDrivesTheIdeOnTheVirtualClock) {
       "advance 45\n"
       "quit\n"
       "advance 1000\n");
-  EXPECT_EQ(ide->elapsedSeconds(), 45);
+  EXPECT_EQ(ide->time().elapsedSeconds(), 45);
   EXPECT_EQ(ConvertDateTimeToSeconds(ide->virtualClock().now()),
             ConvertDateTimeToSeconds(at("2026-05-04T08:30:45")));
   ASSERT_EQ(group().getProjectCount(), 1);

@@ -26,18 +26,18 @@ TEST_F(StandInIdeRealTimeTest, CatchingUpFiresTheTimersAtTheirMarksOnTheWay) {
   timer->setCallback([&] { firedAt.push_back(secondsAfter(ide->virtualClock().now(), start)); });
   timer->setEnabled(true);
   // A tick a little late, then one that missed a mark: every mark fires, in order.
-  ide->catchUpWith(start + 15.4 / 86400);
+  ide->time().catchUpWith(start + 15.4 / 86400);
   EXPECT_EQ(firedAt, (std::vector<std::int64_t>{15}));
-  ide->catchUpWith(start + 47.0 / 86400);
+  ide->time().catchUpWith(start + 47.0 / 86400);
   EXPECT_EQ(firedAt, (std::vector<std::int64_t>{15, 30, 45}));
   EXPECT_EQ(secondsAfter(ide->virtualClock().now(), start), 47);
 }
 
 TEST_F(StandInIdeRealTimeTest, LessThanASecondChangesNothing) {
   const TDateTime start = at("2026-03-02T09:00:00");
-  ide->catchUpWith(start + 0.9 / 86400);
+  ide->time().catchUpWith(start + 0.9 / 86400);
   EXPECT_EQ(ide->virtualClock().now(), start);
-  ide->catchUpWith(start - 0.9 / 86400);
+  ide->time().catchUpWith(start - 0.9 / 86400);
   EXPECT_EQ(ide->virtualClock().now(), start);
 }
 
@@ -48,13 +48,13 @@ TEST_F(StandInIdeRealTimeTest, AClockSetBackMovesTheIdeClockBackWithoutFiringTim
   timer->setIntervalMs(15000);
   timer->setCallback([&] { ++fired; });
   timer->setEnabled(true);
-  ide->catchUpWith(start + 20.0 / 86400);
+  ide->time().catchUpWith(start + 20.0 / 86400);
   ASSERT_EQ(fired, 1);
-  ide->catchUpWith(start - 3600.0 / 86400);  // daylight saving ends
+  ide->time().catchUpWith(start - 3600.0 / 86400);  // daylight saving ends
   EXPECT_EQ(fired, 1);
   EXPECT_EQ(secondsAfter(ide->virtualClock().now(), start), -3600);
   // Time goes on from there: the next mark is 30 seconds of time passed.
-  ide->catchUpWith(start - 3590.0 / 86400);
+  ide->time().catchUpWith(start - 3590.0 / 86400);
   EXPECT_EQ(fired, 2);
 }
 
@@ -65,14 +65,14 @@ TEST_F(StandInIdeRealTimeTest, ANightOfSleepAfterAnEditIsIdleNotWork) {
   ASSERT_EQ(loadPackage().state, PackageState::Registered);
   const TDateTime start = at("2026-03-02T18:00:00");
   const std::string dpr = file("Night.dpr");
-  ide->catchUpWith(start);
+  ide->time().catchUpWith(start);
   ide->openProject(dpr);
-  ide->catchUpWith(start + 600.0 / 86400);
+  ide->time().catchUpWith(start + 600.0 / 86400);
   ide->edit(dpr);
   // Asleep from 18:10:30; the first tick after waking, at 02:10:30.
-  ide->catchUpWith(start + (600.0 + 8 * 3600 + 30) / 86400);
+  ide->time().catchUpWith(start + (600.0 + 8 * 3600 + 30) / 86400);
   ide->edit(dpr);
-  ide->catchUpWith(start + (600.0 + 8 * 3600 + 60) / 86400);
+  ide->time().catchUpWith(start + (600.0 + 8 * 3600 + 60) / 86400);
   THMRProject* night = project(dpr);
   ASSERT_NE(night, nullptr);
   night->UpdateProject(false);

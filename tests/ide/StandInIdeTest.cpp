@@ -203,7 +203,7 @@ TEST(Delphi4PackageTest, TheDelphi4BuildUsesItsOwnKeyAndReloadsOnlyForItsOwnPack
     EXPECT_FALSE(
         store.keyExists(RegistryRoot::LocalMachine, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi5"));
     ide.openProject(scratch.file("one.dpr"));
-    HostModule& module = *ide.findModule(scratch.file("one.dpr"));
+    IdeModule& module = *ide.findModule(scratch.file("one.dpr"));
     EXPECT_EQ(module.newStyleNotifierCount(), 1u);
     ide.fileNotification(fnPackageInstalled, "/x/HMExpert50.bpl");
     EXPECT_EQ(module.newStyleNotifierCount(), 1u);

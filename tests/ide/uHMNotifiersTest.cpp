@@ -30,7 +30,7 @@ class NotifierTest : public IdeFixture {
     THMRProject* p = project(file(name));
     return p ? p->State : hmClosed;
   }
-  HostModule& module(const std::string& name) { return *ide->findModule(file(name)); }
+  IdeModule& module(const std::string& name) { return *ide->findModule(file(name)); }
 };
 
 TEST_F(NotifierTest, OpeningAProjectTracksItAndAttachesBothNotifiers) {

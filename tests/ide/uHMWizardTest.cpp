@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "core/uHMRTimer.h"
-#include "ide/crvIDEMenuItem.h"
 #include "ide/PackageHost.h"
+#include "ide/crvIDEMenuItem.h"
 #include "tests/ide/IdeTestSupport.h"
 
 namespace hmr::ide_test {

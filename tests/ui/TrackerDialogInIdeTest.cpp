@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The tracker inside the stand-in IDE with a Qt application running: the IDE loads the real
-// package (linked in, entered as the IDE enters a package library), the package sees the
-// application and installs its windows and its QTimer, and the View-menu entry opens the real
+// The tracker inside the stand-in IDE offering Qt widgets: the IDE loads the real package
+// (linked in, entered as the IDE enters a package library), the package asks the IDE for its
+// windows and installs its Qt dialogs and its QTimer, and the View-menu entry opens the real
 // dialog on the tracked project, its running session shown as "Current".
 #include <QComboBox>
 #include <QLabel>
@@ -39,6 +39,8 @@ void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
   MemorySettingsStore store;
   std::ostringstream out, err;
   StandInIde ide(5, store, out, err);
+  // The IDE offers Qt widgets, as hmr-ide --gui does.
+  ide.offerWindows(HostWindows::qtWidgets);
   TDateTime start = 0;
   QVERIFY(parseIsoDateTime("2026-03-02T09:00:00", start));
   ide.setClock(start);
@@ -52,7 +54,7 @@ void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
       ide.loadPackage("HMExpert50.bpl", {&hmrPackageLoad, &Register, &hmrPackageUnload});
   QCOMPARE(record.state, PackageState::Registered);
   QVERIFY(asked);
-  // With a Qt application running, the package counts time on a QTimer.
+  // With Qt widgets offered, the package counts time on a QTimer.
   QVERIFY(dynamic_cast<QtPeriodicTimer*>(&TimerGlobal->timer()) != nullptr);
   QVERIFY(TimerGlobal->timer().enabled());
 

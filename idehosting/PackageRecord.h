@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// What the stand-in IDE keeps of each package it tried to load.
+// What an IDE host keeps of each package it tried to load.
 #pragma once
 
 #include <string>

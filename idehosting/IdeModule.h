@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// An open module of the stand-in IDE: a project group, a project or another file, with its
-// owners, its new-style notifiers and its old-style module interface.
+// An open module of an IDE host: a project group, a project or another file, with its owners,
+// its new-style notifiers and its old-style module interface.
 #pragma once
 
 #include <cstdint>
@@ -14,14 +14,14 @@
 
 namespace hmr {
 
-class StandInIde;
-class HostModule;
+class IdeHost;
+class IdeModule;
 
 // The old-style view of a module. It may outlive the module: once the module is closed it
 // accepts no notifier. It does not count the notifiers it holds (they detach themselves).
-class HostModuleInterface final : public TIModuleInterface {
+class IdeModuleInterface final : public TIModuleInterface {
  public:
-  explicit HostModuleInterface(HostModule* module) : module_(module) {}
+  explicit IdeModuleInterface(IdeModule* module) : module_(module) {}
 
   bool AddNotifier(TIModuleNotifier* Notifier) override;
   bool RemoveNotifier(TIModuleNotifier* Notifier) override;
@@ -33,17 +33,17 @@ class HostModuleInterface final : public TIModuleInterface {
   std::size_t notifierCount() const { return notifiers_.size(); }
 
  private:
-  ~HostModuleInterface() override = default;
+  ~IdeModuleInterface() override = default;
 
-  HostModule* module_;
+  IdeModule* module_;
   std::vector<TIModuleNotifier*> notifiers_;
 };
 
-class HostModule final : public TInterfacedObject<IOTAProject, IOTAProjectGroup> {
+class IdeModule final : public TInterfacedObject<IOTAProject, IOTAProjectGroup> {
  public:
   enum class Kind { ProjectGroup, Project, File };
 
-  HostModule(StandInIde& ide, Kind kind, std::string fileName);
+  IdeModule(IdeHost& ide, Kind kind, std::string fileName);
 
   bool QueryInterface(const TGUID& iid, void** object) override;
   std::string GetFileName() override { return fileName_; }
@@ -58,8 +58,8 @@ class HostModule final : public TInterfacedObject<IOTAProject, IOTAProjectGroup>
   Kind kind() const { return kind_; }
   bool closed() const { return closed_; }
 
-  void setOwners(std::vector<ComPtr<HostModule>> owners) { owners_ = std::move(owners); }
-  void removeOwner(const HostModule* owner);
+  void setOwners(std::vector<ComPtr<IdeModule>> owners) { owners_ = std::move(owners); }
+  void removeOwner(const IdeModule* owner);
   // The old-style module interface, created on first request; a new reference.
   TIModuleInterface* moduleInterface();
   // Old-style notice to every attached module notifier.
@@ -74,19 +74,19 @@ class HostModule final : public TInterfacedObject<IOTAProject, IOTAProjectGroup>
   std::size_t oldStyleNotifierCount() const;
   // Forgets every notifier without calling it (their code may be gone).
   void abandonNotifiers();
-  // Whether AddNotifier refuses new-style notifiers.
+  // Whether AddNotifier refuses new-style notifiers (as an IDE may: the package must cope).
   bool refuseNotifiers = false;
 
  private:
-  ~HostModule() override = default;
+  ~IdeModule() override = default;
 
-  StandInIde& ide_;
+  IdeHost& ide_;
   Kind kind_;
   std::string fileName_;
-  std::vector<ComPtr<HostModule>> owners_;
+  std::vector<ComPtr<IdeModule>> owners_;
   std::vector<std::pair<std::int32_t, ComPtr<IOTAModuleNotifier>>> notifiers_;
   std::int32_t nextIndex_ = 0;
-  ComPtr<HostModuleInterface> interface_;
+  ComPtr<IdeModuleInterface> interface_;
   bool closed_ = false;
 };
 

@@ -1,28 +1,28 @@
 // SPDX-License-Identifier: MIT
-#include "host/ide/HostModule.h"
+#include "idehosting/IdeModule.h"
 
 #include <algorithm>
 
-#include "host/ide/StandInIde.h"
+#include "idehosting/IdeHost.h"
 
 namespace hmr {
 
-// ---- HostModuleInterface ----------------------------------------------------------------
+// ---- IdeModuleInterface ----------------------------------------------------------------
 
-bool HostModuleInterface::AddNotifier(TIModuleNotifier* Notifier) {
+bool IdeModuleInterface::AddNotifier(TIModuleNotifier* Notifier) {
   if (!module_ || !Notifier) return false;
   notifiers_.push_back(Notifier);
   return true;
 }
 
-bool HostModuleInterface::RemoveNotifier(TIModuleNotifier* Notifier) {
+bool IdeModuleInterface::RemoveNotifier(TIModuleNotifier* Notifier) {
   const auto found = std::find(notifiers_.begin(), notifiers_.end(), Notifier);
   if (found == notifiers_.end()) return false;
   notifiers_.erase(found);
   return true;
 }
 
-void HostModuleInterface::notifyAll(TNotifyCode code) {
+void IdeModuleInterface::notifyAll(TNotifyCode code) {
   const std::vector<TIModuleNotifier*> attached = notifiers_;
   for (TIModuleNotifier* notifier : attached) {
     // One notifier may detach another while handling its notice.
@@ -31,17 +31,17 @@ void HostModuleInterface::notifyAll(TNotifyCode code) {
   }
 }
 
-void HostModuleInterface::detachModule() {
+void IdeModuleInterface::detachModule() {
   module_ = nullptr;
   notifiers_.clear();
 }
 
-// ---- HostModule -------------------------------------------------------------------------
+// ---- IdeModule -------------------------------------------------------------------------
 
-HostModule::HostModule(StandInIde& ide, Kind kind, std::string fileName)
+IdeModule::IdeModule(IdeHost& ide, Kind kind, std::string fileName)
     : ide_(ide), kind_(kind), fileName_(std::move(fileName)) {}
 
-bool HostModule::QueryInterface(const TGUID& iid, void** object) {
+bool IdeModule::QueryInterface(const TGUID& iid, void** object) {
   *object = nullptr;
   if (iid == IID_IInterface || iid == IID_IOTAModule) {
     *object = asModule();
@@ -56,20 +56,20 @@ bool HostModule::QueryInterface(const TGUID& iid, void** object) {
   return true;
 }
 
-ComPtr<IOTAProject> HostModule::GetOwner(std::int32_t Index) {
+ComPtr<IOTAProject> IdeModule::GetOwner(std::int32_t Index) {
   if (Index < 0 || Index >= GetOwnerCount()) return {};
   return ComPtr<IOTAProject>(
       static_cast<IOTAProject*>(owners_[static_cast<std::size_t>(Index)].get()));
 }
 
-std::int32_t HostModule::AddNotifier(IOTAModuleNotifier* notifier) {
+std::int32_t IdeModule::AddNotifier(IOTAModuleNotifier* notifier) {
   if (!notifier || closed_ || refuseNotifiers) return -1;
   const std::int32_t index = nextIndex_++;
   notifiers_.emplace_back(index, ComPtr<IOTAModuleNotifier>(notifier));
   return index;
 }
 
-void HostModule::RemoveNotifier(std::int32_t Index) {
+void IdeModule::RemoveNotifier(std::int32_t Index) {
   for (auto it = notifiers_.begin(); it != notifiers_.end(); ++it) {
     if (it->first == Index) {
       // Out of the list before the reference goes: the release may run the notifier's
@@ -81,38 +81,38 @@ void HostModule::RemoveNotifier(std::int32_t Index) {
   }
 }
 
-ComPtr<IOTAProject> HostModule::GetActiveProject() {
+ComPtr<IOTAProject> IdeModule::GetActiveProject() {
   if (kind_ != Kind::ProjectGroup) return {};
-  HostModule* active = ide_.activeProject();
+  IdeModule* active = ide_.activeProject();
   return active ? ComPtr<IOTAProject>(static_cast<IOTAProject*>(active)) : ComPtr<IOTAProject>();
 }
 
-void HostModule::removeOwner(const HostModule* owner) {
-  std::erase_if(owners_, [owner](const ComPtr<HostModule>& o) { return o.get() == owner; });
+void IdeModule::removeOwner(const IdeModule* owner) {
+  std::erase_if(owners_, [owner](const ComPtr<IdeModule>& o) { return o.get() == owner; });
 }
 
-TIModuleInterface* HostModule::moduleInterface() {
+TIModuleInterface* IdeModule::moduleInterface() {
   if (closed_) return nullptr;
-  if (!interface_) interface_ = ComPtr<HostModuleInterface>::adopt(new HostModuleInterface(this));
+  if (!interface_) interface_ = ComPtr<IdeModuleInterface>::adopt(new IdeModuleInterface(this));
   interface_->AddRef();
   return interface_.get();
 }
 
-void HostModule::notifyOldStyle(TNotifyCode code) {
+void IdeModule::notifyOldStyle(TNotifyCode code) {
   if (interface_) {
-    const ComPtr<HostModuleInterface> keep = interface_;
+    const ComPtr<IdeModuleInterface> keep = interface_;
     keep->notifyAll(code);
   }
 }
 
-void HostModule::rename(const std::string& newName) {
+void IdeModule::rename(const std::string& newName) {
   fileName_ = newName;
   const auto attached = notifiers_;  // each keeps its notifier alive through its call
   for (const auto& [index, notifier] : attached) notifier->ModuleRenamed(newName);
   notifyOldStyle(ncModuleRenamed);
 }
 
-void HostModule::close() {
+void IdeModule::close() {
   if (closed_) return;
   notifyOldStyle(ncModuleDeleted);
   const auto attached = notifiers_;
@@ -124,11 +124,11 @@ void HostModule::close() {
   owners_.clear();
 }
 
-std::size_t HostModule::oldStyleNotifierCount() const {
+std::size_t IdeModule::oldStyleNotifierCount() const {
   return interface_ ? interface_->notifierCount() : 0;
 }
 
-void HostModule::abandonNotifiers() {
+void IdeModule::abandonNotifiers() {
   for (auto& entry : notifiers_) entry.second.detach();
   notifiers_.clear();
   if (interface_) interface_->detachModule();
