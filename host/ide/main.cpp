@@ -109,10 +109,8 @@ int main(int argc, char** argv) {
       "hmr-ide: a stand-in for the Delphi IDE. Loads the packages listed under the IDE's "
       "\"Known Packages\" key in the settings store ($HMR_REGISTRY, else "
       "~/.config/hmr/registry.db) and plays a script of user actions on a virtual clock.\n"
-      "Script commands, one per line: clock YYYY-MM-DDTHH:MM:SS | advance SECONDS | "
-      "open-project PATH | open-file PATH [OWNER...] | activate PATH | edit PATH | "
-      "edit-form PATH | rename PATH NEWPATH | close-file PATH | close-project PATH | "
-      "install-package PATH | menu CAPTION | quit"};
+      "Script commands, one per line: " +
+      hmr::scriptCommandsHelp()};
   int version = 5;
   std::string scriptPath;
   app.add_option("--ide-version", version, "IDE version to play: 5 or 4 (default 5)")

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/HMRFileIO.h"
+#include "host/ide/IdeScript.h"
 #include "platform/SqliteSettingsStore.h"
 #include "tests/ide/IdeTestSupport.h"
 #include "tests/support/RunProgram.h"
@@ -147,6 +148,11 @@ TEST_F(HmrIdeProgramTest, CreatesTheVersionKeyAndHasHelp) {
   const auto help = test_support::runProgram(HMR_IDE_PATH, {"--help"}, scratch.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--script"), std::string::npos);
+  // Every script command, those for clock changes and crashes among them.
+  EXPECT_NE(help.out.find("Script commands, one per line: " + scriptCommandsHelp()),
+            std::string::npos)
+      << help.out;
+  EXPECT_NE(help.out.find("shift-clock [-]SECONDS | crash | quit"), std::string::npos);
   const auto bad = test_support::runProgram(HMR_IDE_PATH, {"--script", file("none.txt")},
                                             scratch.path());
   EXPECT_EQ(bad.status, 2);

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "tests/ide/IdeTestSupport.h"
 
 namespace hmr::ide_test {
@@ -16,6 +20,28 @@ TEST(ScriptLineTest, WordsAreSplitOnBlanksAndQuotesHoldBlanks) {
   EXPECT_EQ(splitScriptLine("edit x.pas\r"), (std::vector<std::string>{"edit", "x.pas"}));
   EXPECT_TRUE(splitScriptLine("   ").empty());
   EXPECT_THROW(splitScriptLine("menu \"open"), ScriptError);
+}
+
+// The usages --help lists, one per command.
+std::vector<std::string> listedUsages() {
+  std::vector<std::string> usages;
+  const std::string help = scriptCommandsHelp();
+  for (std::size_t from = 0; from <= help.size();) {
+    const std::size_t bar = std::min(help.find(" | ", from), help.size());
+    usages.push_back(help.substr(from, bar - from));
+    from = bar + 3;
+  }
+  return usages;
+}
+
+TEST(ScriptHelpTest, EveryCommandIsListedWithItsUsage) {
+  EXPECT_EQ(listedUsages(),
+            (std::vector<std::string>{
+                "clock YYYY-MM-DDTHH:MM:SS", "advance SECONDS", "open-project PATH",
+                "open-file PATH [OWNER...]", "activate PATH", "edit PATH", "edit-form PATH",
+                "rename PATH NEWPATH", "close-file PATH", "close-project PATH",
+                "install-package PATH", "menu CAPTION", "shift-clock [-]SECONDS", "crash",
+                "quit"}));
 }
 
 class ScriptTest : public IdeFixture {
@@ -61,6 +87,18 @@ TEST_F(ScriptTest, ErrorsNameTheLine) {
             "line 1: no open file " + file("none.pas"));
   EXPECT_EQ(failure("advance 1\nclock 2026-05-04T08:30:00\n"),
             "line 2: the clock can only be set before time passes");
+}
+
+// The reader knows every command that --help lists, and refuses a wrong number of arguments
+// with the very usage listed.
+TEST_F(ScriptTest, EveryListedCommandIsReadWithTheUsageListed) {
+  for (const std::string& usage : listedUsages()) {
+    const std::string name = usage.substr(0, usage.find(' '));
+    // Too many arguments, or none for the one that takes any number after its first.
+    const bool open = usage.find("...") != std::string::npos;
+    EXPECT_EQ(failure(name + (open ? "" : " one two three")), "line 1: usage: " + usage) << name;
+  }
+  EXPECT_EQ(failure("\nshout"), "line 2: unknown command shout");
 }
 
 }  // namespace
