@@ -13,7 +13,8 @@ WindowlessTrackerDialog::WindowlessTrackerDialog(Output output, ReportBuilder re
     : output_(std::move(output)),
       report_(report ? std::move(report) : ReportBuilder(defaultTrackerReport)) {}
 
-void WindowlessTrackerDialog::showTrackerDialog(THMRProjectGroup& group, bool, const std::string&) {
+void WindowlessTrackerDialog::showTrackerDialog(THMRProjectGroup& group, bool,
+                                                const std::string&) {
   ++shown_;
   // The dialog tells the group it is gone however the report ends.
   struct Closer {

@@ -13,7 +13,7 @@
 #include "ide/HMExpertPackage.h"
 #include "platform/ScopedEnvironment.h"
 #include "ui/QtTrackerUi.h"
-#include "ui/uHMRDialog.h"
+#include "ui/tracker/uHMRDialog.h"
 #endif
 
 namespace hmr {

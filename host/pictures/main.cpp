@@ -19,7 +19,8 @@
 #include "platform/Locale.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/PeriodicTimer.h"
-#include "ui/uHMRDialog.h"
+#include "ui/tracker/TreePane.h"
+#include "ui/tracker/uHMRDialog.h"
 
 namespace {
 
@@ -69,13 +70,13 @@ int main(int argc, char** argv) {
     auto* tree = dialog.findChild<QTreeWidget*>("TreeView");
     auto* pages = dialog.findChild<QTabWidget*>("PageControl");
     // The group level, by day.
-    tree->setCurrentItem(dialog.nodeAt(0));
+    tree->setCurrentItem(dialog.treePane().nodeAt(0));
     auto* groupBy = dialog.findChild<QComboBox*>("cmbGroupBy");
     groupBy->setCurrentIndex(3);
     emit groupBy->activated(3);
     ok &= grab(dialog, folder, "dialog-group.png");
     // The first project's sessions.
-    tree->setCurrentItem(dialog.nodeAt(1));
+    tree->setCurrentItem(dialog.treePane().nodeAt(1));
     ok &= grab(dialog, folder, "dialog-project.png");
     pages->setCurrentIndex(1);
     ok &= grab(dialog, folder, "dialog-project-info.png");

@@ -6,7 +6,7 @@
 
 #include "core/GridCells.h"
 #include "platform/Locale.h"
-#include "ui/SessionGridModel.h"
+#include "ui/tracker/SessionGridModel.h"
 
 using namespace hmr;
 

@@ -20,8 +20,10 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DlgUser.h"
 #include "ui/QtPeriodicTimer.h"
-#include "ui/SessionGridModel.h"
-#include "ui/uHMRDialog.h"
+#include "ui/QtTrackerUi.h"
+#include "ui/tracker/HistoryPage.h"
+#include "ui/tracker/SessionGridModel.h"
+#include "ui/tracker/uHMRDialog.h"
 
 using namespace hmr;
 
@@ -73,7 +75,7 @@ void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
   bool timerRunning = false;
   ui_test::whenModal<TdlgPrjRevedazl>([&](TdlgPrjRevedazl* dialog) {
     caption = dialog->findChild<QLabel*>("lblCapProj")->text();
-    const SessionGridModel& model = dialog->gridModel();
+    const SessionGridModel& model = dialog->historyPage().gridModel();
     rows = model.rowCount();
     closeCell = model.data(model.index(0, 1)).toString();
     userCell = model.data(model.index(0, 2)).toString();
@@ -97,7 +99,7 @@ void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
   // The dialog is gone and the group knows it; the view is remembered for the next showing.
   auto* wizard = static_cast<THMWizard*>(record.wizards.at(0).get());
   QVERIFY(!wizard->projectGroup()->Dialog);
-  QVERIFY(wizard->projectGroup()->ViewState.Saved);
+  QVERIFY(linkedPackageQtWindows() && linkedPackageQtWindows()->viewState().Saved);
 
   ide.closeProject(project);
   QVERIFY(std::filesystem::exists(dataFile));

@@ -25,7 +25,8 @@
 #include "tests/support/StoreEnvironment.h"
 #include "tests/support/TempFolder.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/uHMRDialog.h"
+#include "ui/tracker/TreePane.h"
+#include "ui/tracker/uHMRDialog.h"
 
 using namespace hmr;
 using hmr::testing::TempFolder;
@@ -63,8 +64,9 @@ struct Seen {
 
 Seen look(TdlgPrjRevedazl* dialog) {
   Seen seen;
-  for (int i = 0; QTreeWidgetItem* node = dialog->nodeAt(i); ++i) seen.nodes << node->text(0);
-  if (QTreeWidgetItem* node = dialog->nodeAt(1)) {
+  for (int i = 0; QTreeWidgetItem* node = dialog->treePane().nodeAt(i); ++i)
+    seen.nodes << node->text(0);
+  if (QTreeWidgetItem* node = dialog->treePane().nodeAt(1)) {
     auto* project = static_cast<THMRProject*>(node->data(0, Qt::UserRole).value<void*>());
     seen.projectFileName = QString::fromStdString(project->FileName);
     seen.sessions = project->getSessionCount();
@@ -209,7 +211,7 @@ void ViewerTest::changedProjectIsSavedWhenTheViewerCloses() {
   const std::string file = writeDataFile(folder.file("billing.hmr"), 3);
   runViewerOn(file, [](TdlgPrjRevedazl* dialog) {
     auto* tree = dialog->findChild<QTreeWidget*>("TreeView");
-    tree->setCurrentItem(dialog->nodeAt(1));
+    tree->setCurrentItem(dialog->treePane().nodeAt(1));
     auto* pages = dialog->findChild<QTabWidget*>("PageControl");
     pages->setCurrentWidget(dialog->findChild<QWidget*>("TabProjectInfo"));
     auto* idle = dialog->findChild<QSpinBox*>("sedtIdle");

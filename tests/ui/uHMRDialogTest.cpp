@@ -25,6 +25,7 @@
 #include <filesystem>
 
 #include "core/GridCells.h"
+#include "core/TrackerDialogModel.h"
 #include "core/WindowlessTrackerUi.h"
 #include "core/uHMRExport.h"
 #include "core/uHMRProjectGroup.h"
@@ -33,8 +34,11 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DlgUser.h"
 #include "ui/QtTrackerUi.h"
-#include "ui/SessionGridModel.h"
-#include "ui/uHMRDialog.h"
+#include "ui/tracker/HistoryPage.h"
+#include "ui/tracker/SessionGridModel.h"
+#include "ui/tracker/TrackerPictures.h"
+#include "ui/tracker/TreePane.h"
+#include "ui/tracker/uHMRDialog.h"
 
 using namespace hmr;
 using hmr::ui_test::TrackerWorld;
@@ -82,12 +86,12 @@ QStringList items(const QComboBox* combo) {
 }
 
 QString cell(const TdlgPrjRevedazl& dialog, int row, int column) {
-  const SessionGridModel& model = dialog.gridModel();
+  const SessionGridModel& model = dialog.historyPage().gridModel();
   return model.data(model.index(row, column)).toString();
 }
 
 QString header(const TdlgPrjRevedazl& dialog, int column) {
-  return dialog.gridModel().headerData(column, Qt::Horizontal).toString();
+  return dialog.historyPage().gridModel().headerData(column, Qt::Horizontal).toString();
 }
 
 void clickNode(QTreeWidget* tree, QTreeWidgetItem* node) {
@@ -132,6 +136,7 @@ class TrackerDialogTest : public QObject {
   void showUserDialogBoxWritesThePreference();
   void escClosesAndRemembersTheView();
   void filterMemoryHoldsBetweenTwoShowings();
+  void aLevelNeverShownOpensAtItsFirstEntries();
   void standAloneOpensAndClosesDataFiles();
   void openDialogShowsUpperCaseDataFiles();
   void fileToOpenIsOpenedOnceUnderItsOwnName();
@@ -229,14 +234,14 @@ void TrackerDialogTest::withoutActiveProjectTheGroupLevelShows() {
   dialog.show();
   auto* tree = child<QTreeWidget>(dialog, "TreeView");
   QVERIFY(tree->currentItem() == nullptr);
-  QVERIFY(dialog.selectedProject() == nullptr);
+  QVERIFY(dialog.model().selectedProject() == nullptr);
   QCOMPARE(tabTexts(child<QTabWidget>(dialog, "PageControl")), QString("History|Tools|About"));
   QCOMPARE(child<QLabel>(dialog, "lblCapProj")->text(),
            QString("  Project &Information: Project Group"));
   QCOMPARE(items(child<QComboBox>(dialog, "cmbGroupBy")),
            QStringList({"Project", "Session", "Username", "Day", "Week", "Month"}));
   // One line per project, then the totals.
-  QCOMPARE(dialog.gridModel().rowCount(), 3);
+  QCOMPARE(dialog.historyPage().gridModel().rowCount(), 3);
   QCOMPARE(header(dialog, 0), QString("Project"));
   QCOMPARE(cell(dialog, 0, 0), QString("Demo"));
   QCOMPARE(cell(dialog, 1, 0), QString("Other"));
@@ -251,12 +256,12 @@ void TrackerDialogTest::treeHasTheGroupNodeAndOneChildPerProject() {
   dialog.show();
   auto* tree = child<QTreeWidget>(dialog, "TreeView");
   QCOMPARE(tree->topLevelItemCount(), 1);
-  QCOMPARE(dialog.nodeAt(0)->text(0), QString("Group"));
-  QCOMPARE(dialog.nodeAt(1)->text(0), QString("Demo"));
-  QCOMPARE(dialog.nodeAt(2)->text(0), QString("Other"));
-  QVERIFY(dialog.nodeAt(3) == nullptr);
-  QVERIFY(dialog.nodeAt(0)->isExpanded());
-  QCOMPARE(dialog.nodeAt(1)->icon(0).pixmap(16, 18).toImage(),
+  QCOMPARE(dialog.treePane().nodeAt(0)->text(0), QString("Group"));
+  QCOMPARE(dialog.treePane().nodeAt(1)->text(0), QString("Demo"));
+  QCOMPARE(dialog.treePane().nodeAt(2)->text(0), QString("Other"));
+  QVERIFY(dialog.treePane().nodeAt(3) == nullptr);
+  QVERIFY(dialog.treePane().nodeAt(0)->isExpanded());
+  QCOMPARE(dialog.treePane().nodeAt(1)->icon(0).pixmap(16, 18).toImage(),
            treePicture(3).pixmap(16, 18).toImage());
   QCOMPARE(statePictureIndex(hmOpen), 1);
   QCOMPARE(statePictureIndex(hmIdle), 2);
@@ -268,8 +273,8 @@ void TrackerDialogTest::emptyGroupGivesAnEmptyTreeAndOneEmptyRow() {
   TdlgPrjRevedazl dialog(&f.group);
   dialog.show();
   QCOMPARE(child<QTreeWidget>(dialog, "TreeView")->topLevelItemCount(), 0);
-  QCOMPARE(dialog.gridModel().rowCount(), 1);
-  for (int c = 0; c < dialog.gridModel().columnCount(); ++c)
+  QCOMPARE(dialog.historyPage().gridModel().rowCount(), 1);
+  for (int c = 0; c < dialog.historyPage().gridModel().columnCount(); ++c)
     QCOMPARE(cell(dialog, 0, c), QString());
   QCOMPARE(header(dialog, 1), QString("Total Time (hs)"));
 }
@@ -281,9 +286,9 @@ void TrackerDialogTest::activeProjectIsSelectedWithRoundedSpinBoxes() {
   f.group.ActiveIndex = 0;
   TdlgPrjRevedazl dialog(&f.group);
   dialog.show();
-  QCOMPARE(dialog.selectedProject(), f.group.getProject(0));
-  QCOMPARE(child<QTreeWidget>(dialog, "TreeView")->currentItem(), dialog.nodeAt(1));
-  QCOMPARE(dialog.boldNode(), dialog.nodeAt(1));
+  QCOMPARE(dialog.model().selectedProject(), f.group.getProject(0));
+  QCOMPARE(child<QTreeWidget>(dialog, "TreeView")->currentItem(), dialog.treePane().nodeAt(1));
+  QCOMPARE(dialog.treePane().boldNode(), dialog.treePane().nodeAt(1));
   QCOMPARE(child<QSpinBox>(dialog, "sedtIdle")->value(), 2);
   QCOMPARE(child<QSpinBox>(dialog, "sedtMinimum")->value(), 2);
   QCOMPARE(child<QLabel>(dialog, "lblCapProj")->text(),
@@ -294,7 +299,7 @@ void TrackerDialogTest::activeProjectIsSelectedWithRoundedSpinBoxes() {
   QCOMPARE(items(child<QComboBox>(dialog, "cmbGroupBy")),
            QStringList({"Session", "Username", "Day", "Week", "Month"}));
   // One session: the line and the totals with the same figures.
-  QCOMPARE(dialog.gridModel().rowCount(), 2);
+  QCOMPARE(dialog.historyPage().gridModel().rowCount(), 2);
   QCOMPARE(cell(dialog, 0, 3), QString("  1.500"));
   QCOMPARE(cell(dialog, 1, 2), QString("TOTAL"));
   QCOMPARE(cell(dialog, 1, 3), QString("  1.500"));
@@ -308,17 +313,17 @@ void TrackerDialogTest::selectingANodeShowsItsProjectInBold() {
   TdlgPrjRevedazl dialog(&f.group);
   dialog.show();
   auto* tree = child<QTreeWidget>(dialog, "TreeView");
-  clickNode(tree, dialog.nodeAt(1));
-  QCOMPARE(dialog.selectedProject(), f.group.getProject(0));
-  QCOMPARE(dialog.boldNode(), dialog.nodeAt(1));
-  QCOMPARE(dialog.gridModel().rowCount(), 4);  // three sessions and the totals
-  QCOMPARE(dialog.gridModel().columnCount(), 6);
+  clickNode(tree, dialog.treePane().nodeAt(1));
+  QCOMPARE(dialog.model().selectedProject(), f.group.getProject(0));
+  QCOMPARE(dialog.treePane().boldNode(), dialog.treePane().nodeAt(1));
+  QCOMPARE(dialog.historyPage().gridModel().rowCount(), 4);  // three sessions and the totals
+  QCOMPARE(dialog.historyPage().gridModel().columnCount(), 6);
   QCOMPARE(header(dialog, 2), QString("User Name"));
   QCOMPARE(cell(dialog, 1, 2), QString("bob "));
-  clickNode(tree, dialog.nodeAt(0));
-  QVERIFY(dialog.selectedProject() == nullptr);
-  QCOMPARE(dialog.boldNode(), dialog.nodeAt(0));
-  QCOMPARE(dialog.gridModel().rowCount(), 3);
+  clickNode(tree, dialog.treePane().nodeAt(0));
+  QVERIFY(dialog.model().selectedProject() == nullptr);
+  QCOMPARE(dialog.treePane().boldNode(), dialog.treePane().nodeAt(0));
+  QCOMPARE(dialog.historyPage().gridModel().rowCount(), 3);
 }
 
 void TrackerDialogTest::sortListsFirstEntryReadsAsTheGrouping() {
@@ -333,7 +338,7 @@ void TrackerDialogTest::sortListsFirstEntryReadsAsTheGrouping() {
   QCOMPARE(items(sort), QStringList({"Day", "Total Time", "Idle Time", "Work Time"}));
   QCOMPARE(sort->currentIndex(), 1);  // the sort key stays chosen
   QCOMPARE(header(dialog, 0), QString("Day"));
-  QCOMPARE(dialog.gridModel().rowCount(), 3);  // two days and the totals
+  QCOMPARE(dialog.historyPage().gridModel().rowCount(), 3);  // two days and the totals
 }
 
 void TrackerDialogTest::groupAndProjectKeepTheirOwnFilters() {
@@ -344,21 +349,22 @@ void TrackerDialogTest::groupAndProjectKeepTheirOwnFilters() {
   auto* tree = child<QTreeWidget>(dialog, "TreeView");
   auto* groupBy = child<QComboBox>(dialog, "cmbGroupBy");
   auto* order = child<QComboBox>(dialog, "cmpSortOrder");
-  clickNode(tree, dialog.nodeAt(0));
+  clickNode(tree, dialog.treePane().nodeAt(0));
   choose(groupBy, 4);  // Week
   choose(order, 1);
-  clickNode(tree, dialog.nodeAt(1));
+  clickNode(tree, dialog.treePane().nodeAt(1));
   QCOMPARE(groupBy->currentIndex(), 0);  // the project level starts at its own choices
   QCOMPARE(order->currentIndex(), 0);
   choose(groupBy, 2);  // Day
   QCOMPARE(groupBy->currentText(), QString("Day"));
-  clickNode(tree, dialog.nodeAt(0));
+  clickNode(tree, dialog.treePane().nodeAt(0));
   QCOMPARE(groupBy->currentText(), QString("Week"));
   QCOMPARE(order->currentIndex(), 1);
-  clickNode(tree, dialog.nodeAt(2));  // another project shares the project level's choices
+  // Another project shares the project level's choices.
+  clickNode(tree, dialog.treePane().nodeAt(2));
   QCOMPARE(groupBy->currentText(), QString("Day"));
-  QCOMPARE(dialog.projectFilter().GroupBy, 2);
-  QCOMPARE(dialog.groupFilter().GroupBy, 4);
+  QCOMPARE(dialog.model().projectFilter().GroupBy, 2);
+  QCOMPARE(dialog.model().groupFilter().GroupBy, 4);
 }
 
 void TrackerDialogTest::sortAndOrderKeepTheColumnWidths() {
@@ -392,10 +398,10 @@ void TrackerDialogTest::timeUnitSwitchKeepsRowScrollAndWidths() {
   dialog.show();
   auto* grid = child<QTableView>(dialog, "grdSessions");
   grid->horizontalHeader()->resizeSection(0, 170);
-  grid->setCurrentIndex(dialog.gridModel().index(60, 0));
+  grid->setCurrentIndex(dialog.historyPage().gridModel().index(60, 0));
   grid->verticalScrollBar()->setValue(50);
   QTest::mouseClick(child<QRadioButton>(dialog, "grpTimeUnitMinutes"), Qt::LeftButton);
-  QCOMPARE(dialog.timeUnit(), dtuMinute);
+  QCOMPARE(dialog.model().timeUnit(), dtuMinute);
   QCOMPARE(header(dialog, 3), QString("Total Time (min)"));
   QCOMPARE(cell(dialog, 0, 3), QString("   90.0"));
   QCOMPARE(grid->currentIndex().row(), 60);
@@ -410,19 +416,19 @@ void TrackerDialogTest::userNameColumnComesAndGoes() {
   TdlgPrjRevedazl dialog(&f.group);
   dialog.show();
   auto* box = child<QCheckBox>(dialog, "chkShowUsername");
-  QCOMPARE(dialog.gridModel().columnCount(), 6);
+  QCOMPARE(dialog.historyPage().gridModel().columnCount(), 6);
   QTest::mouseClick(box, Qt::LeftButton);
-  QVERIFY(!dialog.showUserName());
-  QCOMPARE(dialog.gridModel().columnCount(), 5);
+  QVERIFY(!dialog.model().showUserName());
+  QCOMPARE(dialog.historyPage().gridModel().columnCount(), 5);
   QCOMPARE(header(dialog, 2), QString("Total Time (hs)"));
   QCOMPARE(cell(dialog, 3, 1), QString("TOTAL"));
   QTest::mouseClick(box, Qt::LeftButton);
-  QCOMPARE(dialog.gridModel().columnCount(), 6);
+  QCOMPARE(dialog.historyPage().gridModel().columnCount(), 6);
   QCOMPARE(cell(dialog, 3, 0), QString(" "));
   QCOMPARE(cell(dialog, 3, 2), QString("TOTAL"));
   // A grouped result never has the user column.
   choose(child<QComboBox>(dialog, "cmbGroupBy"), 2);
-  QCOMPARE(dialog.gridModel().columnCount(), 4);
+  QCOMPARE(dialog.historyPage().gridModel().columnCount(), 4);
 }
 
 void TrackerDialogTest::runningSessionShowsCurrentAndUnclosedShowsNotClosed() {
@@ -436,12 +442,12 @@ void TrackerDialogTest::runningSessionShowsCurrentAndUnclosedShowsNotClosed() {
   dialog.show();
   QCOMPARE(child<QLabel>(dialog, "lblCapProj")->text(),
            QString::fromStdString("  Project &Information: " + path + "(OPEN)"));
-  QCOMPARE(dialog.gridModel().rowCount(), 3);
+  QCOMPARE(dialog.historyPage().gridModel().rowCount(), 3);
   QCOMPARE(cell(dialog, 0, 1), QString("Not Closed"));
   QCOMPARE(cell(dialog, 1, 1), QString("Current"));
   // The tree brought the running session up to the present: four minutes so far.
   QCOMPARE(cell(dialog, 1, 3), QString("  0.067"));
-  QCOMPARE(dialog.nodeAt(1)->icon(0).pixmap(16, 18).toImage(),
+  QCOMPARE(dialog.treePane().nodeAt(1)->icon(0).pixmap(16, 18).toImage(),
            treePicture(1).pixmap(16, 18).toImage());
 }
 
@@ -567,7 +573,7 @@ void TrackerDialogTest::leftAndRightKeysPageTheGridSideways() {
   dialog.resize(300, 300);
   dialog.show();
   auto* grid = child<QTableView>(dialog, "grdSessions");
-  grid->setCurrentIndex(dialog.gridModel().index(1, 0));
+  grid->setCurrentIndex(dialog.historyPage().gridModel().index(1, 0));
   QScrollBar* bar = grid->horizontalScrollBar();
   QVERIFY(bar->maximum() > 0);
   QCOMPARE(bar->value(), 0);
@@ -621,15 +627,16 @@ void TrackerDialogTest::showUserDialogBoxWritesThePreference() {
 void TrackerDialogTest::escClosesAndRemembersTheView() {
   Fixture f;
   f.addTwoProjects();
-  TdlgPrjRevedazl dialog(&f.group);
+  TViewState memory;
+  TdlgPrjRevedazl dialog(&f.group, &memory);
   dialog.show();
   choose(child<QComboBox>(dialog, "cmbGroupBy"), 3);
   QTest::keyClick(&dialog, Qt::Key_Escape);
   QVERIFY(!dialog.isVisible());
-  QVERIFY(f.group.ViewState.Saved);
-  QCOMPARE(f.group.ViewState.GroupGroupBy, 3);
-  QCOMPARE(f.group.ViewState.Width, 652);
-  QCOMPARE(f.group.ViewState.TreeWidth, 120);
+  QVERIFY(memory.Saved);
+  QCOMPARE(memory.GroupGroupBy, 3);
+  QCOMPARE(memory.Width, 652);
+  QCOMPARE(memory.TreeWidth, 120);
 }
 
 void TrackerDialogTest::filterMemoryHoldsBetweenTwoShowings() {
@@ -662,7 +669,7 @@ void TrackerDialogTest::filterMemoryHoldsBetweenTwoShowings() {
     size = dialog->size();
     position = dialog->pos();
     treeWidth = child<QWidget>(*dialog, "pnlTree")->width();
-    unit = dialog->timeUnit();
+    unit = dialog->model().timeUnit();
     totalHeader = header(*dialog, 1);
     QTest::keyClick(dialog, Qt::Key_Escape);
   });
@@ -675,6 +682,31 @@ void TrackerDialogTest::filterMemoryHoldsBetweenTwoShowings() {
   QCOMPARE(size, QSize(700, 450));
   QCOMPARE(position, QPoint(40, 30));
   QCOMPARE(treeWidth, 180);
+}
+
+// The first showing opens on the active project and never shows the group level; the second,
+// with no active project, shows the group level at its first entries, not with empty lists.
+void TrackerDialogTest::aLevelNeverShownOpensAtItsFirstEntries() {
+  Fixture f;
+  f.addTwoProjects();
+  f.group.ActiveIndex = 0;
+  whenModal<TdlgPrjRevedazl>([](TdlgPrjRevedazl* dialog) {
+    choose(child<QComboBox>(*dialog, "cmbGroupBy"), 2);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  f.group.ShowDialog(true, "");
+  f.group.ActiveIndex = -1;
+  QString groupBy, sortBy, order;
+  whenModal<TdlgPrjRevedazl>([&](TdlgPrjRevedazl* dialog) {
+    groupBy = child<QComboBox>(*dialog, "cmbGroupBy")->currentText();
+    sortBy = child<QComboBox>(*dialog, "cmpSortItem")->currentText();
+    order = child<QComboBox>(*dialog, "cmpSortOrder")->currentText();
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  f.group.ShowDialog(true, "");
+  QCOMPARE(groupBy, QString("Project"));
+  QCOMPARE(sortBy, QString("Project"));
+  QCOMPARE(order, QString("Asc"));
 }
 
 void TrackerDialogTest::standAloneOpensAndClosesDataFiles() {
@@ -690,8 +722,8 @@ void TrackerDialogTest::standAloneOpensAndClosesDataFiles() {
     });
     child<QToolButton>(*dialog, "btnOpen")->click();
     afterOpen = f.group.getProjectCount();
-    openSelected = afterOpen == 1 && dialog->selectedProject() == f.group.getProject(0);
-    openBold = dialog->boldNode() == dialog->nodeAt(1);
+    openSelected = afterOpen == 1 && dialog->model().selectedProject() == f.group.getProject(0);
+    openBold = dialog->treePane().boldNode() == dialog->treePane().nodeAt(1);
     // Opening the same file again changes nothing.
     dialog->OpenProject(demo);
     afterSecondOpen = f.group.getProjectCount();
@@ -779,9 +811,9 @@ void TrackerDialogTest::corruptFileShowsTheReadMessageAndChangesNothing() {
   child<QToolButton>(dialog, "btnOpen")->click();  // opens a modal window
   QVERIFY2(text.contains("Bad.HMR"), qPrintable(text));
   QCOMPARE(f.group.getProjectCount(), 1);
-  QCOMPARE(dialog.nodeAt(1)->text(0), QString("Good"));
-  QVERIFY(dialog.nodeAt(2) == nullptr);
-  QCOMPARE(dialog.selectedProject(), f.group.getProject(0));
+  QCOMPARE(dialog.treePane().nodeAt(1)->text(0), QString("Good"));
+  QVERIFY(dialog.treePane().nodeAt(2) == nullptr);
+  QCOMPARE(dialog.model().selectedProject(), f.group.getProject(0));
 }
 
 void TrackerDialogTest::standAloneSavesModifiedFilesOnClose() {
@@ -804,7 +836,8 @@ void TrackerDialogTest::standAloneSavesModifiedFilesOnClose() {
 void TrackerDialogTest::standAloneSaveFailureKeepsTheDialogOpen() {
   Fixture f;
   const std::string demo = f.world.writeDataFile("gone/Demo.HMR", {{0, 5400}});
-  TdlgPrjRevedazl dialog(&f.group);
+  TViewState memory;
+  TdlgPrjRevedazl dialog(&f.group, &memory);
   dialog.SetStandAlone(true);
   dialog.FFileToOpen = demo;
   dialog.show();
@@ -822,7 +855,7 @@ void TrackerDialogTest::standAloneSaveFailureKeepsTheDialogOpen() {
   QVERIFY2(text.contains("Demo.HMR"), qPrintable(text));
   QVERIFY(dialog.isVisible());
   QVERIFY(f.group.getProject(0)->Modified);  // nothing is lost: it is still to be saved
-  QVERIFY(!f.group.ViewState.Saved);
+  QVERIFY(!memory.Saved);
   // The folder is back: closing saves and ends the showing.
   std::filesystem::create_directories(std::filesystem::path(demo).parent_path());
   QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -847,13 +880,13 @@ void TrackerDialogTest::exportsTextAndSemicolonFilesOfTheGrid() {
   });
   child<QPushButton>(dialog, "cmdExport")->click();
   QVERIFY2(proposed.endsWith("/Demo.txt"), qPrintable(proposed));
-  const std::string header = dialog.GetExportHeader();
+  const std::string header = dialog.model().GetExportHeader();
   QVERIFY(header.find("Project:\r\n  Demo (" + f.world.file("Demo.HMR") + ")\r\n") !=
           std::string::npos);
   QVERIFY(header.find("  Group by: Session\r\n  Sort by: Session (Asc)\r\n") !=
           std::string::npos);
   QCOMPARE(hmr::testing::readBytes(textPath),
-           buildTextReport(header, *dialog.gridModel().cells()));
+           buildTextReport(header, *dialog.historyPage().gridModel().cells()));
 
   const std::string csvPath = f.world.file("out/report");
   child<QComboBox>(dialog, "cbxExportFormat")->setCurrentIndex(1);
@@ -865,7 +898,7 @@ void TrackerDialogTest::exportsTextAndSemicolonFilesOfTheGrid() {
   QVERIFY2(proposed.endsWith("/Demo.csv"), qPrintable(proposed));
   // A name typed without extension gets the default one.
   const std::string csv = hmr::testing::readBytes(csvPath + ".csv");
-  QCOMPARE(csv, buildSemicolonText(*dialog.gridModel().cells()));
+  QCOMPARE(csv, buildSemicolonText(*dialog.historyPage().gridModel().cells()));
   QVERIFY(csv.rfind("Open Date/Time;Close Date/Time;User Name;", 0) == 0);
 }
 
@@ -877,7 +910,8 @@ void TrackerDialogTest::exportToClipboardCopiesTheGrid() {
   child<QComboBox>(dialog, "cbxExportFormat")->setCurrentIndex(2);
   child<QPushButton>(dialog, "cmdExport")->click();
   const std::string expected =
-      buildClipboardText(dialog.GetExportHeader(), *dialog.gridModel().cells());
+      buildClipboardText(dialog.model().GetExportHeader(),
+                         *dialog.historyPage().gridModel().cells());
   QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), expected);
   QVERIFY(expected.find("Project Group:\r\n  Demo (") != std::string::npos);
 }
@@ -917,7 +951,7 @@ void TrackerDialogTest::exportWriteFailureShowsTheErrorAndKeepsTheGrid() {
   child<QPushButton>(dialog, "cmdExport")->click();
   QVERIFY2(text.startsWith("Error writing report file"), qPrintable(text));
   QVERIFY(dialog.isVisible());
-  QCOMPARE(dialog.gridModel().rowCount(), 3);
+  QCOMPARE(dialog.historyPage().gridModel().rowCount(), 3);
   QCOMPARE(f.group.getProjectCount(), 2);
 }
 

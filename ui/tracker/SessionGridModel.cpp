@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/SessionGridModel.h"
+#include "ui/tracker/SessionGridModel.h"
 
 namespace hmr {
 namespace {
