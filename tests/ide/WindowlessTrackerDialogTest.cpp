@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/ide/IdeTestSupport.h"
+#include "tests/support/StandInIdeFixture.h"
 
 namespace hmr::ide_test {
 namespace {

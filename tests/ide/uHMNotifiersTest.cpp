@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "core/HMRFileIO.h"
-#include "tests/ide/IdeTestSupport.h"
+#include "tests/support/StandInIdeFixture.h"
 
 namespace hmr::ide_test {
 namespace {

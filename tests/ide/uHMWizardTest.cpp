@@ -6,7 +6,7 @@
 #include "core/uHMRTimer.h"
 #include "ide/PackageHost.h"
 #include "ide/crvIDEMenuItem.h"
-#include "tests/ide/IdeTestSupport.h"
+#include "tests/support/StandInIdeFixture.h"
 
 namespace hmr::ide_test {
 namespace {

@@ -17,11 +17,11 @@
 
 #include "core/HMRFileIO.h"
 #include "platform/SqliteSettingsStore.h"
-#include "tests/ide/IdeTestSupport.h"
 #include "tests/support/FolderSnapshot.h"
 #include "tests/support/RawSqlite.h"
 #include "tests/support/RowName.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/StandInIdeFixture.h"
 #include "tests/support/StoreEnvironment.h"
 #include "tests/support/TempFolder.h"
 

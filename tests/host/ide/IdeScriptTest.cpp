@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/ide/IdeTestSupport.h"
+#include "tests/support/StandInIdeFixture.h"
 
 namespace hmr::ide_test {
 namespace {

@@ -10,8 +10,8 @@
 #include "core/HMRFileIO.h"
 #include "host/ide/IdeScript.h"
 #include "platform/SqliteSettingsStore.h"
-#include "tests/ide/IdeTestSupport.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/StandInIdeFixture.h"
 #include "tests/support/StoreEnvironment.h"
 
 namespace hmr::ide_test {

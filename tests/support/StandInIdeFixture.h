@@ -1,55 +1,24 @@
 // SPDX-License-Identifier: MIT
-// A stand-in IDE with the Delphi 5 package linked in, on a virtual clock, with its data files
-// in a scratch folder of the test's own.
+// A stand-in IDE (Delphi 5) with the Delphi 5 package linked in, on a virtual clock, with its
+// data files in a scratch folder of the test's own.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
 
-#include "core/uHMRGlobal.h"
 #include "core/uHMRProjectGroup.h"
 #include "host/ide/StandInIde.h"
-#include "ide/HMExpertPackage.h"
 #include "ide/PackageHost.h"
 #include "ide/uHMNotifiers.h"
 #include "ide/uHMWizard.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/UserFolders.h"
+#include "tests/support/IdeTestSupport.h"
 
 namespace hmr::ide_test {
-
-inline TDateTime at(const char* iso) {
-  TDateTime when = 0;
-  EXPECT_TRUE(parseIsoDateTime(iso, when)) << iso;
-  return when;
-}
-
-inline PackageEntryPoints linkedPackage() {
-  return {&hmrPackageLoad, &Register, &hmrPackageUnload};
-}
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "hmr-ide-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "cannot make a scratch folder";
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 class IdeFixture : public ::testing::Test {
  protected:

@@ -32,6 +32,7 @@ class TrackerDialogInIdeTest : public QObject {
 
  private slots:
   void menuEntryOpensTheDialogOnTheRunningSession();
+  void withoutWindowsOfferedThePackageKeepsToTheReportThoughQtRuns();
 };
 
 void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
@@ -103,6 +104,42 @@ void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
 
   ide.closeProject(project);
   QVERIFY(std::filesystem::exists(dataFile));
+}
+
+// The package asks its IDE, not the process: with a Qt application running (this test's) but
+// no windows offered, it asks nobody at its start, counts time on the IDE's own timer and
+// writes the tracker dialog's report to the IDE's output; no window shows.
+void TrackerDialogInIdeTest::withoutWindowsOfferedThePackageKeepsToTheReportThoughQtRuns() {
+  FixedLocale locale("%Y-%m-%d", "%H:%M:%S", ".");
+  ScopedLocale useLocale(locale);
+  hmr::testing::TempFolder scratch;
+  MemorySettingsStore store;
+  std::ostringstream out, err;
+  StandInIde ide(5, store, out, err);
+  QCOMPARE(ide.windows(), HostWindows::windowless);
+  TDateTime start = 0;
+  QVERIFY(parseIsoDateTime("2026-03-02T09:00:00", start));
+  ide.setClock(start);
+  bool windowShown = false;
+  ui_test::whenModal<QDialog>([&](QDialog* window) {
+    windowShown = true;
+    window->close();
+  });
+  PackageRecord& record =
+      ide.loadPackage("HMExpert50.bpl", {&hmrPackageLoad, &Register, &hmrPackageUnload});
+  QCOMPARE(record.state, PackageState::Registered);
+  QVERIFY(dynamic_cast<QtPeriodicTimer*>(&TimerGlobal->timer()) == nullptr);
+  QVERIFY(linkedPackageQtWindows() == nullptr);
+  const std::string project = scratch.file("Billing/Billing.dpr");
+  ide.openProject(project);
+  ide.advance(120);
+  ide.clickViewMenu("Project Revedazl");
+  QVERIFY2(out.str().find("For Delphi 5\r\nHost Version 2.0b") != std::string::npos,
+           out.str().c_str());
+  QCoreApplication::processEvents();
+  QVERIFY(!windowShown);
+  QVERIFY(ide.errorsShown().empty());
+  ide.closeProject(project);
 }
 
 QTEST_MAIN(TrackerDialogInIdeTest)
