@@ -9,7 +9,6 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -26,12 +25,12 @@
 #include "ui/tracker/HistoryPage.h"
 #include "ui/tracker/ProjectInfoPage.h"
 #include "ui/tracker/ToolsPage.h"
+#include "ui/tracker/TrackerPages.h"
 #include "ui/tracker/TrackerPictures.h"
 #include "ui/tracker/TreePane.h"
 
 namespace hmr {
 
-using tracker_ui::FlagScope;
 using tracker_ui::named;
 
 // ---- construction -------------------------------------------------------------------------
@@ -84,7 +83,9 @@ TdlgPrjRevedazl::TdlgPrjRevedazl(THMRProjectGroup* group, TViewState* memory, QW
   connect(filters_, &FilterBar::timeUnitChosen, this, guarded(&TdlgPrjRevedazl::grpTimeUnitClick));
   connect(filters_, &FilterBar::showUserNameChosen, this,
           guarded(&TdlgPrjRevedazl::chkShowUsernameClick));
-  connect(tools_, &ToolsPage::userChanged, this, [this] { handle([&] { RefreshGrid(true); }); });
+  connect(&pages_->tools(), &ToolsPage::userChanged, this,
+          [this] { handle([&] { RefreshGrid(true); }); });
+  connect(pages_, &TrackerPages::pageChosen, this, guarded(&TdlgPrjRevedazl::PageControlChange));
 
   resize(652, 422);
   setMinimumSize(140, 220);
@@ -104,19 +105,9 @@ QWidget* TdlgPrjRevedazl::buildProjectPane() {
   filters_ = new FilterBar(pane);
   layout->addWidget(filters_);
 
-  PageControl = named(new QTabWidget(pane), "PageControl");
-  history_ = new HistoryPage(model_);
-  projectInfo_ = new ProjectInfoPage(model_.projectInfo());
-  tools_ = new ToolsPage(model_, history_->gridModel());
-  about_ = new AboutPage;
-  PageControl->addTab(history_, "History");
-  PageControl->addTab(projectInfo_, "Project Info");
-  PageControl->addTab(tools_, "Tools");
-  PageControl->addTab(about_, "About");
-  lblCapProj->setBuddy(PageControl);
-  layout->addWidget(PageControl, 1);
-  connect(PageControl, &QTabWidget::currentChanged, this,
-          [this](int index) { handle([&] { PageControlChange(index); }); });
+  pages_ = new TrackerPages(model_, pane);
+  lblCapProj->setBuddy(pages_);
+  layout->addWidget(pages_, 1);
   return pane;
 }
 
@@ -137,7 +128,7 @@ void TdlgPrjRevedazl::FormCreate() {
   // The locale's date and time formats are read afresh whenever the grid is filled.
   FFileToOpen.clear();
   filters_->fillOrderList();
-  if (THMRProjectGroup* group = model_.group()) about_->showHost(*group);
+  if (THMRProjectGroup* group = model_.group()) pages_->about().showHost(*group);
   ReInitInterface();
 }
 
@@ -167,7 +158,7 @@ void TdlgPrjRevedazl::FormActivate() {
     filters_->showFilters(model_);
     RefreshGrid(false);
   }
-  tools_->showUser();
+  pages_->tools().showUser();
   // The file is opened once, whatever happens to it.
   const std::string file = std::exchange(FFileToOpen, std::string());
   std::error_code ignored;
@@ -183,11 +174,11 @@ void TdlgPrjRevedazl::SetStandAlone(bool Value) {
 void TdlgPrjRevedazl::ReInitInterface() {
   PrepareForClose();
   tree_->setOpenCloseVisible(model_.standAlone());
-  setActivePage(history_);
+  pages_->showHistory();
 }
 
 void TdlgPrjRevedazl::PrepareForClose() {
-  if (projectInfoActive()) TabProjectInfoUpdate();
+  if (pages_->projectInfoActive()) TabProjectInfoUpdate();
   if (model_.standAlone()) model_.saveModifiedProjects();
 }
 
@@ -230,14 +221,14 @@ void TdlgPrjRevedazl::FormDestroy() {
 // ---- what is shown ------------------------------------------------------------------------
 
 void TdlgPrjRevedazl::SetSelectedHMRProject(THMRProject* Project) {
-  if (model_.selectedProject() && projectInfoActive()) TabProjectInfoUpdate();
+  if (model_.selectedProject() && pages_->projectInfoActive()) TabProjectInfoUpdate();
   model_.select(Project);
   if (!Project) {
-    if (projectInfoActive()) setActivePage(history_);
-    setProjectInfoTabVisible(false);
+    if (pages_->projectInfoActive()) pages_->showHistory();
+    pages_->setProjectInfoShown(false);
   } else {
-    setProjectInfoTabVisible(true);
-    projectInfo_->showProject();
+    pages_->setProjectInfoShown(true);
+    pages_->projectInfo().showProject();
   }
   lblCapProj->setText(QString::fromStdString(model_.projectCaption()));
   filters_->showFilters(model_);
@@ -247,14 +238,15 @@ void TdlgPrjRevedazl::SetSelectedHMRProject(THMRProject* Project) {
 
 void TdlgPrjRevedazl::RefreshGrid(bool KeepLayout) {
   // The views let go of the result before the query replaces it, then read the new one.
-  history_->releaseResult(KeepLayout);
+  HistoryPage& history = pages_->history();
+  history.releaseResult(KeepLayout);
   try {
     model_.ExecuteQuery();
   } catch (...) {
-    history_->showNoResult();
+    history.showNoResult();
     throw;
   }
-  history_->showResult(KeepLayout);
+  history.showResult(KeepLayout);
 }
 
 void TdlgPrjRevedazl::showActiveProject() {
@@ -280,7 +272,7 @@ void TdlgPrjRevedazl::refreshProjectGroup() {
   tree_->SetBoldHMRProject(model_.selectedProject());
 }
 
-void TdlgPrjRevedazl::TabProjectInfoUpdate() { projectInfo_->commit(); }
+void TdlgPrjRevedazl::TabProjectInfoUpdate() { pages_->projectInfo().commit(); }
 
 void TdlgPrjRevedazl::OpenProject(const std::string& FileName) {
   std::string name = FileName;
@@ -297,7 +289,7 @@ void TdlgPrjRevedazl::OpenProject(const std::string& FileName) {
 void TdlgPrjRevedazl::CloseProject() {
   QTreeWidgetItem* node = tree_->currentNode();
   if (!node) return;
-  if (projectInfoActive()) TabProjectInfoUpdate();
+  if (pages_->projectInfoActive()) TabProjectInfoUpdate();
   THMRProject* project = TreePane::projectOf(node);
   if (THMRProjectGroup* group = model_.group(); project && group) {
     TrackerDialogModel::saveIfModified(*project);
@@ -333,10 +325,10 @@ void TdlgPrjRevedazl::cmpSortOrderChange(int index) {
 }
 
 void TdlgPrjRevedazl::grpTimeUnitClick(TDispTimeUnit unit) {
-  const HistoryPage::Position position = history_->position();
+  const HistoryPage::Position position = pages_->history().position();
   model_.setTimeUnit(unit);
   RefreshGrid(true);
-  history_->restorePosition(position);
+  pages_->history().restorePosition(position);
 }
 
 void TdlgPrjRevedazl::chkShowUsernameClick(bool show) {
@@ -344,10 +336,9 @@ void TdlgPrjRevedazl::chkShowUsernameClick(bool show) {
   RefreshGrid(false);
 }
 
-void TdlgPrjRevedazl::PageControlChange(int index) {
-  if (pageChangeByCode_) return;
-  if (PageControl->widget(index) == projectInfo_) {
-    projectInfo_->entered();
+void TdlgPrjRevedazl::PageControlChange(QWidget* page) {
+  if (page == &pages_->projectInfo()) {
+    pages_->projectInfo().entered();
   } else if (model_.projectInfo().changed()) {
     TabProjectInfoUpdate();
   }
@@ -375,20 +366,6 @@ void TdlgPrjRevedazl::pnlBottonResize() {
   btnOk->move(left, (pnlBotton->height() - btnOk->height()) / 2);
 }
 
-// ---- the pages ----------------------------------------------------------------------------
-
-bool TdlgPrjRevedazl::projectInfoActive() const {
-  return PageControl->currentWidget() == projectInfo_;
-}
-
-void TdlgPrjRevedazl::setActivePage(QWidget* page) {
-  FlagScope byCode(pageChangeByCode_);
-  PageControl->setCurrentWidget(page);
-}
-
-void TdlgPrjRevedazl::setProjectInfoTabVisible(bool visible) {
-  FlagScope byCode(pageChangeByCode_);
-  PageControl->setTabVisible(PageControl->indexOf(projectInfo_), visible);
-}
+HistoryPage& TdlgPrjRevedazl::historyPage() const { return pages_->history(); }
 
 }  // namespace hmr

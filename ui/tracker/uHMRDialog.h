@@ -10,8 +10,8 @@
 // (nothing unwinds through the event loop).
 //
 // A new page (a chart of the same result, say) is a class of its own in ui/tracker/, added to
-// the page control here, reading the model's query result in RefreshGrid as the History page
-// does.
+// TrackerPages, that reads the model's query result when RefreshGrid has run the query, as the
+// History page does.
 #pragma once
 
 #include <QDialog>
@@ -23,17 +23,14 @@
 class QLabel;
 class QPushButton;
 class QSplitter;
-class QTabWidget;
 
 namespace hmr {
 
-class AboutPage;
 class FilterBar;
 class HistoryPage;
-class ProjectInfoPage;
 class THMRProject;
 class THMRProjectGroup;
-class ToolsPage;
+class TrackerPages;
 class TreePane;
 
 class TdlgPrjRevedazl final : public QDialog {
@@ -65,7 +62,7 @@ class TdlgPrjRevedazl final : public QDialog {
   // ---- the parts ----
   const TrackerDialogModel& model() const { return model_; }
   TreePane& treePane() const { return *tree_; }
-  HistoryPage& historyPage() const { return *history_; }
+  HistoryPage& historyPage() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -104,7 +101,7 @@ class TdlgPrjRevedazl final : public QDialog {
   void cmpSortOrderChange(int index);
   void grpTimeUnitClick(TDispTimeUnit unit);
   void chkShowUsernameClick(bool show);
-  void PageControlChange(int index);
+  void PageControlChange(QWidget* page);
   void btnOkClick();
   void pnlBottonResize();
 
@@ -118,28 +115,16 @@ class TdlgPrjRevedazl final : public QDialog {
   template <class... Args>
   auto guarded(void (TdlgPrjRevedazl::*handler)(Args...));
 
-  // ---- the pages ----
-  bool projectInfoActive() const;
-  // Makes `page` the active page without running PageControlChange (only the user's change
-  // of page runs it).
-  void setActivePage(QWidget* page);
-  void setProjectInfoTabVisible(bool visible);
-
   TrackerDialogModel model_;
   TViewState* memory_;
   bool activated_ = false;
-  bool pageChangeByCode_ = false;
   int treeWidthToShow_ = 120;
 
   QSplitter* splitter = nullptr;
   TreePane* tree_ = nullptr;
   QLabel* lblCapProj = nullptr;
   FilterBar* filters_ = nullptr;
-  QTabWidget* PageControl = nullptr;
-  HistoryPage* history_ = nullptr;
-  ProjectInfoPage* projectInfo_ = nullptr;
-  ToolsPage* tools_ = nullptr;
-  AboutPage* about_ = nullptr;
+  TrackerPages* pages_ = nullptr;
   QWidget* pnlBotton = nullptr;
   QPushButton* btnOk = nullptr;
 };
