@@ -27,6 +27,30 @@
 
 using namespace hmr;
 
+namespace {
+
+// A stand-in Delphi 5 IDE at 2026-03-02 09:00 with a fixed locale and a scratch folder; the
+// package is linked in and loaded as the IDE loads a package library.
+struct StandInWorld {
+  StandInWorld() : useLocale(locale) {
+    TDateTime start = 0;
+    parseIsoDateTime("2026-03-02T09:00:00", start);
+    ide.setClock(start);
+  }
+  PackageRecord& loadPackage() {
+    return ide.loadPackage("HMExpert50.bpl", {&hmrPackageLoad, &Register, &hmrPackageUnload});
+  }
+
+  FixedLocale locale{"%Y-%m-%d", "%H:%M:%S", "."};
+  ScopedLocale useLocale;
+  hmr::testing::TempFolder scratch;
+  MemorySettingsStore store;
+  std::ostringstream out, err;
+  StandInIde ide{5, store, out, err};
+};
+
+}  // namespace
+
 class TrackerDialogInIdeTest : public QObject {
   Q_OBJECT
 
@@ -36,33 +60,25 @@ class TrackerDialogInIdeTest : public QObject {
 };
 
 void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
-  FixedLocale locale("%Y-%m-%d", "%H:%M:%S", ".");
-  ScopedLocale useLocale(locale);
-  hmr::testing::TempFolder scratch;
-  MemorySettingsStore store;
-  std::ostringstream out, err;
-  StandInIde ide(5, store, out, err);
+  StandInWorld world;
+  StandInIde& ide = world.ide;
   // The IDE offers Qt widgets, as hmr-ide --gui does.
   ide.offerWindows(HostWindows::qtWidgets);
-  TDateTime start = 0;
-  QVERIFY(parseIsoDateTime("2026-03-02T09:00:00", start));
-  ide.setClock(start);
   // At its start the package asks who works, in the user dialog; OK takes the logon name.
   bool asked = false;
   ui_test::whenModal<TDlgSetUser>([&](TDlgSetUser* users) {
     asked = true;
     users->close();
   });
-  PackageRecord& record =
-      ide.loadPackage("HMExpert50.bpl", {&hmrPackageLoad, &Register, &hmrPackageUnload});
+  PackageRecord& record = world.loadPackage();
   QCOMPARE(record.state, PackageState::Registered);
   QVERIFY(asked);
   // With Qt widgets offered, the package counts time on a QTimer.
   QVERIFY(dynamic_cast<QtPeriodicTimer*>(&TimerGlobal->timer()) != nullptr);
   QVERIFY(TimerGlobal->timer().enabled());
 
-  const std::string project = scratch.file("Billing/Billing.dpr");
-  const std::string unit = scratch.file("Billing/Invoice.pas");
+  const std::string project = world.scratch.file("Billing/Billing.dpr");
+  const std::string unit = world.scratch.file("Billing/Invoice.pas");
   ide.openProject(project);
   ide.openFile(unit, {project});
   ide.activate(project);
@@ -88,7 +104,7 @@ void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
   });
   ide.clickViewMenu("Project Revedazl");
 
-  const std::string dataFile = scratch.file("Billing/Billing.HMR");
+  const std::string dataFile = world.scratch.file("Billing/Billing.HMR");
   QCOMPARE(caption, QString::fromStdString("  Project &Information: " + dataFile + "(OPEN)"));
   QCOMPARE(groupBy, QString("Session"));
   QCOMPARE(rows, 2);  // the running session and the totals
@@ -110,32 +126,24 @@ void TrackerDialogInIdeTest::menuEntryOpensTheDialogOnTheRunningSession() {
 // no windows offered, it asks nobody at its start, counts time on the IDE's own timer and
 // writes the tracker dialog's report to the IDE's output; no window shows.
 void TrackerDialogInIdeTest::withoutWindowsOfferedThePackageKeepsToTheReportThoughQtRuns() {
-  FixedLocale locale("%Y-%m-%d", "%H:%M:%S", ".");
-  ScopedLocale useLocale(locale);
-  hmr::testing::TempFolder scratch;
-  MemorySettingsStore store;
-  std::ostringstream out, err;
-  StandInIde ide(5, store, out, err);
+  StandInWorld world;
+  StandInIde& ide = world.ide;
   QCOMPARE(ide.windows(), HostWindows::windowless);
-  TDateTime start = 0;
-  QVERIFY(parseIsoDateTime("2026-03-02T09:00:00", start));
-  ide.setClock(start);
   bool windowShown = false;
   ui_test::whenModal<QDialog>([&](QDialog* window) {
     windowShown = true;
     window->close();
   });
-  PackageRecord& record =
-      ide.loadPackage("HMExpert50.bpl", {&hmrPackageLoad, &Register, &hmrPackageUnload});
-  QCOMPARE(record.state, PackageState::Registered);
+  QCOMPARE(world.loadPackage().state, PackageState::Registered);
   QVERIFY(dynamic_cast<QtPeriodicTimer*>(&TimerGlobal->timer()) == nullptr);
   QVERIFY(linkedPackageQtWindows() == nullptr);
-  const std::string project = scratch.file("Billing/Billing.dpr");
+  const std::string project = world.scratch.file("Billing/Billing.dpr");
   ide.openProject(project);
   ide.advance(120);
   ide.clickViewMenu("Project Revedazl");
-  QVERIFY2(out.str().find("For Delphi 5\r\nHost Version 2.0b") != std::string::npos,
-           out.str().c_str());
+  const std::string report = world.out.str();
+  QVERIFY2(report.find("For Delphi 5\r\nHost Version 2.0b") != std::string::npos,
+           report.c_str());
   QCoreApplication::processEvents();
   QVERIFY(!windowShown);
   QVERIFY(ide.errorsShown().empty());

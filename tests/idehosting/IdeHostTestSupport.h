@@ -21,7 +21,6 @@ namespace hmr::idehosting_test {
 
 using ide_test::at;
 using ide_test::linkedPackage;
-using ide_test::ScratchFolder;
 
 // A test IDE: its projects answer what the linked package asks for; its View menu has five
 // entries of its own, so that the package's entry goes in at position 4.
@@ -45,7 +44,7 @@ inline std::int64_t secondsAfter(TDateTime when, TDateTime start) {
   return static_cast<std::int64_t>(std::llround((when - start) * 86400));
 }
 
-class HostFixture : public ::testing::Test {
+class HostFixture : public ::testing::Test, public ide_test::IdeTestWorld {
  protected:
   void SetUp() override {
     host = std::make_unique<IdeHost>(testIde(), store, out, err);
@@ -54,15 +53,9 @@ class HostFixture : public ::testing::Test {
   void TearDown() override { host.reset(); }
 
   PackageRecord& loadPackage() { return host->loadPackage("HMExpert50.bpl", linkedPackage()); }
-  std::string file(const std::string& name) const { return scratch.file(name); }
   TMenuItem& viewMenu() const { return *host->builtMenu(ViewsMenuName); }
 
   const TDateTime start = at("2026-03-02T09:00:00");
-  ScratchFolder scratch;
-  ScopedRecoveryFolder recovery{scratch.file("state/hmr")};
-  MemorySettingsStore store;
-  std::ostringstream out;
-  std::ostringstream err;
   std::unique_ptr<IdeHost> host;
 };
 

@@ -10,9 +10,13 @@
 #include <filesystem>
 #include <string>
 
+#include <sstream>
+
 #include "core/uHMRGlobal.h"
 #include "ide/HMExpertPackage.h"
 #include "idehosting/PackageRecord.h"
+#include "platform/MemorySettingsStore.h"
+#include "platform/UserFolders.h"
 
 namespace hmr::ide_test {
 
@@ -42,6 +46,18 @@ class ScratchFolder {
 
  private:
   std::filesystem::path path_;
+};
+
+// What an IDE of a test works with: a scratch folder for its data files (and the recovery
+// files of its projects), a settings store in memory, and its output and error streams.
+struct IdeTestWorld {
+  std::string file(const std::string& name) const { return scratch.file(name); }
+
+  ScratchFolder scratch;
+  ScopedRecoveryFolder recovery{scratch.file("state/hmr")};
+  MemorySettingsStore store;
+  std::ostringstream out;
+  std::ostringstream err;
 };
 
 }  // namespace hmr::ide_test

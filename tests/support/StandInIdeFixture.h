@@ -20,7 +20,7 @@
 
 namespace hmr::ide_test {
 
-class IdeFixture : public ::testing::Test {
+class IdeFixture : public ::testing::Test, public IdeTestWorld {
  protected:
   void SetUp() override {
     ide = std::make_unique<StandInIde>(5, store, out, err);
@@ -40,14 +40,6 @@ class IdeFixture : public ::testing::Test {
   THMRProject* project(const std::string& path) {
     return group().getProject(group().IndexOf(path));
   }
-  std::string file(const std::string& name) const { return scratch.file(name); }
-
-  ScratchFolder scratch;
-  // Recovery files of the projects of one test stay with that test.
-  ScopedRecoveryFolder recovery{scratch.file("state/hmr")};
-  MemorySettingsStore store;
-  std::ostringstream out;
-  std::ostringstream err;
   std::unique_ptr<StandInIde> ide;
 };
 
