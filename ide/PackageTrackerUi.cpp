@@ -10,6 +10,15 @@
 #endif
 
 namespace hmr {
+namespace {
+
+#if HMR_PACKAGE_WITH_QT
+constexpr bool kWithQt = true;
+#else
+constexpr bool kWithQt = false;  // a build without Qt has no Qt windows to show
+#endif
+
+}  // namespace
 
 PackageTrackerUi::PackageTrackerUi(IdeHostServices* host, std::unique_ptr<TrackerUi> windowless)
     : host_(host), windowless_(std::move(windowless)) {}
@@ -17,11 +26,7 @@ PackageTrackerUi::PackageTrackerUi(IdeHostServices* host, std::unique_ptr<Tracke
 PackageTrackerUi::~PackageTrackerUi() = default;
 
 bool PackageTrackerUi::qtWindowsOffered() const {
-#if HMR_PACKAGE_WITH_QT
-  return host_ && host_->windows() == HostWindows::qtWidgets;
-#else
-  return false;
-#endif
+  return kWithQt && host_ && host_->windows() == HostWindows::qtWidgets;
 }
 
 QtTrackerUi* PackageTrackerUi::qtWindows() const {
