@@ -13,7 +13,8 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev libsqlite3-dev libcli11-dev qt6-base-dev qt6-qpa-plugins
-          fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl)
+          fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl
+          git)
 # Only the test, Lazarus and pictures commands need these (1 GB installed): the demo stays light.
 LAZARUS_PACKAGES=(lazarus fpc-source-3.2.2 make gcc xvfb xdotool xauth x11-apps netpbm)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}

@@ -21,6 +21,19 @@ inline constexpr std::string_view HistoryKeptInMemory =
     "The history is kept in memory only (%S); the save is tried again.";
 // A report export that cannot create, write or close its file.
 inline constexpr std::string_view ReportFileWrite = "Error writing report file %S : %S";
+// The merge of data files (HMRMerge.h, DataFileMerge.h): a side that does not read, and the
+// notes on what a merge overrode or left out.
+inline constexpr std::string_view MergeSideUnreadable =
+    "Cannot merge: %S does not read as an HMR data file: %S";
+inline constexpr std::string_view MergeSettingKept =
+    "%S was changed on both sides (%S): %S's value is kept";
+inline constexpr std::string_view MergeSessionChosen =
+    "The session of %S opened %S differs on both sides: %S's version (%S) is kept, %S's (%S) "
+    "is left out";
+inline constexpr std::string_view MergeSessionKept =
+    "The session of %S opened %S was removed on %S but changed on %S: it is kept";
+inline constexpr std::string_view MergeSessionsRemoved =
+    "Left out %S that %S removed (the first: %S, opened %S)";
 
 // Replaces each "%S" of `pattern`, in order, by the next of `args`; a "%S" without an
 // argument left is kept as written. Arguments are inserted verbatim (a "%S" inside an

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// `hmr dump`: a data file as JSON, as the tracker reads it.
+// `hmr dump`: a data file as JSON, as the tracker reads it, or as lines of text (also for
+// git's textconv).
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "core/HMRFileIO.h"
 #include "core/uHMRGlobal.h"
 #include "host/hmr/Commands.h"
+#include "host/hmr/DataFileText.h"
 #include "host/hmr/Json.h"
 #include "platform/HmrError.h"
 
@@ -17,6 +19,10 @@ namespace {
 struct DumpOptions {
   std::string file;
   bool raw = false;
+  bool text = false;
+  // For git: text of every stored session; a file that does not read is a line saying so,
+  // with status 0, since a failing textconv stops the whole `git log -p`.
+  bool textconv = false;
 };
 
 // Output is flushed in pieces of about this size, so a file of a million sessions never
@@ -51,16 +57,16 @@ bool flush(std::string& out) {
   return ok;
 }
 
-int dump(const DumpOptions& options) {
-  HmrFileContents contents;
-  try {
-    readHmrFile(options.file, contents);
-  } catch (const HmrError& e) {
-    std::cerr << e.what() << "\n";
-    return 1;
+bool finishOutput(std::string& out, bool ok) {
+  ok = flush(out) && ok;
+  if (std::fflush(stdout) != 0 || !ok) {
+    std::cerr << "hmr dump: cannot write the output\n";
+    return false;
   }
-  if (!options.raw) dropShortSessions(contents);
+  return true;
+}
 
+int dumpJson(const DumpOptions& options, HmrFileContents& contents) {
   std::string out = "{\n  \"file\": " + toJsonString(options.file);
   out += ",\n  \"version\": " + std::to_string(contents.version.value_or(0));
   out += ",\n  \"time_for_idle\": " + std::to_string(contents.timeForIdle.value_or(0));
@@ -75,12 +81,35 @@ int dump(const DumpOptions& options) {
     if (out.size() >= kFlushSize) ok = flush(out) && ok;
   }
   out.append(contents.sessions.empty() ? "]\n}\n" : "\n  ]\n}\n");
-  ok = flush(out) && ok;
-  if (std::fflush(stdout) != 0 || !ok) {
-    std::cerr << "hmr dump: cannot write the output\n";
-    return 1;
+  return finishOutput(out, ok) ? 0 : 1;
+}
+
+int dumpText(HmrFileContents& contents) {
+  std::string out = dataFileHeaderText(contents);
+  const std::int64_t minimum = contents.minimumWorkTime.value_or(DefaultMinimumWorkTime);
+  bool ok = true;
+  for (auto& session : contents.sessions) {
+    out += sessionText(*session, minimum);
+    session.reset();
+    if (out.size() >= kFlushSize) ok = flush(out) && ok;
   }
-  return 0;
+  return finishOutput(out, ok) ? 0 : 1;
+}
+
+int dump(const DumpOptions& options) {
+  HmrFileContents contents;
+  try {
+    readHmrFile(options.file, contents);
+  } catch (const HmrError& e) {
+    if (!options.textconv) {
+      std::cerr << e.what() << "\n";
+      return 1;
+    }
+    std::string out = std::string("not a readable HMR data file: ") + e.what() + "\n";
+    return finishOutput(out, true) ? 0 : 1;
+  }
+  if (!options.raw && !options.textconv) dropShortSessions(contents);
+  return options.text || options.textconv ? dumpText(contents) : dumpJson(options, contents);
 }
 
 }  // namespace
@@ -95,6 +124,13 @@ void addDumpCommand(CLI::App& app, int& status) {
       "--raw is given. A file that cannot be read gives the read error on standard error and "
       "exit status 1.");
   cmd->add_flag("--raw", options->raw, "show every stored session, short ones included");
+  cmd->add_flag("--text", options->text,
+                "print lines of text instead of JSON: a header line for the version and project "
+                "name, one for the settings, then one line per session (docs/team.md)");
+  cmd->add_flag("--textconv", options->textconv,
+                "git's text view of a data file: --text --raw, and a file that does not read "
+                "prints a line saying why, with exit status 0, so that git diff and git log go "
+                "on");
   cmd->add_option("FILE", options->file, "the data file")->required();
   cmd->callback([&status, options] { status = dump(*options); });
 }

@@ -37,6 +37,7 @@ std::string jsonNumber(std::int64_t value) {
 
 struct ReportOptions {
   std::vector<std::string> files;
+  std::vector<std::string> folders;  // --recursive: every data file below each
   bool group = false;
   std::string groupBy;  // empty: the dialog's default for the level
   std::string sortBy;   // empty: the grouping's own key
@@ -130,6 +131,54 @@ std::string absolutePath(const std::string& path) {
   return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
 }
 
+bool isDataFileName(const std::filesystem::path& path) {
+  const std::filesystem::path ext = path.extension();
+  return ext == ".HMR" || ext == ".hmr";
+}
+
+// Every data file (.HMR, .hmr) below `folder`, sorted by path. Links to folders are not
+// followed (a link to a file is taken); git's own folder is passed over. A folder below
+// `folder` that cannot be read is named in `problems` and passed over; `folder` itself that
+// cannot be read fails with HmrError.
+std::vector<std::string> findDataFiles(const std::string& folder,
+                                       std::vector<std::string>& problems) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (!fs::is_directory(folder, error))
+    throw HmrError("hmr report: " + folder + " is not a folder" +
+                   (error ? " : " + error.message() : ""));
+  std::vector<std::string> found;
+  std::vector<fs::path> pending{fs::path(folder)};
+  while (!pending.empty()) {
+    const fs::path current = std::move(pending.back());
+    pending.pop_back();
+    fs::directory_iterator it(current, error), end;
+    if (error) {
+      const std::string message = "cannot read the folder " + current.string() + " : " +
+                                  error.message();
+      if (current == fs::path(folder)) throw HmrError("hmr report: " + message);
+      problems.push_back(message);
+      continue;
+    }
+    for (; it != end; it.increment(error)) {
+      const fs::directory_entry& entry = *it;
+      std::error_code ignored;
+      if (entry.is_symlink(ignored)) {
+        if (isDataFileName(entry.path()) && entry.is_regular_file(ignored))
+          found.push_back(entry.path().string());
+      } else if (entry.is_directory(ignored)) {
+        if (entry.path().filename() != ".git") pending.push_back(entry.path());
+      } else if (isDataFileName(entry.path())) {
+        found.push_back(entry.path().string());
+      }
+    }
+    if (error) problems.push_back("cannot read the folder " + current.string() + " : " +
+                                  error.message());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
 const char* closeStatusName(TSessionCloseStatus status) {
   switch (status) {
     case scsNotClosed:
@@ -214,22 +263,42 @@ int runReport(const ReportOptions& options) {
   THMRProjectGroup group;
   group.SetHostTool(ftViewer, KernelVersion);
 
-  const bool projectLevel = options.files.size() == 1 && !options.group;
+  const bool projectLevel =
+      options.files.size() == 1 && !options.group && options.folders.empty();
   const Filter filter = parseFilter(options, projectLevel);
 
   // Each file is read under the name given. The same file named twice is one project; files
   // whose names differ only in letter case are different files, and so different projects.
+  // A file named on the command line that does not read ends the report; one found below a
+  // folder is named and left out, so one damaged file does not hide a whole checkout.
   std::vector<FileIdentity> inputs;
+  int status = 0;
+  const auto add = [&](const std::string& file) {
+    const std::optional<FileIdentity> identity = identityOf(file);
+    if (identity && std::find(inputs.begin(), inputs.end(), *identity) != inputs.end()) return;
+    group.AddDataFile(file);
+    if (identity) inputs.push_back(*identity);
+  };
   try {
-    for (const std::string& file : options.files) {
-      const std::optional<FileIdentity> identity = identityOf(file);
-      if (identity && std::find(inputs.begin(), inputs.end(), *identity) != inputs.end())
-        continue;
-      group.AddDataFile(file);
-      if (identity) inputs.push_back(*identity);
+    for (const std::string& file : options.files) add(file);
+    for (const std::string& folder : options.folders) {
+      std::vector<std::string> problems;
+      for (const std::string& file : findDataFiles(folder, problems)) {
+        try {
+          add(file);
+        } catch (const HmrError& e) {
+          problems.push_back(e.what());
+        }
+      }
+      for (const std::string& problem : problems) std::cerr << problem << "\n";
+      if (!problems.empty()) status = 1;
     }
   } catch (const HmrError& e) {
     std::cerr << e.what() << "\n";
+    return 1;
+  }
+  if (group.getProjectCount() == 0 && !options.folders.empty()) {
+    std::cerr << "hmr report: no data file (.HMR, .hmr) that reads below the folders given\n";
     return 1;
   }
   if (!options.output.empty()) {
@@ -265,7 +334,7 @@ int runReport(const ReportOptions& options) {
       ReportFile file(options.output);
       writeReport(options, result, header, cells, file.sink());
       file.close();
-      return 0;
+      return status;
     }
     writeReport(options, result, header, cells, [](std::string_view text) {
       if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
@@ -281,7 +350,7 @@ int runReport(const ReportOptions& options) {
     std::cerr << e.what() << "\n";
     return 1;
   }
-  return 0;
+  return status;
 }
 
 }  // namespace
@@ -291,8 +360,15 @@ void addReportCommand(CLI::App& app, int& status) {
   CLI::App* cmd = app.add_subcommand(
       "report",
       "Print the report that the tracker dialog exports for HMR data files: one file shows "
-      "that project, several files (or --group) the project group in argument order");
-  cmd->add_option("FILE", options->files, "HMR data files")->required();
+      "that project, several files (or --group, or --recursive) the project group in argument "
+      "order, the files found below a folder sorted by path");
+  cmd->add_option("FILE", options->files, "HMR data files");
+  cmd->add_option("-r,--recursive", options->folders,
+                  "every data file (.HMR, .hmr) below the folder DIR, at the group level; links "
+                  "to folders are not followed; may be given more than once. A file found that "
+                  "does not read is named on standard error and left out (exit status 1)")
+      ->type_name("DIR")
+      ->allow_extra_args(false);
   cmd->add_flag("--group", options->group, "show the group level even for one file");
   cmd->add_option("--group-by", options->groupBy,
                   "project level: session (default), username, day, week, month; "
@@ -309,7 +385,11 @@ void addReportCommand(CLI::App& app, int& status) {
                   "text (default), csv (semicolon-separated), clipboard or json")
       ->transform(CLI::IsMember({"text", "csv", "clipboard", "json"}, CLI::ignore_case));
   cmd->add_option("-o,--output", options->output, "write to FILE instead of standard output");
-  cmd->callback([options, &status] { status = runReport(*options); });
+  cmd->callback([options, &status] {
+    if (options->files.empty() && options->folders.empty())
+      throw CLI::RequiredError("FILE or --recursive DIR");
+    status = runReport(*options);
+  });
 }
 
 }  // namespace hmr::cli

@@ -11,12 +11,19 @@ namespace hmr::cli {
 
 // `hmr registry list|get|set|delete`: the settings store (CmdRegistry.cpp).
 void addRegistryCommand(CLI::App& app, int& status);
-// `hmr dump [--raw] FILE`: a data file as JSON (CmdDump.cpp).
+// `hmr dump [--raw] [--text|--textconv] FILE`: a data file as JSON or text (CmdDump.cpp).
 void addDumpCommand(CLI::App& app, int& status);
 // `hmr check FILE...`: whether data files read (CmdCheck.cpp).
 void addCheckCommand(CLI::App& app, int& status);
 
 // `hmr report`: the tracker dialog's report of data files (CmdReport.cpp).
 void addReportCommand(CLI::App& app, int& status);
+
+// `hmr merge BASE OURS THEIRS`: the three-way merge of data files, git's merge driver
+// (CmdMerge.cpp).
+void addMergeCommand(CLI::App& app, int& status);
+// `hmr git-setup [--global] [--check] [DIR]`: git's attributes and config for data files
+// (CmdGitSetup.cpp).
+void addGitSetupCommand(CLI::App& app, int& status);
 
 }  // namespace hmr::cli

@@ -7,13 +7,15 @@
 #include "platform/StandardOutput.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"hmr: inspect HMR time-tracking data files and settings"};
+  CLI::App app{"hmr: inspect, report and merge HMR time-tracking data files; settings"};
   app.require_subcommand(1);
   int status = 0;
   hmr::cli::addRegistryCommand(app, status);
   hmr::cli::addDumpCommand(app, status);
   hmr::cli::addCheckCommand(app, status);
   hmr::cli::addReportCommand(app, status);
+  hmr::cli::addMergeCommand(app, status);
+  hmr::cli::addGitSetupCommand(app, status);
 
   try {
     app.parse(argc, argv);

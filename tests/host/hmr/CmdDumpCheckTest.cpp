@@ -99,6 +99,44 @@ TEST_F(DumpCheckTest, DumpOfAMissingFileGivesTheSystemsReason) {
   EXPECT_EQ(run.err, "Error reading HMR file " + path + " : No such file or directory\n");
 }
 
+TEST_F(DumpCheckTest, DumpTextPrintsOneLinePerSessionAsTheTrackerReadsIt) {
+  const std::string path = sampleFile();
+  const ProgramRun run = hmr({"dump", "--text", path});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "HMR data file version 2, project \"Demo\\tproject\"\n"
+            "idle threshold 300 s, minimum work time 60 s\n"
+            "2026-12-07T09:00:00 to 2026-12-07T10:00:00, work 0:50:00, idle 0:10:00, "
+            "\"anna\"\n"
+            "2026-12-09T09:00:00 to 2026-12-09T09:02:00, work 0:02:00, idle 0:00:00, "
+            "\"J\xC3\xBCrgen \\\"JJ\\\"\\\\\", not closed\n");
+  // --raw keeps the short session, marked; --textconv is the same text.
+  const ProgramRun raw = hmr({"dump", "--text", "--raw", path});
+  const std::string shortLine =
+      "2026-12-08T09:00:00 to 2026-12-08T09:00:30, work 0:00:30, idle 0:00:00, \"bert\", "
+      "below the minimum work time\n";
+  EXPECT_NE(raw.out.find("\"anna\"\n" + shortLine + "2026-12-09"), std::string::npos);
+  EXPECT_EQ(hmr({"dump", "--textconv", path}).out, raw.out);
+}
+
+TEST_F(DumpCheckTest, TextconvOfAFileThatDoesNotReadSaysSoAndSucceeds) {
+  std::string bytes = encodeHmrFile(300, 60, "Demo", {});
+  bytes[25] ^= 0x01;
+  const std::string path = folder_.file("Bad.HMR");
+  writeBytes(path, bytes);
+  // For git: a failing text view would stop `git log -p` at this file.
+  const ProgramRun textconv = hmr({"dump", "--textconv", path});
+  EXPECT_EQ(textconv.status, 0);
+  EXPECT_EQ(textconv.out, "not a readable HMR data file: Error reading HMR file " + path +
+                              " : HMR file is corrupted\n");
+  // For a person, it is an error.
+  const ProgramRun text = hmr({"dump", "--text", path});
+  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(text.out, "");
+  EXPECT_EQ(text.err, "Error reading HMR file " + path + " : HMR file is corrupted\n");
+}
+
 TEST_F(DumpCheckTest, CheckReportsEveryFileAndFailsWhenOneDoesNotRead) {
   const std::string good = sampleFile();
   const std::string bad = folder_.file("Short.HMR");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -162,6 +163,59 @@ TEST_F(CmdReportTest, UnreadableFileIsReportedWithExitStatusOne) {
   const ProgramRun bad = hmr({scratch_.path() + "/Bad.HMR"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_THAT(bad.err, HasSubstr("Error reading HMR file " + scratch_.path() + "/Bad.HMR : "));
+}
+
+// A lead's report over a checkout: every data file below the folder, both extensions, at the
+// group level, sorted by path; links to folders are not followed and git's folder is skipped.
+TEST_F(CmdReportTest, RecursiveReportsEveryDataFileBelowAFolder) {
+  namespace fs = std::filesystem;
+  const std::string checkout = scratch_.path() + "/checkout";
+  for (const char* folder : {"checkout/billing", "checkout/tools/cli", "checkout/.git/x",
+                             "outside"})
+    fs::create_directories(scratch_.path() + "/" + folder);
+  const std::string billing =
+      writeProject("checkout/billing/Billing", {{encodeDateTime(2026, 12, 7, 9, 0, 0), 60, 0,
+                                                 "ann"}});
+  const std::string cli = scratch_.path() + "/checkout/tools/cli/cli.hmr";
+  fs::rename(writeProject("checkout/tools/cli/cli", {{encodeDateTime(2026, 12, 8, 9, 0, 0), 30,
+                                                      0, "bob"}}),
+             cli);
+  writeProject("checkout/.git/x/Hidden", {{encodeDateTime(2026, 12, 9, 9, 0, 0), 30, 0, "eve"}});
+  writeProject("outside/Far", {{encodeDateTime(2026, 12, 9, 9, 0, 0), 30, 0, "eve"}});
+  fs::create_directory_symlink(scratch_.path() + "/outside", checkout + "/linked");
+  testing::writeBytes(checkout + "/notes.txt", "not a data file");
+
+  const ProgramRun run = hmr({"--recursive", checkout, "--group-by", "username"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_THAT(run.out, HasSubstr("Project Group:\r\n  Billing (" + billing + ")\r\n  cli (" +
+                                 cli + ")\r\n\r\n"));
+  EXPECT_THAT(run.out, HasSubstr("\r\nann" + spaces(17) + "  1.000"));
+  EXPECT_THAT(run.out, HasSubstr("\r\nbob" + spaces(17) + "  0.500"));
+  EXPECT_THAT(run.out, ::testing::Not(HasSubstr("eve")));
+
+  // One file found is still the group level; named files come first.
+  const ProgramRun one = hmr({"-r", checkout + "/billing", billing});
+  EXPECT_EQ(one.status, 0);
+  EXPECT_THAT(one.out, HasSubstr("Project Group:\r\n  Billing (" + billing + ")\r\n\r\n"));
+  const ProgramRun both = hmr({"-r", checkout + "/tools", "-r", checkout + "/billing"});
+  EXPECT_THAT(both.out, HasSubstr("  cli (" + cli + ")\r\n  Billing ("));
+
+  // A damaged file found is named and left out; the report covers the others.
+  testing::writeBytes(checkout + "/tools/Broken.HMR", "damaged");
+  const ProgramRun damaged = hmr({"-r", checkout});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(damaged.err, "Error reading HMR file " + checkout +
+                             "/tools/Broken.HMR : HMR file is corrupted\n");
+  EXPECT_THAT(damaged.out, HasSubstr("  cli (" + cli + ")"));
+
+  const ProgramRun none = hmr({"-r", scratch_.path() + "/checkout/.git/x/.."});
+  EXPECT_EQ(none.status, 0);  // inside git's folder by name: the folder given is walked
+  const std::string empty = scratch_.path() + "/empty";
+  fs::create_directory(empty);
+  const ProgramRun nothing = hmr({"-r", empty});
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_THAT(nothing.err, HasSubstr("no data file (.HMR, .hmr)"));
 }
 
 TEST_F(CmdReportTest, ChoicesOutsideTheLevelAreUsageErrors) {
