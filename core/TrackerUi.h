@@ -9,7 +9,7 @@ class SettingsStore;
 class THMRProjectGroup;
 
 // The windows the project group opens: the tracker dialog and the user-name dialog. The core
-// owns this interface; the IDE package installs its dialogs, headless programs and tests
+// owns this interface; the IDE package installs its dialogs, windowless programs and tests
 // install an implementation without windows.
 class TrackerUi {
  public:

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "core/HMRFileIO.h"
-#include "core/HeadlessTrackerUi.h"
 #include "core/PathText.h"
 #include "core/TrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 #include "core/uHMRUsers.h"
 #include "platform/SqliteSettingsStore.h"
 #include "core/uHMRTimer.h"
@@ -35,7 +35,7 @@ constexpr HostEntry kHostTable[] = {
 
 THMRProjectGroup::THMRProjectGroup(TrackerUi* ui, SettingsStore* store) : Ui(ui), Store(store) {
   if (!Ui) {
-    ownUi_ = std::make_unique<HeadlessTrackerUi>();
+    ownUi_ = std::make_unique<WindowlessTrackerUi>();
     Ui = ownUi_.get();
   }
   SetHostTool(ftUnknown, "x");

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Every project tracked in one host, keyed by project file name, with the active one, the
-// current user, the host's settings and the tracker dialog's remembered view.
+// current user and the host's settings.
 #pragma once
 
 #include <cstdint>
@@ -18,17 +18,6 @@ namespace hmr {
 
 class SettingsStore;
 class TrackerUi;
-
-// The tracker dialog's view settings, kept from one showing to the next (memory only).
-struct TViewState {
-  bool Saved = false;
-  std::int32_t GroupGroupBy = 0, GroupSortBy = 0, GroupSortOrder = 0;
-  std::int32_t ProjectGroupBy = 0, ProjectSortBy = 0, ProjectSortOrder = 0;
-  TDispTimeUnit TimeUnit = dtuHour;
-  bool ShowUserName = true;
-  std::int32_t Left = 0, Top = 0, Width = 0, Height = 0;
-  std::int32_t TreeWidth = 0;
-};
 
 // How often running sessions are checkpointed into their recovery files, unless the host's
 // key holds a "CheckpointInterval" (REG_DWORD, seconds).
@@ -120,7 +109,6 @@ class THMRProjectGroup {
   std::string HostDescription;
   std::string RegistryKey;
   std::string UserName;
-  TViewState ViewState;
   std::int64_t CheckpointInterval = DefaultCheckpointInterval;
 
  private:

@@ -2,10 +2,10 @@
 // The package's entry points, the only symbols the package library exports. They run the unit
 // initialisations and finalisations and the registration, and let no error out to the IDE.
 //
-// The package never creates a Qt application. When its IDE runs one when the package loads (a
-// host with windows), it counts time on a QTimer of that application's event loop; otherwise on
-// the IDE's own timer. Its dialogs are the Qt ones whenever a Qt application runs at the time
-// they show (PackageTrackerUi).
+// The package never creates a Qt application, nor looks for one: it asks its IDE. When the IDE
+// offers Qt widgets as the package loads, it counts time on a QTimer of the IDE's event loop;
+// otherwise on the IDE's own timer. Its dialogs are the Qt ones whenever the IDE offers Qt
+// widgets at the time they show (PackageTrackerUi).
 #include <memory>
 
 #if HMR_PACKAGE_WITH_QT
@@ -14,10 +14,11 @@
 
 #include "core/uHMRTimer.h"
 #include "ide/HMExpertPackage.h"
-#include "ide/HeadlessTrackerDialog.h"
-#include "ide/IdeHostServices.h"
+#include "ide/IdeBuild.h"
 #include "ide/PackageHost.h"
 #include "ide/PackageTrackerUi.h"
+#include "ide/WindowlessTrackerDialog.h"
+#include "ide/contract/IdeHostServices.h"
 #include "ide/uHMWizard.h"
 #include "platform/Clock.h"
 
@@ -28,24 +29,26 @@ namespace {
 // What the unit initialisations create, for the finalisations to take down again.
 struct PackageUnits {
   hmr::Clock* previousClock = nullptr;
-  std::unique_ptr<hmr::TrackerUi> trackerUi;
+  std::unique_ptr<hmr::PackageTrackerUi> trackerUi;
 };
 
 std::unique_ptr<PackageUnits> units;
 
-std::unique_ptr<hmr::TrackerUi> createTrackerUi() {
+std::unique_ptr<hmr::PackageTrackerUi> createTrackerUi(hmr::IdeHostServices* host) {
   return std::make_unique<hmr::PackageTrackerUi>(
-      std::make_unique<hmr::HeadlessTrackerDialog>([](const std::string& text) {
+      host, std::make_unique<hmr::WindowlessTrackerDialog>([](const std::string& text) {
         if (hmr::IdeHostServices* attached = hmr::packageHost()) attached->writeOutput(text);
       }));
 }
 
-std::unique_ptr<hmr::PeriodicTimer> createPackageTimer() {
+std::unique_ptr<hmr::PeriodicTimer> createPackageTimer(const hmr::PackageTrackerUi& windows) {
 #if HMR_PACKAGE_WITH_QT
   // The timer's errors go to the IDE's error display; the event loop goes on.
-  if (hmr::PackageTrackerUi::qtWidgetsRun())
+  if (windows.qtWindowsOffered())
     return std::make_unique<hmr::QtPeriodicTimer>(
         [](std::exception_ptr error) { hmr::ShowIdeError(error); });
+#else
+  (void)windows;
 #endif
   return hmr::createIdeTimer();
 }
@@ -69,8 +72,9 @@ HMR_PACKAGE_ENTRY int hmrPackageLoad(hmr::IdeHostServices* host, std::int32_t ve
     units = std::make_unique<PackageUnits>();
     // The package's clock is the IDE's clock: this library has its own copy of the core.
     units->previousClock = hmr::installClock(&host->clock());
-    units->trackerUi = createTrackerUi();
-    hmr::TimerGlobal = std::make_unique<hmr::THMRGlobalTimer>(createPackageTimer());
+    units->trackerUi = createTrackerUi(host);
+    hmr::TimerGlobal =
+        std::make_unique<hmr::THMRGlobalTimer>(createPackageTimer(*units->trackerUi));
     return 0;
   } catch (...) {
     hmr::ShowIdeError(std::current_exception());
@@ -86,3 +90,11 @@ HMR_PACKAGE_ENTRY void Register() noexcept {
 }
 
 HMR_PACKAGE_ENTRY void hmrPackageUnload() noexcept { finalizeUnits(); }
+
+hmr::PackageBuild hmr::linkedPackageBuild() {
+  return {ide_build::PackageFileName, ide_build::IID_IOTAProject};
+}
+
+hmr::QtTrackerUi* hmr::linkedPackageQtWindows() {
+  return units ? units->trackerUi->qtWindows() : nullptr;
+}

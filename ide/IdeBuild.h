@@ -4,8 +4,9 @@
 // (5 or 4), or Lazarus with HMR_FOR_LAZARUS; each build serves only its own IDE.
 #pragma once
 
+#include "core/ProductTexts.h"
 #include "core/uHMRGlobal.h"
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ToolsAPI.h"
 
 #if !defined(HMR_IDE_VERSION) && !defined(HMR_FOR_LAZARUS)
 #error "HMR_IDE_VERSION must be defined as 5 or 4 by the build (or HMR_FOR_LAZARUS)"
@@ -40,6 +41,6 @@ inline constexpr const TGUID& IID_IOTAProject = IID_IOTAProject_Delphi4;
 #error "HMR_IDE_VERSION must be 5 or 4"
 #endif
 
-inline constexpr const char* PackageDescription = "Project Revedazl";
+inline constexpr std::string_view PackageDescription = product::Name;
 
 }  // namespace hmr::ide_build

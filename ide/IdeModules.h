@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ide/ToolsAPI.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <utility>
 
-#include "ide/IdeHostServices.h"
+#include "ide/contract/IdeHostServices.h"
+#include "ide/contract/ToolIntf.h"
+#include "ide/contract/ToolsAPI.h"
 #include "platform/HmrError.h"
-#include "ide/ToolIntf.h"
-#include "ide/ToolsAPI.h"
 
 namespace hmr {
 

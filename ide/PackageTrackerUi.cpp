@@ -3,33 +3,48 @@
 
 #include <utility>
 
-#if HMR_PACKAGE_WITH_QT
-#include <QApplication>
+#include "ide/contract/IdeHostServices.h"
 
+#if HMR_PACKAGE_WITH_QT
 #include "ui/QtTrackerUi.h"
 #endif
 
 namespace hmr {
+namespace {
 
-PackageTrackerUi::PackageTrackerUi(std::unique_ptr<TrackerUi> windowless)
-    : windowless_(std::move(windowless)) {}
+#if HMR_PACKAGE_WITH_QT
+constexpr bool kWithQt = true;
+#else
+constexpr bool kWithQt = false;  // a build without Qt has no Qt windows to show
+#endif
+
+}  // namespace
+
+PackageTrackerUi::PackageTrackerUi(IdeHostServices* host, std::unique_ptr<TrackerUi> windowless)
+    : host_(host), windowless_(std::move(windowless)) {}
 
 PackageTrackerUi::~PackageTrackerUi() = default;
 
-bool PackageTrackerUi::qtWidgetsRun() {
+bool PackageTrackerUi::qtWindowsOffered() const {
+  return kWithQt && host_ && host_->windows() == HostWindows::qtWidgets;
+}
+
+QtTrackerUi* PackageTrackerUi::qtWindows() const {
 #if HMR_PACKAGE_WITH_QT
-  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+  return static_cast<QtTrackerUi*>(windows_.get());
 #else
-  return false;
+  return nullptr;
 #endif
 }
 
 TrackerUi& PackageTrackerUi::current() {
 #if HMR_PACKAGE_WITH_QT
-  if (!windows_ && qtWidgetsRun()) windows_ = std::make_unique<QtTrackerUi>();
-  // A Qt application that has gone again leaves the window-less dialogs.
-  if (windows_ && qtWidgetsRun()) return *windows_;
+  if (qtWindowsOffered()) {
+    if (!windows_) windows_ = std::make_unique<QtTrackerUi>();
+    return *windows_;
+  }
 #endif
+  // An IDE that no longer offers windows has the windowless dialogs again.
   return *windowless_;
 }
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The package's windows. Each time the group asks for one, the package looks whether its IDE
-// runs a Qt application at that moment: then the Qt dialogs show; otherwise the window-less
-// tracker dialog writes its report to the IDE's output. An IDE that is not built on Qt (Lazarus)
-// may start a Qt application only when the user first asks for the tracker's window.
+// The package's windows. Each time the group asks for one, the package asks its IDE which
+// windows it offers at that moment: with Qt widgets the Qt dialogs show; otherwise the
+// windowless tracker dialog writes its report to the IDE's output. An IDE that is not built on
+// Qt (Lazarus) may begin to offer Qt widgets only when the user first asks for the tracker's
+// window.
 #pragma once
 
 #include <memory>
@@ -12,10 +13,14 @@
 
 namespace hmr {
 
+class IdeHostServices;
+class QtTrackerUi;
+
 class PackageTrackerUi final : public TrackerUi {
  public:
-  // `windowless` shows the dialogs while no Qt application runs.
-  explicit PackageTrackerUi(std::unique_ptr<TrackerUi> windowless);
+  // `windowless` shows the dialogs while the IDE offers no windows. `host` (not owned) is the
+  // IDE asked; null means no windows.
+  PackageTrackerUi(IdeHostServices* host, std::unique_ptr<TrackerUi> windowless);
   ~PackageTrackerUi() override;
 
   void showTrackerDialog(THMRProjectGroup& group, bool standAlone,
@@ -25,15 +30,19 @@ class PackageTrackerUi final : public TrackerUi {
                      std::string& userName) override;
   void showError(const std::string& message) override;
 
-  // Whether the IDE runs a Qt application with widgets (always false in a build without Qt).
-  static bool qtWidgetsRun();
+  // Whether the IDE offers Qt widgets now (never in a build without Qt).
+  bool qtWindowsOffered() const;
+  // The Qt dialogs, made the first time the IDE offered Qt widgets; null before that and in a
+  // build without Qt.
+  QtTrackerUi* qtWindows() const;
 
  private:
   TrackerUi& current();
 
+  IdeHostServices* host_;
   std::unique_ptr<TrackerUi> windowless_;
-  // The Qt dialogs, made the first time a Qt application is found; kept from then on, so that
-  // the dialog they show is the one closeTrackerDialog reaches.
+  // Kept from the first time on, so that the dialog they show is the one closeTrackerDialog
+  // reaches and their memory of the dialog's view lasts as long as the package.
   std::unique_ptr<TrackerUi> windows_;
 };
 

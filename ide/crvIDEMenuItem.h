@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ide/Menus.h"
+#include "ide/contract/Menus.h"
 
 namespace hmr {
 

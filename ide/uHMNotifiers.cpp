@@ -172,10 +172,6 @@ THMExpertAddInNotifier::~THMExpertAddInNotifier() {
   });
 }
 
-THMRProjectGroup* THMExpertAddInNotifier::projectGroup() const {
-  return FWizard ? FWizard->projectGroup() : nullptr;
-}
-
 void THMExpertAddInNotifier::FileNotification(TFileNotification NotifyCode,
                                               const std::string& FileName, bool& Cancel) {
   // The IDE holds this notifier only by registration; a reload may run a long way.

@@ -10,14 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "ide/ComPtr.h"
-#include "ide/ToolIntf.h"
-#include "ide/ToolsAPI.h"
-#include "ide/uHMWizard.h"
+#include "ide/TBaseNotifier.h"
+#include "ide/contract/ComPtr.h"
+#include "ide/contract/ToolIntf.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 
 class THMExpertAddInNotifier;
+class THMRProjectGroup;
 
 // Attached to a project's module. Its life follows its reference count: the module holds it
 // while it is attached; the add-in notifier's list refers to it without owning it.
@@ -113,12 +114,14 @@ class THMExpertAddInNotifier final : public TIAddInNotifier {
   // Announces again, after closing every tracked project, what the IDE has open.
   void LoadOpenedProjects();
 
-  // The group of the owning wizard, or null when either is missing.
-  THMRProjectGroup* projectGroup() const;
+  // The group the IDE's notices go to, or null while there is none.
+  THMRProjectGroup* projectGroup() const { return FProjectGroup; }
   // Activity detection: the IDE's current module decides which projects were worked on.
   void DetectActivity();
 
-  THMWizard* FWizard = nullptr;
+  // The project group of the wizard that made this notifier; not owned, set by the wizard
+  // once the group exists. Every call into the group is skipped while it is null.
+  THMRProjectGroup* FProjectGroup = nullptr;
   // Owned; null only while the add-in notifier is being destroyed.
   std::unique_ptr<TADDINModuleNotifierList> FAddInModuleNotifiers;
   std::unique_ptr<TOTAModuleNotifierList> FOTAModuleNotifiers;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ide/uHMWizard.h"
 
+#include "core/ProductTexts.h"
 #include "core/uHMRProjectGroup.h"
 #include "ide/IdeBuild.h"
 #include "ide/IdeModules.h"
@@ -12,7 +13,7 @@ namespace hmr {
 
 THMWizard::THMWizard(TrackerUi& ui) : ui_(ui) {
   try {
-    FMenuItem = std::make_unique<TIDEMenuItem>("ViewsMenu", 4);
+    FMenuItem = std::make_unique<TIDEMenuItem>(ViewsMenuName, 4);
     // The toolkit calls the handler from the IDE's event loop: its errors end at the IDE's
     // error display.
     FMenuItem->OnClick = [this](TMenuItem* Sender) { guardedForIde([&] { OnClick(Sender); }); };
@@ -20,11 +21,12 @@ THMWizard::THMWizard(TrackerUi& ui) : ui_(ui) {
     FMenuItem->Name = "FMenuItem";
 
     FNotifier = ComPtr<THMExpertAddInNotifier>::adopt(new THMExpertAddInNotifier());
-    FNotifier->FWizard = this;
 
     IdeHostServices* host = packageHost();
     FProjectGroup =
         std::make_unique<THMRProjectGroup>(&ui_, host ? &host->settingsStore() : nullptr);
+    // From here on the IDE's notices reach the group.
+    FNotifier->FProjectGroup = FProjectGroup.get();
     FProjectGroup->SetHostTool(ide_build::HostTool, ide_build::HostVersion);
     FProjectGroup->ShowUserDialog(false);
     FProjectGroup->ReadCheckpointInterval();
@@ -53,17 +55,17 @@ bool THMWizard::QueryInterface(const TGUID& iid, void** object) {
   return TBaseNotifier<IOTAWizard>::QueryInterface(iid, object);
 }
 
-std::string THMWizard::GetIDString() { return "Corvane.HMRExpertD4"; }
+std::string THMWizard::GetIDString() { return std::string(product::WizardIDString); }
 
-std::string THMWizard::GetName() { return "Project Revedazl Expert"; }
+std::string THMWizard::GetName() { return std::string(product::WizardName); }
 
 TWizardState THMWizard::GetState() { return wizardStateOf(wsEnabled); }
 
 void THMWizard::Execute() {}
 
-std::string THMWizard::GetMenuText() const { return "Project Revedaz&l"; }
+std::string THMWizard::GetMenuText() const { return std::string(product::MenuText); }
 
-std::string THMWizard::GetAuthor() const { return "CorvaneSW"; }
+std::string THMWizard::GetAuthor() const { return std::string(product::Author); }
 
 void THMWizard::OnClick(TMenuItem*) {
   if (!FProjectGroup) return;

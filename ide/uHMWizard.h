@@ -6,8 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "ide/ComPtr.h"
-#include "ide/ToolsAPI.h"
+#include "ide/TBaseNotifier.h"
+#include "ide/contract/ComPtr.h"
+#include "ide/contract/ToolsAPI.h"
 
 namespace hmr {
 
@@ -16,27 +17,6 @@ class THMExpertAddInNotifier;
 class THMRProjectGroup;
 class TMenuItem;
 class TrackerUi;
-
-// The IDE's notifier with its four operations doing nothing; the base of the wizard and of the
-// new-style module notifier, each of which adds the interface it implements.
-template <class Interface = IOTANotifier>
-class TBaseNotifier : public TInterfacedObject<Interface> {
- public:
-  void AfterSave() override {}
-  void BeforeSave() override {}
-  void Destroyed() override {}
-  void Modified() override {}
-
-  bool QueryInterface(const TGUID& iid, void** object) override {
-    if (iid == IID_IInterface || iid == IID_IOTANotifier) {
-      *object = static_cast<IOTANotifier*>(this);
-      this->AddRef();
-      return true;
-    }
-    *object = nullptr;
-    return false;
-  }
-};
 
 class THMWizard final : public TBaseNotifier<IOTAWizard> {
  public:

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <optional>
 
-#if HMR_PACKAGE_WITH_QT
+#if HMR_LAZARUS_WITH_QT
 #include <QApplication>
-#include <QWidget>
 
-#include "ide/PackageTrackerUi.h"
+#include "ide/HMExpertPackage.h"
 #include "platform/ScopedEnvironment.h"
-#include "ui/uHMRDialog.h"
+#include "ui/QtTrackerUi.h"
+#include "ui/tracker/uHMRDialog.h"
 #endif
 
 namespace hmr {
@@ -50,20 +50,22 @@ bool xDisplayAnswers() {
   return answers;
 }
 
-#if HMR_PACKAGE_WITH_QT
+#if HMR_LAZARUS_WITH_QT
+bool qtWidgetsRun() {
+  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+// The tracker dialog of the package this library carries, while it shows.
 TdlgPrjRevedazl* showingDialog() {
-  if (!QApplication::instance()) return nullptr;
-  for (QWidget* window : QApplication::topLevelWidgets())
-    if (auto* dialog = qobject_cast<TdlgPrjRevedazl*>(window); dialog && dialog->isVisible())
-      return dialog;
-  return nullptr;
+  QtTrackerUi* windows = linkedPackageQtWindows();
+  return windows ? windows->dialog() : nullptr;
 }
 #endif
 
 }  // namespace
 
 struct TrackerWindows::Application {
-#if HMR_PACKAGE_WITH_QT
+#if HMR_LAZARUS_WITH_QT
   // QApplication keeps references to these for its whole life. "-platform xcb": the IDE runs
   // on X, whatever QT_QPA_PLATFORM says for the user's own programs. "-platformtheme generic"
   // with desktop settings ignored: on a GNOME-like desktop Qt would otherwise load its GTK 3
@@ -84,9 +86,9 @@ TrackerWindows::TrackerWindows() = default;
 TrackerWindows::~TrackerWindows() = default;
 
 bool TrackerWindows::start() {
-#if HMR_PACKAGE_WITH_QT
+#if HMR_LAZARUS_WITH_QT
   if (windowsTurnedOff()) return false;
-  if (PackageTrackerUi::qtWidgetsRun()) return true;
+  if (qtWidgetsRun()) return true;
   if (QCoreApplication::instance() || !xDisplayAnswers()) return false;
   application_ = std::make_unique<Application>();
   QGuiApplication::setDesktopSettingsAware(false);
@@ -106,8 +108,16 @@ bool TrackerWindows::start() {
 #endif
 }
 
+bool TrackerWindows::running() const {
+#if HMR_LAZARUS_WITH_QT
+  return !windowsTurnedOff() && qtWidgetsRun();
+#else
+  return false;
+#endif
+}
+
 void TrackerWindows::raiseDialog() {
-#if HMR_PACKAGE_WITH_QT
+#if HMR_LAZARUS_WITH_QT
   if (TdlgPrjRevedazl* dialog = showingDialog()) {
     dialog->raise();
     dialog->activateWindow();
@@ -116,7 +126,7 @@ void TrackerWindows::raiseDialog() {
 }
 
 void TrackerWindows::closeDialog() {
-#if HMR_PACKAGE_WITH_QT
+#if HMR_LAZARUS_WITH_QT
   if (TdlgPrjRevedazl* dialog = showingDialog()) dialog->close();
 #endif
 }

@@ -20,11 +20,14 @@ class TrackerWindows final {
 
   // Makes sure a Qt application with widgets runs: the program's own, else one made on the X
   // display of the IDE. False when windows cannot show (a build without Qt, no X display that
-  // answers, or HMR_TRACKER_WINDOWS=none): the tracker dialog is then the window-less report.
+  // answers, or HMR_TRACKER_WINDOWS=none): the tracker dialog is then the windowless report.
   bool start();
-  // Brings a showing tracker dialog to the front.
+  // Whether Qt widgets can show now without starting anything: the user has not turned the
+  // windows off, and a Qt application with widgets runs (this object's, or the program's).
+  bool running() const;
+  // Brings the package's tracker dialog to the front when it shows.
   void raiseDialog();
-  // Closes a showing tracker dialog, as its Close button does.
+  // Closes the package's tracker dialog when it shows, as its Close button does.
   void closeDialog();
 
  private:

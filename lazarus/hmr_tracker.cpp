@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The C functions of hmr_tracker.h over one RealTimeTracker. Each checks its arguments and
+// The C functions of hmr_tracker.h over one LazarusBridge. Each checks its arguments and
 // the order of calls, runs the action, and turns whatever it throws into a status and the
 // text hmr_last_error() returns: nothing is thrown across the C boundary.
 //
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/PathText.h"
-#include "lazarus/RealTimeTracker.h"
+#include "lazarus/LazarusBridge.h"
 
 #define HMR_C_API extern "C" __attribute__((visibility("default")))
 
@@ -28,9 +28,9 @@ namespace {
 
 using Action = std::function<void()>;
 
-std::unique_ptr<hmr::RealTimeTracker> tracker;
+std::unique_ptr<hmr::LazarusBridge> tracker;
 // A tracker that has stopped, deleted once the call that stopped it has left it.
-std::unique_ptr<hmr::RealTimeTracker> stopped;
+std::unique_ptr<hmr::LazarusBridge> stopped;
 std::string lastError;
 // Messages of the tracker that no call has reported yet (those of waiting calls, of a stop).
 std::string untold;
@@ -66,7 +66,7 @@ std::string pathArgument(const char* path, const char* what) {
   return path;
 }
 
-hmr::RealTimeTracker& running() {
+hmr::LazarusBridge& running() {
   if (!tracker) throw CallRefused(HMR_WRONG_ORDER, "The tracker is not running");
   return *tracker;
 }
@@ -193,7 +193,7 @@ HMR_C_API int hmr_tracker_start(const char* host) {
         if (!hmr::sameText(host, "Lazarus"))
           throw CallRefused(HMR_BAD_ARGUMENT, std::string("Unknown host: ") + host);
         if (tracker) throw CallRefused(HMR_WRONG_ORDER, "The tracker is already running");
-        return [] { tracker = std::make_unique<hmr::RealTimeTracker>(); };
+        return [] { tracker = std::make_unique<hmr::LazarusBridge>(); };
       },
       WhenNested::RunNow);
 }
@@ -204,7 +204,7 @@ HMR_C_API int hmr_tracker_stop(void) {
         running();
         return [] {
           // The tracker is gone even when a save fails; the failure is what the call reports.
-          hmr::RealTimeTracker& stopping = running();
+          hmr::LazarusBridge& stopping = running();
           std::exception_ptr failure;
           try {
             stopping.stop();

@@ -1,8 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 /* The tracker's C interface, for an IDE that is not ours (the Lazarus package calls it).
  *
- * The IDE reports what the user does; the tracker runs inside the library exactly as in the
- * stand-in IDE (the same package, notifiers and project group), on the system clock. Data
+ * The IDE reports what the user does; the tracker runs inside the library on the IDE host, as
+ * in the stand-in IDE (the same package, notifiers and project group), on the system clock. Data
  * files go beside the projects (demo.lpi gives demo.HMR); the settings store is the default
  * one ($HMR_REGISTRY, else ~/.config/hmr/registry.db).
  *

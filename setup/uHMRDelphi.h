@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ProductTexts.h"
 #include "platform/SettingsStore.h"
 #include "setup/DesktopAssociation.h"
 #include "setup/InstallerOutput.h"
@@ -16,7 +17,7 @@ namespace hmr {
 inline constexpr std::string_view DelphiKey4 = "SOFTWARE\\Borland\\Delphi\\4.0";
 inline constexpr std::string_view DelphiKey5 = "SOFTWARE\\Borland\\Delphi\\5.0";
 // The same text as the package's own description.
-inline constexpr std::string_view PackageDescription = "Project Revedazl";
+inline constexpr std::string_view PackageDescription = product::Name;
 inline constexpr std::string_view InstallMessageTitle = "HMR Install Information";
 // The viewer program that the installer associates data files with, beside the installer.
 inline constexpr std::string_view ViewerName = "hmr-viewer";

@@ -8,8 +8,10 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
+#include <iterator>
 #include <vector>
 
+#include "core/ProductTexts.h"
 #include "core/UserDialogModel.h"
 
 // The pictures are compiled into the ui library; register them before first use.
@@ -28,7 +30,7 @@ TDlgSetUser::TDlgSetUser(SettingsStore& store, QWidget* parent)
     : QDialog(parent), FRegistry(store) {
   initUserDialogResources();
   setObjectName("DlgSetUser");
-  setWindowTitle("Project Revedazl");
+  setWindowTitle(QString::fromUtf8(product::Name.data(), std::ssize(product::Name)));
   setWindowIcon(QIcon(":/hmr/icon.png"));
   // A fixed dialog border: a title bar with the close box only, no resizing.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

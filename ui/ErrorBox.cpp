@@ -5,16 +5,25 @@
 #include <QMessageBox>
 #include <QString>
 #include <cstdio>
+#include <iterator>
 
+#include "core/ProductTexts.h"
 #include "platform/HmrError.h"
 
 namespace hmr {
+namespace {
+
+QString boxTitle() {
+  return QString::fromUtf8(product::ShortName.data(), std::ssize(product::ShortName));
+}
+
+}  // namespace
 
 void showErrorBox(QWidget* parent, std::exception_ptr error) {
   const std::string text = describeError(error);
   try {
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-      QMessageBox::critical(parent, QStringLiteral("HMR"), QString::fromStdString(text));
+      QMessageBox::critical(parent, boxTitle(), QString::fromStdString(text));
       return;
     }
   } catch (...) {
@@ -26,7 +35,7 @@ void showErrorBox(QWidget* parent, std::exception_ptr error) {
 QWidget* showErrorNotice(QWidget* parent, const std::string& text) {
   try {
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-      auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("HMR"),
+      auto* box = new QMessageBox(QMessageBox::Warning, boxTitle(),
                                   QString::fromStdString(text), QMessageBox::Ok, parent);
       box->setAttribute(Qt::WA_DeleteOnClose);
       box->setModal(false);

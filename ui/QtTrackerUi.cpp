@@ -6,16 +6,16 @@
 #include "core/uHMRProjectGroup.h"
 #include "ui/DlgUser.h"
 #include "ui/ErrorBox.h"
-#include "ui/uHMRDialog.h"
+#include "ui/tracker/uHMRDialog.h"
 
 namespace hmr {
 
 void QtTrackerUi::showTrackerDialog(THMRProjectGroup& group, bool standAlone,
                                     const std::string& fileToOpen) {
-  auto dialog = std::make_unique<TdlgPrjRevedazl>(&group);
+  auto dialog = std::make_unique<TdlgPrjRevedazl>(&group, &viewState_);
   dialog->SetStandAlone(standAlone);
   dialog->FFileToOpen = fileToOpen;
-  const TViewState& view = group.ViewState;
+  const TViewState& view = viewState_;
   if (view.Saved) {
     // Where the dialog was last closed, instead of centred.
     dialog->move(view.Left, view.Top);

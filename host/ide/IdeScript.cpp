@@ -3,18 +3,14 @@
 
 #include <charconv>
 #include <istream>
+#include <limits>
+#include <string_view>
 
 #include "core/uHMRGlobal.h"
 #include "host/ide/StandInIde.h"
 
 namespace hmr {
 namespace {
-
-void expectArguments(const std::vector<std::string>& words, std::size_t least, std::size_t most,
-                     const char* usage) {
-  const std::size_t given = words.size() - 1;
-  if (given < least || given > most) throw ScriptError(std::string("usage: ") + usage);
-}
 
 std::int64_t parseSeconds(const std::string& text) {
   std::int64_t value = 0;
@@ -24,63 +20,84 @@ std::int64_t parseSeconds(const std::string& text) {
   return value;
 }
 
-void runLine(StandInIde& ide, const std::vector<std::string>& words, bool& quit) {
-  const std::string& command = words[0];
-  if (command == "clock") {
-    expectArguments(words, 1, 1, "clock YYYY-MM-DDTHH:MM:SS");
-    TDateTime when = 0;
-    if (!parseIsoDateTime(words[1], when)) throw ScriptError("not a date and time: " + words[1]);
-    ide.setClock(when);
-  } else if (command == "advance") {
-    expectArguments(words, 1, 1, "advance SECONDS");
-    ide.advance(parseSeconds(words[1]));
-  } else if (command == "open-project") {
-    expectArguments(words, 1, 1, "open-project PATH");
-    ide.openProject(words[1]);
-  } else if (command == "open-file") {
-    expectArguments(words, 1, words.size(), "open-file PATH [OWNER...]");
-    ide.openFile(words[1], std::vector<std::string>(words.begin() + 2, words.end()));
-  } else if (command == "activate") {
-    expectArguments(words, 1, 1, "activate PATH");
-    ide.activate(words[1]);
-  } else if (command == "edit") {
-    expectArguments(words, 1, 1, "edit PATH");
-    ide.edit(words[1]);
-  } else if (command == "edit-form") {
-    expectArguments(words, 1, 1, "edit-form PATH");
-    ide.editForm(words[1]);
-  } else if (command == "rename") {
-    expectArguments(words, 2, 2, "rename PATH NEWPATH");
-    ide.rename(words[1], words[2]);
-  } else if (command == "close-file") {
-    expectArguments(words, 1, 1, "close-file PATH");
-    ide.closeFile(words[1]);
-  } else if (command == "close-project") {
-    expectArguments(words, 1, 1, "close-project PATH");
-    ide.closeProject(words[1]);
-  } else if (command == "install-package") {
-    expectArguments(words, 1, 1, "install-package PATH");
-    ide.installPackage(words[1]);
-  } else if (command == "menu") {
-    expectArguments(words, 1, 1, "menu CAPTION");
-    ide.clickViewMenu(words[1]);
-  } else if (command == "shift-clock") {
-    expectArguments(words, 1, 1, "shift-clock [-]SECONDS");
-    const bool back = words[1].starts_with("-");
-    const std::int64_t seconds = parseSeconds(back ? words[1].substr(1) : words[1]);
-    ide.shiftClock(back ? -seconds : seconds);
-  } else if (command == "crash") {
-    expectArguments(words, 0, 0, "crash");
-    ide.crash();
-  } else if (command == "quit") {
-    expectArguments(words, 0, 0, "quit");
-    quit = true;
-  } else {
-    throw ScriptError("unknown command " + command);
+using Words = std::vector<std::string>;
+
+// One command of the language: its name, its usage, how many arguments it takes and what it
+// does. The table below is the language: the reader, the usage errors and --help read it.
+struct ScriptCommand {
+  std::string_view name;
+  std::string_view usage;
+  std::size_t least;
+  std::size_t most;
+  void (*run)(StandInIde& ide, const Words& words, bool& quit);
+};
+
+constexpr std::size_t kAny = std::numeric_limits<std::size_t>::max();
+
+constexpr ScriptCommand kCommands[] = {
+    {"clock", "clock YYYY-MM-DDTHH:MM:SS", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) {
+       TDateTime when = 0;
+       if (!parseIsoDateTime(words[1], when))
+         throw ScriptError("not a date and time: " + words[1]);
+       ide.setClock(when);
+     }},
+    {"advance", "advance SECONDS", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.advance(parseSeconds(words[1])); }},
+    {"open-project", "open-project PATH", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.openProject(words[1]); }},
+    {"open-file", "open-file PATH [OWNER...]", 1, kAny,
+     [](StandInIde& ide, const Words& words, bool&) {
+       ide.openFile(words[1], Words(words.begin() + 2, words.end()));
+     }},
+    {"activate", "activate PATH", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.activate(words[1]); }},
+    {"edit", "edit PATH", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.edit(words[1]); }},
+    {"edit-form", "edit-form PATH", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.editForm(words[1]); }},
+    {"rename", "rename PATH NEWPATH", 2, 2,
+     [](StandInIde& ide, const Words& words, bool&) { ide.rename(words[1], words[2]); }},
+    {"close-file", "close-file PATH", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.closeFile(words[1]); }},
+    {"close-project", "close-project PATH", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.closeProject(words[1]); }},
+    {"install-package", "install-package PATH", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.installPackage(words[1]); }},
+    {"menu", "menu CAPTION", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) { ide.clickViewMenu(words[1]); }},
+    {"shift-clock", "shift-clock [-]SECONDS", 1, 1,
+     [](StandInIde& ide, const Words& words, bool&) {
+       const bool back = words[1].starts_with("-");
+       const std::int64_t seconds = parseSeconds(back ? words[1].substr(1) : words[1]);
+       ide.shiftClock(back ? -seconds : seconds);
+     }},
+    {"crash", "crash", 0, 0, [](StandInIde& ide, const Words&, bool&) { ide.crash(); }},
+    {"quit", "quit", 0, 0, [](StandInIde&, const Words&, bool& quit) { quit = true; }},
+};
+
+void runLine(StandInIde& ide, const Words& words, bool& quit) {
+  for (const ScriptCommand& command : kCommands) {
+    if (words[0] != command.name) continue;
+    const std::size_t given = words.size() - 1;
+    if (given < command.least || given > command.most)
+      throw ScriptError("usage: " + std::string(command.usage));
+    command.run(ide, words, quit);
+    return;
   }
+  throw ScriptError("unknown command " + words[0]);
 }
 
 }  // namespace
+
+std::string scriptCommandsHelp() {
+  std::string help;
+  for (const ScriptCommand& command : kCommands) {
+    if (!help.empty()) help += " | ";
+    help += command.usage;
+  }
+  return help;
+}
 
 std::vector<std::string> splitScriptLine(const std::string& line) {
   std::vector<std::string> words;

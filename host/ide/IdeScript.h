@@ -11,6 +11,8 @@
 //   close-file PATH | close-project PATH
 //   install-package PATH          install a package (loading it when not loaded)
 //   menu CAPTION                  choose the View-menu entry with that caption
+//   shift-clock [-]SECONDS        set the clock forward or back without time passing
+//   crash                         end the process at once, as kill -9 would
 //   quit                          end the script
 //
 // Words are separated by blanks; a word in double quotes may hold blanks. Blank lines and
@@ -33,6 +35,10 @@ class ScriptError : public std::runtime_error {
 
 // Splits a script line into words. Fails on an unterminated quote.
 std::vector<std::string> splitScriptLine(const std::string& line);
+
+// Every command's usage ("advance SECONDS"), in the order of the list above, joined by " | ":
+// what hmr-ide --help lists.
+std::string scriptCommandsHelp();
 
 // Runs the script on `ide` line by line. A line that cannot run stops the script with a
 // ScriptError whose message names the line ("line 3: ...").

@@ -36,8 +36,13 @@ IdeWindow::IdeWindow(StandInIde& ide) : ide_(ide) {
           [this] { act([&] { activateSelected(); }); });
   status_ = new QLabel(this);
   statusBar()->addWidget(status_);
+  // The event loop's tick: the IDE's clock catches up with the system clock (its timers fire
+  // at the marks passed), and the window shows what is open.
   auto* tick = new QTimer(this);
-  connect(tick, &QTimer::timeout, this, &IdeWindow::refresh);
+  connect(tick, &QTimer::timeout, this, [this] {
+    runGuarded(this, [&] { ide_.catchUp(); });
+    refresh();
+  });
   tick->start(1000);
   refresh();
 }
@@ -55,11 +60,11 @@ void IdeWindow::openProject() {
 }
 
 void IdeWindow::closeProject() {
-  if (HostModule* project = ide_.activeProject()) ide_.closeProject(project->GetFileName());
+  if (IdeModule* project = ide_.activeProject()) ide_.closeProject(project->GetFileName());
 }
 
 void IdeWindow::editProject() {
-  if (HostModule* project = ide_.activeProject()) ide_.edit(project->GetFileName());
+  if (IdeModule* project = ide_.activeProject()) ide_.edit(project->GetFileName());
 }
 
 void IdeWindow::activateSelected() {
@@ -71,17 +76,17 @@ void IdeWindow::fillViewMenu() {
   TMenuItem* views = ide_.viewsMenu();
   for (std::int32_t i = 0; views && i < views->Count(); ++i) {
     TMenuItem* item = views->Items(i);
-    const std::string caption = item->Caption;
-    viewMenu_->addAction(QString::fromStdString(caption), this,
-                         [this, caption] { act([&] { ide_.clickViewMenu(caption); }); });
+    // The entry is filled afresh each time the menu opens, so the item is still there.
+    viewMenu_->addAction(QString::fromStdString(item->Caption), this,
+                         [this, item] { act([&] { ide_.chooseMenuEntry(*item); }); });
   }
 }
 
 void IdeWindow::refresh() {
-  HostModule* active = ide_.activeProject();
+  IdeModule* active = ide_.activeProject();
   QStringList names;
   for (const auto& module : ide_.modules())
-    if (module->kind() == HostModule::Kind::Project)
+    if (module->kind() == IdeModule::Kind::Project)
       names << QString::fromStdString(module->GetFileName());
   QStringList shown;
   for (int i = 0; i < projects_->count(); ++i) shown << projects_->item(i)->text();

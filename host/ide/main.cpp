@@ -15,8 +15,8 @@
 
 #include "host/ide/IdeScript.h"
 #include "host/ide/StandInIde.h"
-#include "platform/SettingsStore.h"
 #include "platform/FileRead.h"
+#include "platform/SettingsStore.h"
 #include "platform/SqliteSettingsStore.h"
 #include "platform/StandardOutput.h"
 
@@ -72,9 +72,10 @@ int playScript(hmr::StandInIde& ide, const std::string& text, const std::string&
 #if HMR_IDE_WITH_QT
 int runWindowed(int argc, char** argv, int version, const std::string& scriptPath,
                 const std::string& scriptText, hmr::SettingsStore& store) {
-  // The application exists before any package loads: the packages look for it.
+  // The IDE offers its packages Qt widgets: the application exists before any package loads.
   QApplication app(argc, argv);
   hmr::StandInIde ide(version, store, std::cout, std::cerr);
+  ide.offerWindows(hmr::HostWindows::qtWidgets);
   ide.runInRealTime();
   try {
     ide.ensureVersionKey();
@@ -88,7 +89,14 @@ int runWindowed(int argc, char** argv, int version, const std::string& scriptPat
   }
   hmr::IdeWindow window(ide);
   window.show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  // The time up to now counts in the sessions that close as the packages unload.
+  try {
+    ide.catchUp();
+  } catch (const std::exception& e) {
+    std::cerr << "hmr-ide: " << e.what() << "\n";
+  }
+  return status;
   // Leaving the scope closes the window, then unloads the packages, which closes and saves
   // every project.
 }
@@ -101,10 +109,8 @@ int main(int argc, char** argv) {
       "hmr-ide: a stand-in for the Delphi IDE. Loads the packages listed under the IDE's "
       "\"Known Packages\" key in the settings store ($HMR_REGISTRY, else "
       "~/.config/hmr/registry.db) and plays a script of user actions on a virtual clock.\n"
-      "Script commands, one per line: clock YYYY-MM-DDTHH:MM:SS | advance SECONDS | "
-      "open-project PATH | open-file PATH [OWNER...] | activate PATH | edit PATH | "
-      "edit-form PATH | rename PATH NEWPATH | close-file PATH | close-project PATH | "
-      "install-package PATH | menu CAPTION | quit"};
+      "Script commands, one per line: " +
+      hmr::scriptCommandsHelp()};
   int version = 5;
   std::string scriptPath;
   app.add_option("--ide-version", version, "IDE version to play: 5 or 4 (default 5)")

@@ -17,7 +17,7 @@
 #include "platform/Locale.h"
 #include "platform/MemorySettingsStore.h"
 #include "ui/DlgUser.h"
-#include "ui/uHMRDialog.h"
+#include "ui/tracker/uHMRDialog.h"
 
 namespace {
 

@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "core/HeadlessTrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
 #include "platform/Locale.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/PeriodicTimer.h"
-#include "ui/uHMRDialog.h"
+#include "ui/tracker/TreePane.h"
+#include "ui/tracker/uHMRDialog.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
   hmr::ScopedLocale useLocale(locale);
   hmr::ScopedTimerGlobal timer(std::make_unique<hmr::ManualTimer>());
   hmr::MemorySettingsStore store;
-  hmr::HeadlessTrackerUi ui;
+  hmr::WindowlessTrackerUi ui;
   hmr::THMRProjectGroup group(&ui, &store);
   group.SetHostTool(hmr::ftDelphi5, "2.0b");
   group.UserName = "ann";
@@ -69,13 +70,13 @@ int main(int argc, char** argv) {
     auto* tree = dialog.findChild<QTreeWidget*>("TreeView");
     auto* pages = dialog.findChild<QTabWidget*>("PageControl");
     // The group level, by day.
-    tree->setCurrentItem(dialog.nodeAt(0));
+    tree->setCurrentItem(dialog.treePane().nodeAt(0));
     auto* groupBy = dialog.findChild<QComboBox*>("cmbGroupBy");
     groupBy->setCurrentIndex(3);
     emit groupBy->activated(3);
     ok &= grab(dialog, folder, "dialog-group.png");
     // The first project's sessions.
-    tree->setCurrentItem(dialog.nodeAt(1));
+    tree->setCurrentItem(dialog.treePane().nodeAt(1));
     ok &= grab(dialog, folder, "dialog-project.png");
     pages->setCurrentIndex(1);
     ok &= grab(dialog, folder, "dialog-project-info.png");

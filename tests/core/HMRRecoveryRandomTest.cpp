@@ -18,7 +18,7 @@
 
 #include "core/HMRFileIO.h"
 #include "core/HMRRecovery.h"
-#include "core/HeadlessTrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRTimer.h"
 #include "platform/Clock.h"
@@ -47,7 +47,7 @@ class MemoryWriter final : public FileWriter {
   std::map<std::string, std::string> files;
 };
 
-class ErrorsUi final : public HeadlessTrackerUi {
+class ErrorsUi final : public WindowlessTrackerUi {
  public:
   void showError(const std::string& message) override { shown += message + "\n"; }
   std::string shown;

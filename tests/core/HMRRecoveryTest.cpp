@@ -12,8 +12,8 @@
 #include <system_error>
 
 #include "core/HMRFileIO.h"
-#include "core/HeadlessTrackerUi.h"
 #include "core/PathText.h"
+#include "core/WindowlessTrackerUi.h"
 #include "core/uHMRProjectGroup.h"
 #include "platform/FileWriter.h"
 #include "platform/HmrError.h"
@@ -45,7 +45,7 @@ class CountingWriter final : public FileWriter {
   LinuxFileWriter real_{false};
 };
 
-class ErrorsUi final : public HeadlessTrackerUi {
+class ErrorsUi final : public WindowlessTrackerUi {
  public:
   void showError(const std::string& message) override { shown.push_back(message); }
   // A modal tracker dialog, during which `whileShown` runs (the timer goes on meanwhile).

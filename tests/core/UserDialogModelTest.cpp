@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "core/HeadlessTrackerUi.h"
+#include "core/WindowlessTrackerUi.h"
 #include "core/uHMRUsers.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/SqliteSettingsStore.h"
@@ -107,8 +107,8 @@ TEST_F(UserDialogTest, WrongTypeOfUsersFails) {
   EXPECT_THROW(dialog.show(), std::exception);
 }
 
-TEST_F(UserDialogTest, HeadlessDialogPressesOkAtOnce) {
-  HeadlessTrackerUi ui;
+TEST_F(UserDialogTest, WindowlessDialogPressesOkAtOnce) {
+  WindowlessTrackerUi ui;
   std::string name = "carl";
   EXPECT_EQ(ShowUserDialog(ui, store, true, kKey, name), 1);
   EXPECT_EQ(name, "carl");

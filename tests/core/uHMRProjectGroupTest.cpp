@@ -69,9 +69,6 @@ TEST_F(GroupTest, StartsWithTheUnknownHost) {
   EXPECT_EQ(group.HostDescription, "XXX");
   EXPECT_EQ(group.RegistryKey, "\\SOFTWARE\\CorvaneSW\\HMR\\2.0");
   EXPECT_EQ(group.ActiveIndex, -1);
-  EXPECT_FALSE(group.ViewState.Saved);
-  EXPECT_TRUE(group.ViewState.ShowUserName);
-  EXPECT_EQ(group.ViewState.TimeUnit, dtuHour);
 }
 
 TEST_F(GroupTest, HostTable) {

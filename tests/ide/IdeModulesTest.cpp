@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ide/PackageHost.h"
-#include "tests/ide/IdeTestSupport.h"
+#include "tests/support/StandInIdeFixture.h"
 
 namespace hmr::ide_test {
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "core/HMRFileIO.h"
-#include "tests/ide/IdeTestSupport.h"
+#include "tests/support/StandInIdeFixture.h"
 
 namespace hmr::ide_test {
 namespace {
@@ -30,7 +30,7 @@ class NotifierTest : public IdeFixture {
     THMRProject* p = project(file(name));
     return p ? p->State : hmClosed;
   }
-  HostModule& module(const std::string& name) { return *ide->findModule(file(name)); }
+  IdeModule& module(const std::string& name) { return *ide->findModule(file(name)); }
 };
 
 TEST_F(NotifierTest, OpeningAProjectTracksItAndAttachesBothNotifiers) {

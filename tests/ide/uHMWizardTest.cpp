@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "core/uHMRTimer.h"
-#include "ide/crvIDEMenuItem.h"
 #include "ide/PackageHost.h"
-#include "tests/ide/IdeTestSupport.h"
+#include "ide/crvIDEMenuItem.h"
+#include "tests/support/StandInIdeFixture.h"
 
 namespace hmr::ide_test {
 namespace {

@@ -32,7 +32,7 @@ class TrackerApiTest : public ::testing::Test {
   }
   std::string file(const char* name) const { return (folder_ / name).string(); }
   std::string error() const { return hmr_last_error(); }
-  // Chooses the menu entry; the window-less dialog's report is what it printed.
+  // Chooses the menu entry; the windowless dialog's report is what it printed.
   std::string chooseMenuEntry(int& status) const {
     testing::internal::CaptureStdout();
     status = hmr_menu_chosen();

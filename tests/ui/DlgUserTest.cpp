@@ -19,7 +19,7 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DlgUser.h"
 #include "ui/QtTrackerUi.h"
-#include "ui/uHMRDialog.h"
+#include "ui/tracker/uHMRDialog.h"
 
 using namespace hmr;
 using hmr::ui_test::whenModal;
