@@ -42,7 +42,8 @@ build() {
 
 run_fuzzers() {
   [ -f fuzz/CMakeLists.txt ] || return 0
-  build fuzz
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz --target fuzzers
   local f name work
   for f in build/fuzz/fuzz/fuzz_*; do
     [ -x "$f" ] || continue
