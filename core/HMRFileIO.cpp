@@ -12,10 +12,11 @@
 
 namespace hmr {
 
-void readHmrFile(const std::string& path, HmrFileContents& out) {
+void readHmrFile(const std::string& path, HmrFileContents& out, std::string* image) {
   try {
-    const std::string image = readWholeFile(path, hmrfile::kMaxFileSize);
-    decodeHmrFile(image, out);
+    std::string bytes = readWholeFile(path, hmrfile::kMaxFileSize);
+    decodeHmrFile(bytes, out);
+    if (image) *image = std::move(bytes);
   } catch (const std::exception& e) {
     throw HmrError(formatMessage(HMRFileRead, {path, e.what()}));
   }
@@ -34,8 +35,21 @@ HmrSaveFailed::HmrSaveFailed(const std::string& path, std::string cause)
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
                   std::int64_t minimumWorkTime, std::string_view projectName,
                   std::span<const std::unique_ptr<TSessionData>> sessions) {
+  writeHmrImage(path, encodeForSave(path, timeForIdle, minimumWorkTime, projectName, sessions));
+}
+
+std::string encodeForSave(const std::string& path, std::int64_t timeForIdle,
+                          std::int64_t minimumWorkTime, std::string_view projectName,
+                          std::span<const std::unique_ptr<TSessionData>> sessions) {
   try {
-    const std::string image = encodeHmrFile(timeForIdle, minimumWorkTime, projectName, sessions);
+    return encodeHmrFile(timeForIdle, minimumWorkTime, projectName, sessions);
+  } catch (const std::exception& e) {
+    throw HmrSaveFailed(path, e.what());
+  }
+}
+
+void writeHmrImage(const std::string& path, std::string_view image) {
+  try {
     currentFileWriter().replaceContents(path, image);
   } catch (const NotDurableError& e) {
     throw HmrSaveNotConfirmed(formatMessage(HMRFileNotConfirmed, {path, e.what()}));

@@ -17,8 +17,8 @@ namespace hmr {
 // Reads and decodes `path` into `out` (which should be empty). Fails with HmrError
 // "Error reading HMR file <path> : <cause>", the cause being the system's reason or the
 // decoder's; `out` then holds what was decoded before the failure (nothing when the file
-// could not be read or its checksum differs).
-void readHmrFile(const std::string& path, HmrFileContents& out);
+// could not be read or its checksum differs). With `image`, the file's bytes go there too.
+void readHmrFile(const std::string& path, HmrFileContents& out, std::string* image = nullptr);
 
 // Drops what the tracker drops after reading a file: every closed session with less work
 // than the file's minimum work time (the default minimum when the file gave none).
@@ -48,5 +48,13 @@ class HmrSaveNotConfirmed : public HmrError {
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
                   std::int64_t minimumWorkTime, std::string_view projectName,
                   std::span<const std::unique_ptr<TSessionData>> sessions);
+
+// The two steps of writeHmrFile: the image of a save to `path` (failing with HmrSaveFailed
+// when a value does not fit the format), and the replacement of `path` by an image (failing
+// as writeHmrFile does).
+std::string encodeForSave(const std::string& path, std::int64_t timeForIdle,
+                          std::int64_t minimumWorkTime, std::string_view projectName,
+                          std::span<const std::unique_ptr<TSessionData>> sessions);
+void writeHmrImage(const std::string& path, std::string_view image);
 
 }  // namespace hmr

@@ -141,7 +141,7 @@ std::string sessionCount(std::size_t n) {
 // Walks the three sides one identity at a time and decides what the merge keeps.
 class Merger {
  public:
-  explicit Merger(const MergeSideNames& names) : names_(names) {}
+  Merger(const MergeSideNames& names, const MergeRules& rules) : names_(names), rules_(rules) {}
 
   void mergeSessions(const HmrFileContents& base, const HmrFileContents& ours,
                      const HmrFileContents& theirs) {
@@ -171,7 +171,7 @@ class Merger {
     std::vector<std::unique_ptr<TSessionData>> sessions;
     sessions.reserve(kept_.size());
     for (const TSessionData* s : kept_) sessions.push_back(std::make_unique<TSessionData>(*s));
-    noteRemoved(removedOnOurs_, names_.ours);
+    if (rules_.noteSessionsRemovedOnOurs) noteRemoved(removedOnOurs_, names_.ours);
     noteRemoved(removedOnTheirs_, names_.theirs);
     return sessions;
   }
@@ -218,6 +218,10 @@ class Merger {
         kept_.push_back(o);
       } else if (b && sameContent(*b, *o)) {
         kept_.push_back(t);
+      } else if (!b && rules_.sessionsAddedOnBothSidesAreDistinct) {
+        const bool oursFirst = compareContent(*o, *t) < 0;
+        kept_.push_back(oursFirst ? o : t);
+        kept_.push_back(oursFirst ? t : o);
       } else {
         const TSessionData& keep = preferred(*o, *t);
         const bool oursKept = &keep == o;
@@ -255,6 +259,7 @@ class Merger {
   }
 
   const MergeSideNames& names_;
+  const MergeRules& rules_;
   std::vector<const TSessionData*> kept_;
   Removed removedOnOurs_, removedOnTheirs_;
 };
@@ -299,7 +304,8 @@ std::string showSeconds(std::int64_t seconds) { return std::to_string(seconds) +
 }  // namespace
 
 MergedHistory mergeHistories(const HmrFileContents& base, const HmrFileContents& ours,
-                             const HmrFileContents& theirs, const MergeSideNames& names) {
+                             const HmrFileContents& theirs, const MergeSideNames& names,
+                             const MergeRules& rules) {
   MergedHistory merged;
   SettingNotes settings(names, merged.notes);
   merged.timeForIdle = settings.merge("The idle threshold", base.timeForIdle,
@@ -313,7 +319,7 @@ MergedHistory mergeHistories(const HmrFileContents& base, const HmrFileContents&
                                       ours.projectName.value_or(std::string()),
                                       theirs.projectName.value_or(std::string()), quoted);
 
-  Merger merger(names);
+  Merger merger(names, rules);
   merger.mergeSessions(base, ours, theirs);
   merged.sessions = merger.takeSessions();
   merged.notes.insert(merged.notes.end(), merger.notes.begin(), merger.notes.end());

@@ -21,6 +21,18 @@ struct MergeSideNames {
   std::string theirs = "THEIRS";
 };
 
+// Where the merge of a save (a tracker writing its data file, which another one changed since
+// it read it) judges differently from git's driver.
+struct MergeRules {
+  // Two sessions of one identity added on both sides with different contents are two sessions
+  // and both are kept: each side is one tracker's own, and two IDEs of one user may open a
+  // project in the same second. (Between two branches they are two versions of one session.)
+  bool sessionsAddedOnBothSidesAreDistinct = false;
+  // Sessions that OURS removed are noted. A saving tracker removed them itself, by the rule
+  // that drops short sessions, and says nothing of them.
+  bool noteSessionsRemovedOnOurs = true;
+};
+
 // A merged history, ready to be written: settings, project name and sessions ordered by open
 // time (then user name).
 struct MergedHistory {
@@ -44,6 +56,7 @@ struct MergedHistory {
 // one marked not closed, then the longer (total time), then the one with more work.
 // The idle threshold, minimum work time and project name each take the value of the side
 // that changed it; changed differently on both sides, OURS's value is kept (and noted).
+// `rules` change two of these for a save (MergeRules).
 // Sessions below the minimum work time are merged like any other: the tracker's read rule
 // drops them when the merged file is read, and nothing is lost before that.
 //
@@ -52,6 +65,7 @@ struct MergedHistory {
 // a setting they lack counts as its default. Swapping `ours` and `theirs` gives the same
 // sessions in the same order. Fails only for lack of memory.
 MergedHistory mergeHistories(const HmrFileContents& base, const HmrFileContents& ours,
-                             const HmrFileContents& theirs, const MergeSideNames& names = {});
+                             const HmrFileContents& theirs, const MergeSideNames& names = {},
+                             const MergeRules& rules = {});
 
 }  // namespace hmr

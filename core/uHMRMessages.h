@@ -24,6 +24,15 @@ inline constexpr std::string_view HistoryKeptInMemory =
 inline constexpr std::string_view CrashProtectionOff =
     "Crash protection is off for project %S: its recovery file %S cannot be written (%S). "
     "The project is still tracked and its data file %S is saved when it closes.";
+// A save merges what it holds with the data file as it is now (DataFileSave.h): the file on
+// disk that does not read is left as it is, a lock held by another program too long, and the
+// notes of a merge that overrode or left out something.
+inline constexpr std::string_view DataFileUnreadableOnSave =
+    "the file on disk does not read as an HMR data file (%S), so it is left as it is";
+inline constexpr std::string_view DataFileLocked =
+    "another program held its lock file %S for %S seconds";
+inline constexpr std::string_view DataFileMergedNote =
+    "%S was changed by another program since %S read it, and the two are merged: %S";
 // A report export that cannot create, write or close its file.
 inline constexpr std::string_view ReportFileWrite = "Error writing report file %S : %S";
 // The merge of data files (HMRMerge.h, DataFileMerge.h): a side that does not read, and the

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/HMRFileIO.h"
+#include "core/HMRMerge.h"
 #include "core/HMRRecovery.h"
 #include "core/PathText.h"
 #include "core/uHMRProjectGroup.h"
@@ -74,6 +75,7 @@ void THMRProject::InitParams() {
   idleTurnUnsaved_ = false;
   keptInRecovery_ = false;
   historyUnsaved_ = false;
+  dataFileBase_ = {};
   StartCountForIdle();
 }
 
@@ -237,7 +239,8 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
   this->FileName = changeFileExt(FileName, ".HMR");
   ProjectName = Name;
   removeLeftoverSaves();
-  mergeRecoveredHistory(LoadFile());
+  // Only a project whose close saves its history takes over what ended trackers left.
+  mergeRecoveredHistory(LoadFile(), StartSession);
   if (!StartSession) return;
   hasClockReading_ = false;
   State = hmOpen;
@@ -255,7 +258,7 @@ void THMRProject::DataFileOpened(std::string_view FileName) {
   ProjectName.clear();
   removeLeftoverSaves();
   OpenFile(this->FileName);  // a file the person named must be there
-  mergeRecoveredHistory(true);
+  mergeRecoveredHistory(true, false);
 }
 
 void THMRProject::ProjectRenamed(std::string_view NewFileName) {
@@ -296,7 +299,9 @@ void THMRProject::ProjectClosed() {
 
 void THMRProject::saveClosedHistory() {
   try {
-    SaveFile(FileName);
+    // Closed: the project is reset after the save, so it need not take a merged history.
+    std::optional<MergedHistory> merged;
+    if (storesDataFile(FileName)) saveHistory(FileName, merged);
   } catch (const HmrSaveNotConfirmed&) {
     throw;  // the data file holds the history; the recovery copy stays as a second one
   } catch (const HmrError& e) {

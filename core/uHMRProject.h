@@ -5,14 +5,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/DataFileBase.h"
 #include "core/uHMRGlobal.h"
 
 namespace hmr {
 
+struct MergedHistory;
 class THMRGlobalTimer;
 class THMRProjectGroup;
 
@@ -131,6 +134,12 @@ class THMRProject {
   // The data file (uHMRProjectFile.cpp).
   bool LoadFile();
   void OpenFile(const std::string& FileName);
+  // Writes the project's settings, name and sessions to FileName unless the path is excluded
+  // or has no folder. Another tracker may have written the file since this project read it
+  // (or wrote it): then the file as it is now is merged with the project (DataFileSave.h), the
+  // project takes the merged history (keeping its running session last), and the merge's notes
+  // are told through the group. Fails with the save error; a file on disk that does not read
+  // is left as it is, and so is the project.
   void SaveFile(const std::string& FileName);
   std::string UnhandledPath() const;
 
@@ -161,9 +170,17 @@ class THMRProject {
   std::int64_t TotalTime = 0;
 
  private:
-  // Adds what the recovery file of the data file holds (a session the host did not close, a
-  // history whose save failed), read right after the data file.
-  void mergeRecoveredHistory(bool dataFileRead);
+  // Adds what the recovery files of the data file hold (a session whose host ended without
+  // closing it, a history whose save failed), read right after the data file. With `takeOver`
+  // (a project whose close saves its history) the files of ended trackers become this
+  // process's, so that no other tracker recovers them too.
+  void mergeRecoveredHistory(bool dataFileRead, bool takeOver);
+  // Saves to `path` through saveDataFile; `merged` receives the merge when there was one, and
+  // its notes are told.
+  void saveHistory(const std::string& path, std::optional<MergedHistory>& merged);
+  // The project takes the history a save merged: its settings, name and sessions, the running
+  // session kept last.
+  void adoptMergedHistory(MergedHistory& merged);
   // Notes a change for the next checkpoint and wakes the group's heartbeat.
   void markChanged();
   // Saves a closed project's history; see ProjectClosed.
@@ -194,6 +211,9 @@ class THMRProject {
   bool idleTurnUnsaved_ = false;  // turned idle since the last checkpoint
   bool keptInRecovery_ = false;  // the recovery file holds this project's history
   bool historyUnsaved_ = false;  // closed, but the save of its history failed
+  // The data file as this project last read or wrote it: the common history of a save that
+  // finds the file changed by another tracker.
+  DataFileBase dataFileBase_;
 };
 
 }  // namespace hmr

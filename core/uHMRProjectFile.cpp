@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The project's data file: which paths are kept on disk, and reading and writing the file.
+#include <algorithm>
+#include <optional>
 #include <utility>
 
+#include "core/DataFileSave.h"
 #include "core/HMRFileIO.h"
 #include "core/HMRRecovery.h"
 #include "core/PathText.h"
+#include "core/uHMRMessages.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
 #include "platform/FileRead.h"
@@ -89,27 +93,25 @@ void THMRProject::removeLeftoverSaves() const {
     currentFileWriter().removeLeftovers(folder, dataFile);
 }
 
-void THMRProject::mergeRecoveredHistory(bool dataFileRead) {
+void THMRProject::mergeRecoveredHistory(bool dataFileRead, bool takeOver) {
   if (!storesDataFile(FileName)) return;
-  HmrFileContents recovered;
-  try {
-    if (!readRecoveryFile(FileName, recovered)) return;
-  } catch (const std::exception& e) {
-    // A damaged recovery file must not keep the project from being tracked: it is reported
-    // and left where it is (the next checkpoint replaces it).
-    if (ProjectGroup) ProjectGroup->ReportProblem(e.what());
-    return;
-  }
+  RecoveredHistory recovered = readRecoveryFiles(FileName, takeOver);
+  // A damaged recovery file must not keep the project from being tracked: it is reported and
+  // the others are read.
+  if (ProjectGroup)
+    for (const std::string& problem : recovered.problems) ProjectGroup->ReportProblem(problem);
+  if (!recovered.found) return;
+  HmrFileContents& contents = recovered.contents;
   if (!dataFileRead) {
     // The data file was never written (its first save failed): the recovery file's settings.
-    if (recovered.timeForIdle) TimeForIdle = *recovered.timeForIdle;
-    if (recovered.minimumWorkTime) MinimumWorkTime = *recovered.minimumWorkTime;
-    if (recovered.projectName && isBlank(ProjectName)) ProjectName = *recovered.projectName;
+    if (contents.timeForIdle) TimeForIdle = *contents.timeForIdle;
+    if (contents.minimumWorkTime) MinimumWorkTime = *contents.minimumWorkTime;
+    if (contents.projectName && isBlank(ProjectName)) ProjectName = *contents.projectName;
   }
-  mergeRecoveredSessions(Sessions, std::move(recovered.sessions));
+  mergeRecoveredSessions(Sessions, std::move(contents.sessions));
   DeleteMinimumSessions(true);  // as for the sessions of a data file; none runs yet
   UpdatePrjHistData();
-  keptInRecovery_ = true;
+  keptInRecovery_ = keptInRecovery_ || takeOver;
 }
 
 bool THMRProject::LoadFile() {
@@ -117,7 +119,10 @@ bool THMRProject::LoadFile() {
   if (isExcluded(FileName, UnhandledPath()) || !hasFolder(FileName)) return true;
   // Only a missing file means a project without history; a folder or a FIFO by that name is
   // read, and refused with a message naming it.
-  if (!pathExists(FileName)) return false;
+  if (!pathExists(FileName)) {
+    dataFileBase_ = {FileName, std::nullopt};  // a file another tracker makes meanwhile merges
+    return false;
+  }
   OpenFile(FileName);
   return true;
 }
@@ -125,8 +130,9 @@ bool THMRProject::LoadFile() {
 void THMRProject::OpenFile(const std::string& FileName) {
   ClearSessions();
   HmrFileContents contents;
+  std::string image;
   try {
-    readHmrFile(FileName, contents);
+    readHmrFile(FileName, contents, &image);
   } catch (...) {
     // What was read before the failure stays; nothing is dropped or totalled.
     takeContents(*this, contents);
@@ -135,11 +141,66 @@ void THMRProject::OpenFile(const std::string& FileName) {
   takeContents(*this, contents);
   DeleteMinimumSessions(true);  // no session runs yet
   UpdatePrjHistData();
+  dataFileBase_ = {FileName, std::move(image)};
 }
 
 void THMRProject::SaveFile(const std::string& FileName) {
-  if (!hasFolder(FileName) || isExcluded(FileName, UnhandledPath())) return;
-  writeHmrFile(FileName, TimeForIdle, MinimumWorkTime, ProjectName, Sessions);
+  if (!storesDataFile(FileName)) return;
+  std::optional<MergedHistory> merged;
+  try {
+    saveHistory(FileName, merged);
+  } catch (const HmrSaveNotConfirmed&) {
+    if (merged) adoptMergedHistory(*merged);  // the file holds it all the same
+    throw;
+  }
+  if (merged) adoptMergedHistory(*merged);
+}
+
+void THMRProject::saveHistory(const std::string& path, std::optional<MergedHistory>& merged) {
+  const bool viewer = ProjectGroup && ProjectGroup->HostTool == ftViewer;
+  const std::string here = viewer ? "this viewer" : "this IDE";
+  const auto tell = [&] {
+    if (!merged || merged->notes.empty() || !ProjectGroup) return;
+    std::string notes;
+    for (const std::string& note : merged->notes) notes += (notes.empty() ? "" : "\n") + note;
+    ProjectGroup->ReportProblem(formatMessage(DataFileMergedNote, {path, here, notes}));
+  };
+  try {
+    saveDataFile(path, {TimeForIdle, MinimumWorkTime, ProjectName, Sessions}, dataFileBase_,
+                 {here, "the file on disk"}, merged);
+  } catch (const HmrSaveNotConfirmed&) {
+    tell();
+    throw;
+  }
+  tell();
+}
+
+void THMRProject::adoptMergedHistory(MergedHistory& merged) {
+  TimeForIdle = merged.timeForIdle;
+  MinimumWorkTime = merged.minimumWorkTime;
+  ProjectName = merged.projectName;
+  std::unique_ptr<TSessionData> running;
+  if (State != hmClosed && !Sessions.empty()) {
+    running = std::move(Sessions.back());
+    Sessions.pop_back();
+  }
+  Sessions = std::move(merged.sessions);
+  if (running) {
+    // The merge kept this project's own version of its running session, ordered by open time
+    // among the others; the project keeps it last, where it brings it up to date.
+    const auto same = std::find_if(Sessions.begin(), Sessions.end(), [&](const auto& s) {
+      return s->SessionDateTimeOpen == running->SessionDateTimeOpen &&
+             s->SessionDateTimeClose == running->SessionDateTimeClose &&
+             s->SessionNotClosed == running->SessionNotClosed &&
+             s->SessionIdleTime == running->SessionIdleTime &&
+             s->SessionUserName == running->SessionUserName;
+    });
+    if (same != Sessions.end()) Sessions.erase(same);
+    Sessions.push_back(std::move(running));
+  }
+  DeleteMinimumSessions(State == hmClosed);  // the read rule, sparing a running session
+  UpdatePrjHistData();
+  if (State != hmClosed) markChanged();
 }
 
 }  // namespace hmr

@@ -1,13 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "host/ide/IdeScript.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <chrono>
+#include <cstring>
 #include <istream>
 #include <limits>
 #include <string_view>
+#include <thread>
 
 #include "core/uHMRGlobal.h"
 #include "host/ide/StandInIde.h"
+#include "platform/FileRead.h"
 
 namespace hmr {
 namespace {
@@ -21,6 +29,25 @@ std::int64_t parseSeconds(const std::string& text) {
 }
 
 using Words = std::vector<std::string>;
+
+// Two processes played in step (tests of two IDEs on one project): one makes a file when it is
+// done with a step, the other waits for it before its next one.
+constexpr auto kLongestWait = std::chrono::seconds(60);
+
+void signalFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) throw ScriptError("cannot make " + path + ": " + std::strerror(errno));
+  ::close(fd);
+}
+
+void waitForFile(const std::string& path) {
+  const auto deadline = std::chrono::steady_clock::now() + kLongestWait;
+  while (!pathExists(path)) {
+    if (std::chrono::steady_clock::now() >= deadline)
+      throw ScriptError("waited " + std::to_string(kLongestWait.count()) + " s for " + path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
 
 // One command of the language: its name, its usage, how many arguments it takes and what it
 // does. The table below is the language: the reader, the usage errors and --help read it.
@@ -73,6 +100,10 @@ constexpr ScriptCommand kCommands[] = {
        ide.shiftClock(back ? -seconds : seconds);
      }},
     {"crash", "crash", 0, 0, [](StandInIde& ide, const Words&, bool&) { ide.crash(); }},
+    {"signal", "signal FILE", 1, 1,
+     [](StandInIde&, const Words& words, bool&) { signalFile(words[1]); }},
+    {"wait-for", "wait-for FILE", 1, 1,
+     [](StandInIde&, const Words& words, bool&) { waitForFile(words[1]); }},
     {"quit", "quit", 0, 0, [](StandInIde&, const Words&, bool& quit) { quit = true; }},
 };
 

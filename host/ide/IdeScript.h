@@ -13,6 +13,8 @@
 //   menu CAPTION                  choose the View-menu entry with that caption
 //   shift-clock [-]SECONDS        set the clock forward or back without time passing
 //   crash                         end the process at once, as kill -9 would
+//   signal FILE                   make FILE (empty), for another process waiting for it
+//   wait-for FILE                 wait until FILE exists (at most 60 s, then a script error)
 //   quit                          end the script
 //
 // Words are separated by blanks; a word in double quotes may hold blanks. Blank lines and

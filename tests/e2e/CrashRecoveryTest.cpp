@@ -53,6 +53,7 @@ class CrashRecoveryTest : public EndToEndTest {
     if (!fs::exists(folder)) return names;
     for (const auto& entry : fs::directory_iterator(folder))
       names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
   }
 
@@ -175,9 +176,16 @@ TEST_F(CrashRecoveryTest, AKilledIdeLosesAtMostOneCheckpointInterval) {
                              editEveryMinute("Crash/Crash.dpr", 22) + "crash\n");
   EXPECT_EQ(killed.status, -1);  // it did not end by itself
   EXPECT_FALSE(fs::exists(scratch_.path() + "/Crash/Crash.HMR"));  // only closing writes it
+  // Its recovery file, named with its owner (the process id and a random tag), and the owner
+  // lock file that the killed process held: its lock went with the process.
   const std::vector<std::string> recovery = recoveryFiles();
-  ASSERT_EQ(recovery.size(), 1u);
-  EXPECT_THAT(recovery[0], ::testing::StartsWith("Crash-"));
+  ASSERT_EQ(recovery.size(), 2u);
+  const std::string owner = "([0-9]+-[0-9a-f]{8})";
+  EXPECT_THAT(recovery[0], ::testing::MatchesRegex("Crash-[0-9a-f]{16}\\." + owner + "\\.HMR"));
+  EXPECT_THAT(recovery[1], ::testing::MatchesRegex("tracker-" + owner + "\\.lock"));
+  const std::size_t ownerAt = std::string("Crash-0123456789abcdef.").size();
+  EXPECT_EQ(recovery[0].substr(ownerAt, recovery[0].size() - ownerAt - 4),
+            recovery[1].substr(8, recovery[1].size() - 8 - 5));
 
   const auto next = runIde("clock 2026-12-08T10:00:00\n"
                            "open-project Crash/Crash.dpr\n"
@@ -213,10 +221,14 @@ TEST_F(CrashRecoveryTest, AnUnusableRecoveryFolderTurnsCrashProtectionOffOnce) {
   const auto run = runIde("clock 2026-03-02T16:12:00\nopen-project P/P.dpr\n" +
                           editEveryMinute("P/P.dpr", 30) + "close-project P/P.dpr\n");
   ASSERT_EQ(run.status, 0) << run.err;
+  // The recovery file's name: the data file's name, a hash of its path and the owner.
+  const std::size_t name = run.err.find("/P-") + 1;
+  const std::string recoveryName = run.err.substr(name, run.err.find(' ', name) - name);
+  EXPECT_THAT(recoveryName,
+              ::testing::MatchesRegex("P-[0-9a-f]{16}\\.[0-9]+-[0-9a-f]{8}\\.HMR"));
   EXPECT_EQ(run.err, "Crash protection is off for project P: its recovery file " +
-                         recoveryFolder + "/P-" +
-                         run.err.substr(run.err.find("/P-") + 3, 16) +
-                         ".HMR cannot be written (" + recoveryFolder +
+                         recoveryFolder + "/" + recoveryName + " cannot be written (" +
+                         recoveryFolder +
                          " is not a folder). The project is still tracked and its data file "
                          "P/P.HMR is saved when it closes.\n");
   const std::vector<Figures> saved = sessionsIn(scratch_.path() + "/P/P.HMR");
@@ -272,6 +284,7 @@ TEST_F(CrashRecoveryTest, LeftoversOfKilledSavesGoWhenAProjectOfTheFolderOpens) 
     for (const auto& entry : fs::directory_iterator(where))
       if (entry.path().filename().string().find(".tmp-") != std::string::npos)
         names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
   };
   const std::string big(8 << 20, 'b');

@@ -148,11 +148,12 @@ TEST_F(HmrIdeProgramTest, CreatesTheVersionKeyAndHasHelp) {
   const auto help = test_support::runProgram(HMR_IDE_PATH, {"--help"}, scratch.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--script"), std::string::npos);
-  // Every script command, those for clock changes and crashes among them.
+  // Every script command, those for clock changes, crashes and playing in step among them.
   EXPECT_NE(help.out.find("Script commands, one per line: " + scriptCommandsHelp()),
             std::string::npos)
       << help.out;
-  EXPECT_NE(help.out.find("shift-clock [-]SECONDS | crash | quit"), std::string::npos);
+  EXPECT_NE(help.out.find("shift-clock [-]SECONDS | crash | signal FILE | wait-for FILE | quit"),
+            std::string::npos);
   const auto bad = test_support::runProgram(HMR_IDE_PATH, {"--script", file("none.txt")},
                                             scratch.path());
   EXPECT_EQ(bad.status, 2);

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/StandInIdeFixture.h"
@@ -41,7 +45,7 @@ TEST(ScriptHelpTest, EveryCommandIsListedWithItsUsage) {
                 "open-file PATH [OWNER...]", "activate PATH", "edit PATH", "edit-form PATH",
                 "rename PATH NEWPATH", "close-file PATH", "close-project PATH",
                 "install-package PATH", "menu CAPTION", "shift-clock [-]SECONDS", "crash",
-                "quit"}));
+                "signal FILE", "wait-for FILE", "quit"}));
 }
 
 class ScriptTest : public IdeFixture {
@@ -87,6 +91,23 @@ TEST_F(ScriptTest, ErrorsNameTheLine) {
             "line 1: no open file " + file("none.pas"));
   EXPECT_EQ(failure("advance 1\nclock 2026-05-04T08:30:00\n"),
             "line 2: the clock can only be set before time passes");
+}
+
+// Two IDEs played in step: one makes a file when it is done with a step, the other waits for it
+// (here a thread plays the other IDE).
+TEST_F(ScriptTest, SignalMakesAFileThatWaitForWaitsFor) {
+  const std::string step = file("step-1");
+  std::thread other([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::ofstream(file("step-0")) << "";
+  });
+  run("wait-for " + file("step-0") + "\nsignal " + step + "\n");
+  other.join();
+  EXPECT_TRUE(std::filesystem::exists(step));
+  EXPECT_EQ(std::filesystem::file_size(step), 0u);
+  run("signal " + step + "\nwait-for " + step + "\n");  // again: nothing changes, no wait
+  EXPECT_EQ(failure("signal " + file("no/such/folder") + "\n"),
+            "line 1: cannot make " + file("no/such/folder") + ": No such file or directory");
 }
 
 // The reader knows every command that --help lists, and refuses a wrong number of arguments
