@@ -78,13 +78,13 @@ int main(int argc, char** argv) {
     // The first project's sessions.
     tree->setCurrentItem(dialog.treePane().nodeAt(1));
     ok &= grab(dialog, folder, "dialog-project.png");
-    pages->setCurrentIndex(1);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabProjectInfo"));
     ok &= grab(dialog, folder, "dialog-project-info.png");
-    pages->setCurrentIndex(2);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabTools"));
     ok &= grab(dialog, folder, "dialog-tools.png");
-    pages->setCurrentIndex(3);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabAbout"));
     ok &= grab(dialog, folder, "dialog-about.png");
-    pages->setCurrentIndex(0);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabHistory"));
   }
   return ok ? 0 : 1;
 }
