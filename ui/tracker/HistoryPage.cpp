@@ -137,6 +137,8 @@ HistoryPage::Position HistoryPage::position() const {
 }
 
 void HistoryPage::restorePosition(const Position& position, int row) {
+  // The scroll bars take the new rows' and columns' ranges first.
+  grdSessions->doItemsLayout();
   grdSessions->verticalScrollBar()->setValue(position.topRow);
   if (row >= 0 && row < gridModel_->rowCount()) {
     const QModelIndex index = gridModel_->index(row, std::max(position.column, 0));

@@ -33,6 +33,7 @@
 #include "core/uHMRUsers.h"
 #include "platform/MemorySettingsStore.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tests/ui/tracker/DialogTestSupport.h"
 #include "ui/DlgUser.h"
 #include "ui/QtTrackerUi.h"
 #include "ui/tracker/HistoryPage.h"
@@ -46,78 +47,8 @@ using hmr::ui_test::TrackerWorld;
 using hmr::ui_test::answerFileDialog;
 using hmr::ui_test::whenModal;
 
-namespace {
+using namespace hmr::ui_test;
 
-// A group of the Delphi 5 host on the world's data files, with the Qt windows.
-struct Fixture {
-  TrackerWorld world;
-  MemorySettingsStore store;
-  QtTrackerUi ui;
-  THMRProjectGroup group{&ui, &store};
-
-  Fixture() {
-    group.SetHostTool(ftDelphi5, "2.0b");
-    group.UserName = "ann";
-  }
-  // Demo.HMR: three sessions of ann and bob on two days; Other.HMR: one session.
-  void addTwoProjects() {
-    group.AddDataFile(world.writeDataFile(
-        "Demo.HMR", {{0, 5400, 600, "ann"}, {2, 1800, 0, "bob"}, {25, 3600, 300, "ann"}}));
-    group.AddDataFile(world.writeDataFile("Other.HMR", {{4, 7200, 0, "ann"}}));
-  }
-};
-
-template <class W>
-W* child(QWidget& dialog, const char* name) {
-  W* widget = dialog.findChild<W*>(name);
-  if (!widget) qWarning("no control %s", name);
-  return widget;
-}
-
-// The user picks entry `index` of a list.
-void choose(QComboBox* combo, int index) {
-  combo->setCurrentIndex(index);
-  emit combo->activated(index);
-}
-
-QStringList items(const QComboBox* combo) {
-  QStringList list;
-  for (int i = 0; i < combo->count(); ++i) list << combo->itemText(i);
-  return list;
-}
-
-QString cell(const TdlgPrjRevedazl& dialog, int row, int column) {
-  const SessionGridModel& model = dialog.historyPage().gridModel();
-  return model.data(model.index(row, column)).toString();
-}
-
-QString header(const TdlgPrjRevedazl& dialog, int column) {
-  return dialog.historyPage().gridModel().headerData(column, Qt::Horizontal).toString();
-}
-
-void clickNode(QTreeWidget* tree, QTreeWidgetItem* node) {
-  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
-}
-
-// What Qt's header sizing finds column `c` needs: its header and its cells.
-int neededWidth(QTableView* grid, int c) {
-  const QAbstractItemView* view = grid;
-  return std::max(grid->horizontalHeader()->sectionSizeHint(c), view->sizeHintForColumn(c));
-}
-
-// The user clicks the tab of the page named `name`.
-void showPage(QTabWidget* pages, const char* name) {
-  pages->setCurrentWidget(pages->findChild<QWidget*>(name));
-}
-
-QString tabTexts(QTabWidget* pages) {
-  QStringList texts;
-  for (int i = 0; i < pages->count(); ++i)
-    if (pages->isTabVisible(i)) texts << pages->tabText(i);
-  return texts.join('|');
-}
-
-}  // namespace
 
 class TrackerDialogTest : public QObject {
   Q_OBJECT
