@@ -29,6 +29,10 @@ const TQueryResultLine& ChartBars::line(std::int32_t bar) const {
 }
 
 std::string ChartBars::label(std::int32_t bar) const {
+  // Sessions of several projects: the project and the session's open date and time.
+  if (cells_.result().Vision == qrvBothCol)
+    return cells_.lineText(bar, GridCells::Column::Text) + " " +
+           cells_.lineText(bar, GridCells::Column::Open);
   return cells_.lineText(bar, labelColumn_);
 }
 

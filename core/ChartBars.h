@@ -33,7 +33,8 @@ class ChartBars final {
   explicit ChartBars(const GridCells& cells);
 
   std::int32_t count() const { return cells_.result().Count; }
-  // The line's text, or for a list of sessions its open date and time, as the grid shows it.
+  // The line's text, or for a list of sessions its open date and time (after its project's
+  // name at the group level), as the grid shows them.
   std::string label(std::int32_t bar) const;
   // Work and idle time of a bar in the grid's unit (hours, minutes or seconds).
   double work(std::int32_t bar) const;
