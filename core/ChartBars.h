@@ -25,6 +25,15 @@ class ChartBars final {
   // The colours of the two parts of a bar, "#rrggbb", the same on screen and in a file.
   static constexpr std::string_view WorkColour = "#209fdf";
   static constexpr std::string_view IdleColour = "#f6a625";
+  // A bar takes this share of its slot, and no more than WidestBar pixels: a few bars across
+  // a wide chart stay bars, not walls.
+  static constexpr double BarShare = 0.8;
+  static constexpr double WidestBar = 48;
+  static double barWidth(double slot, double narrowest) {
+    return slot * BarShare < narrowest ? narrowest
+                                       : (slot * BarShare > WidestBar ? WidestBar
+                                                                      : slot * BarShare);
+  }
   // What the chart says when the result has no line.
   static constexpr std::string_view NothingToShow =
       "Nothing to show: no time was recorded for this choice.";

@@ -101,7 +101,7 @@ void writeChartSvg(const ChartBars& bars, const TextSink& sink, ChartSvgSize siz
 
   // The bars, one group each, in the report's order.
   const double slot = plotW / bars.count();
-  const double barWidth = std::max(slot * 0.8, 0.5);
+  const double barWidth = ChartBars::barWidth(slot, 0.5);
   const GridCells& cells = bars.cells();
   sink("<g class=\"bars\">\n");
   for (std::int32_t k = 0; k < bars.count(); ++k) {

@@ -30,7 +30,7 @@ QColor colour(std::string_view hex) { return QColor(tracker_ui::qtText(hex)); }
 
 // Every bar of the chart, painted in one go over the chart's plot area. Bar k stands at
 // position k of the category axis, which runs from -0.5 to count - 0.5; a bar is 80% of its
-// slot. With more bars than pixels each pixel column shows the highest bar of those that fall
+// slot, 48 pixels at most. With more bars than pixels each pixel column shows the highest bar of those that fall
 // in it, so a million bars cost one pass over their figures.
 class BarsItem final : public QGraphicsItem {
  public:
@@ -61,7 +61,7 @@ class BarsItem final : public QGraphicsItem {
     painter->setPen(Qt::NoPen);
     const auto height = [&](double value) { return value / top_ * plot.height(); };
     if (slot >= 2) {
-      const double width = std::max(slot * 0.8, 1.0);
+      const double width = ChartBars::barWidth(slot, 1.0);
       for (int k = 0; k < n; ++k) {
         const double x = plot.left() + k * slot + (slot - width) / 2;
         const double w = height(bars_->work(k)), i = height(bars_->idle(k));
@@ -137,8 +137,9 @@ class TimeChartView final : public QChartView {
     chart->legend()->setAlignment(Qt::AlignTop);
     categories_ = new QCategoryAxis;
     categories_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    categories_->setLabelsAngle(-90);
     categories_->setGridLineVisible(false);
+    // A date cut short reads as another date: the labels show whole.
+    categories_->setTruncateLabels(false);
     values_ = new QValueAxis;
     values_->setLabelFormat("%g");
     chart->addAxis(categories_, Qt::AlignBottom);
@@ -161,6 +162,7 @@ class TimeChartView final : public QChartView {
     values_->setRange(0, top);
     values_->setTickCount(static_cast<int>(std::lround(top / step)) + 1);
     categories_->setRange(-0.5, any ? bars->count() - 0.5 : 0.5);
+    labelRoom_ = labelRoom();
     labelled_ = -1;
     relabel();
     item_->show(bars, top);
@@ -171,10 +173,25 @@ class TimeChartView final : public QChartView {
   QValueAxis* values() const { return values_; }
 
  private:
-  // As many labels as fit across the plot, written upright: one per label's height and a half.
+  // The room a label takes across the plot: the widest of the labels (of a sample of 200 of
+  // them spread over the bars, and the last), and two characters between two labels.
+  int labelRoom() const {
+    const QFontMetrics metrics(categories_->labelsFont());
+    int widest = 0;
+    const std::int32_t count = bars_ ? bars_->count() : 0;
+    const std::int32_t step = std::max(1, count / 200);
+    const auto measure = [&](std::int32_t k) {
+      widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(bars_->label(k))));
+    };
+    for (std::int32_t k = 0; k < count; k += step) measure(k);
+    if (count > 0) measure(count - 1);
+    return std::max(1, widest + 2 * metrics.averageCharWidth());
+  }
+
+  // As many labels as fit across the plot, written across, whole.
   void relabel() {
-    const int room = std::max(1, QFontMetrics(categories_->labelsFont()).height() * 3 / 2);
-    const int most = bars_ ? static_cast<int>(chart()->plotArea().width()) / room : 0;
+    const int most =
+        bars_ ? std::max(1, static_cast<int>(chart()->plotArea().width()) / labelRoom_) : 0;
     if (most == labelled_) return;
     labelled_ = most;
     for (const QString& label : categories_->categoriesLabels()) categories_->remove(label);
@@ -191,6 +208,7 @@ class TimeChartView final : public QChartView {
   QValueAxis* values_ = nullptr;
   BarsItem* item_ = nullptr;
   int labelled_ = -1;
+  int labelRoom_ = 1;
 };
 
 ChartPage::ChartPage(QWidget* parent) : QWidget(parent) {
