@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
+#include <string>
 
 #include "core/uHMRProjectGroup.h"
 #include "platform/MemorySettingsStore.h"
@@ -39,6 +40,16 @@ struct Fixture {
     group.AddDataFile(world.writeDataFile(
         "Demo.HMR", {{0, 5400, 600, "ann"}, {2, 1800, 0, "bob"}, {25, 3600, 300, "ann"}}));
     group.AddDataFile(world.writeDataFile("Other.HMR", {{4, 7200, 0, "ann"}}));
+  }
+  // Demo, open in the IDE and active since four minutes, after a session left not closed;
+  // returns its data file's path.
+  std::string addRunningProject() {
+    const std::string path =
+        world.writeDataFile("Demo.HMR", {{-20, 5400, 0, "ann", /*notClosed=*/true}});
+    group.AddProject(world.file("Demo.dpr"), "Demo", true);
+    group.ActiveIndex = 0;
+    world.advance(240);
+    return path;
   }
 };
 

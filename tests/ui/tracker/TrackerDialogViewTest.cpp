@@ -370,10 +370,7 @@ void TrackerDialogViewTest::sortAndRegroupKeepTheSelectionAndTheSideScroll() {
 
 void TrackerDialogViewTest::runningSessionFollowsTheTick() {
   Fixture f;
-  f.world.writeDataFile("Demo.HMR", {{-20, 5400, 0, "ann", /*notClosed=*/true}});
-  f.group.AddProject(f.world.file("Demo.dpr"), "Demo", true);
-  f.group.ActiveIndex = 0;
-  f.world.advance(240);
+  f.addRunningProject();
   TdlgPrjRevedazl dialog(&f.group);
   dialog.show();
   QCOMPARE(cell(dialog, 1, 1), QString("Current"));

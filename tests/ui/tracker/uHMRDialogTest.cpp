@@ -380,11 +380,7 @@ void TrackerDialogTest::userNameColumnComesAndGoes() {
 
 void TrackerDialogTest::runningSessionShowsCurrentAndUnclosedShowsNotClosed() {
   Fixture f;
-  const std::string path =
-      f.world.writeDataFile("Demo.HMR", {{-20, 5400, 0, "ann", /*notClosed=*/true}});
-  f.group.AddProject(f.world.file("Demo.dpr"), "Demo", true);
-  f.group.ActiveIndex = 0;
-  f.world.advance(240);
+  const std::string path = f.addRunningProject();
   TdlgPrjRevedazl dialog(&f.group);
   dialog.show();
   QCOMPARE(child<QLabel>(dialog, "lblCapProj")->text(),
