@@ -13,6 +13,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev libsqlite3-dev libcli11-dev qt6-base-dev qt6-qpa-plugins
+          qt6-charts-dev qt6-svg-dev
           fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl
           git)
 # Only the test, Lazarus and pictures commands need these (1 GB installed): the demo stays light.

@@ -3,11 +3,14 @@
 // showing it (the query, the cells and the painting of the rows on screen) against the query
 // alone, and scrolling it one page. The grid formats only the cells the view asks for, so
 // showing should cost little more than the query, and a page scroll only the rows it paints.
+// The Chart page: drawing 10,000 bars against the grid's refresh of the same rows, and the
+// million sessions by day, charted, against the query alone.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <memory>
 #include <random>
@@ -22,6 +25,7 @@
 #include "platform/Locale.h"
 #include "platform/MemorySettingsStore.h"
 #include "platform/PeriodicTimer.h"
+#include "ui/tracker/ChartPage.h"
 #include "ui/tracker/HistoryPage.h"
 #include "ui/tracker/SessionGridModel.h"
 #include "ui/tracker/uHMRDialog.h"
@@ -32,22 +36,31 @@ using namespace hmr;
 
 constexpr int kSessions = 1000000;
 
-// One project of a million sessions, active in its group, shown in the dialog.
+// One project of `sessions` sessions, active in its group, shown in the dialog.
 struct BigDialog {
-  BigDialog() : timer(std::make_unique<ManualTimer>()), use(locale), group(&ui, &store) {
+  explicit BigDialog(int sessions = kSessions)
+      : timer(std::make_unique<ManualTimer>()), use(locale), group(&ui, &store) {
     std::mt19937_64 random(20261208);
     auto project = std::make_unique<THMRProject>();
     project->FileName = "/work/Big.HMR";
-    bench::addRandomSessions(*project, kSessions, encodeDateTime(2000, 1, 1, 8, 0, 0), random);
+    bench::addRandomSessions(*project, sessions, encodeDateTime(2000, 1, 1, 8, 0, 0), random);
     group.Projects.emplace_back(project->FileName, std::move(project));
     group.ActiveIndex = 0;
     dialog = std::make_unique<TdlgPrjRevedazl>(&group);
     dialog->show();
     grid = dialog->findChild<QTableView*>("grdSessions");
     groupBy = dialog->findChild<QComboBox*>("cmbGroupBy");
+    pages = dialog->findChild<QTabWidget*>("PageControl");
+    chart = dialog->findChild<ChartPage*>("TabChart");
+    chartView = dialog->findChild<QWidget*>("chtTime");
     QApplication::processEvents();
   }
   void paint() { grid->viewport()->repaint(); }
+  void paintChart() { chartView->repaint(); }
+  void showPage(QWidget* page) {
+    pages->setCurrentWidget(page);
+    QApplication::processEvents();
+  }
 
   ScopedTimerGlobal timer;
   FixedLocale locale;
@@ -58,10 +71,19 @@ struct BigDialog {
   std::unique_ptr<TdlgPrjRevedazl> dialog;
   QTableView* grid = nullptr;
   QComboBox* groupBy = nullptr;
+  QTabWidget* pages = nullptr;
+  ChartPage* chart = nullptr;
+  QWidget* chartView = nullptr;
 };
 
 BigDialog& big() {
   static BigDialog* instance = new BigDialog();  // built once, kept for the program's life
+  return *instance;
+}
+
+// 10,000 sessions: a grid of 10,000 rows, and as many bars.
+BigDialog& tenThousand() {
+  static BigDialog* instance = new BigDialog(10000);
   return *instance;
 }
 
@@ -113,6 +135,58 @@ void BM_ScrollOnePage(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ScrollOnePage)->Unit(benchmark::kMicrosecond);
+
+// The grid's refresh over 10,000 rows, History showing: the query, the cells, the column
+// sizing and the painting of the rows on screen.
+void BM_RefreshGrid10k(benchmark::State& state) {
+  BigDialog& dialog = tenThousand();
+  dialog.showPage(&dialog.dialog->historyPage());
+  for (auto _ : state) {
+    emit dialog.groupBy->activated(0);
+    dialog.paint();
+  }
+  state.counters["rows"] = dialog.dialog->model().queryResult().Count;
+}
+BENCHMARK(BM_RefreshGrid10k)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// What the chart adds to that refresh: its 10,000 bars taken from the grid's cells, laid out
+// and painted.
+void BM_ChartDraw10k(benchmark::State& state) {
+  BigDialog& dialog = tenThousand();
+  dialog.showPage(dialog.chart);
+  const GridCells* cells = dialog.dialog->historyPage().gridModel().cells();
+  for (auto _ : state) {
+    dialog.chart->showCells(cells);
+    dialog.paintChart();
+  }
+  state.counters["bars"] = static_cast<double>(dialog.chart->plotted().size());
+}
+BENCHMARK(BM_ChartDraw10k)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The million sessions by day: the query alone, and the refresh with the Chart page showing
+// (the query, the cells, the grid's column sizing, the bars, the chart painted).
+void BM_QueryByDay(benchmark::State& state) {
+  const THMRProject& project = *big().group.getProject(0);
+  for (auto _ : state) {
+    TQueryResult result = project.ExecuteQuery(pgDay, sbVariant, soAsc);
+    benchmark::DoNotOptimize(result.Count);
+  }
+}
+BENCHMARK(BM_QueryByDay)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_ChartByDay(benchmark::State& state) {
+  BigDialog& dialog = big();
+  dialog.showPage(dialog.chart);
+  const int day = dialog.groupBy->findText("Day");
+  for (auto _ : state) {
+    emit dialog.groupBy->activated(day);
+    dialog.paintChart();
+  }
+  state.counters["bars"] = static_cast<double>(dialog.chart->plotted().size());
+  dialog.showPage(&dialog.dialog->historyPage());
+  emit dialog.groupBy->activated(0);
+}
+BENCHMARK(BM_ChartByDay)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

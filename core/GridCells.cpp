@@ -121,6 +121,11 @@ std::string GridCells::lineCell(const TQueryResultLine& line, Column column) con
   return {};
 }
 
+std::string GridCells::lineText(std::int32_t line, Column column) const {
+  assert(line >= 0 && line < result_.Count);
+  return lineCell(result_.Lines[static_cast<std::size_t>(line)], column);
+}
+
 std::string GridCells::totalsCell(std::int32_t col) const {
   // Fillers of one space under open, close and user; "TOTAL" just left of the total column.
   const std::int32_t totalCol = colCount() - 3;

@@ -38,6 +38,12 @@ class GridCells final : public CellRows {
 
   const std::vector<Column>& columns() const { return columns_; }
   std::string title(Column column) const;
+  // The cell of result line `line` (0 .. Count-1) in `column`, as its row shows it.
+  std::string lineText(std::int32_t line, Column column) const;
+  // The result the table reads, and the seconds one unit of its time cells holds.
+  const TQueryResult& result() const { return result_; }
+  TDispTimeUnit timeUnit() const { return timeUnit_; }
+  double divisor() const { return divisor_; }
   // A duration in the table's unit, as a time cell shows it ("  1.500" for 5400 s in hours).
   std::string timeText(double quotient) const;
 

@@ -6,6 +6,7 @@
 #include "core/uHMRExport.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
+#include "core/uHMRTimer.h"
 
 namespace hmr {
 namespace {
@@ -48,6 +49,8 @@ const char* stateCaptionName(THMRState state) {
 
 TrackerDialogModel::TrackerDialogModel(THMRProjectGroup* group) : group_(group) {}
 
+TrackerDialogModel::~TrackerDialogModel() { followTicks(nullptr); }
+
 void TrackerDialogModel::detachGroup() {
   group_ = nullptr;
   selected_ = nullptr;
@@ -74,8 +77,9 @@ const TFilterTriple& TrackerDialogModel::currentFilter() const {
 
 std::string TrackerDialogModel::projectCaption() const {
   if (!selected_) return "  Project &Information: Project Group";
-  return "  Project &Information: " + selected_->FileName + "(" +
-         stateCaptionName(selected_->State) + ")";
+  std::string path;
+  for (const char c : selected_->FileName) path += c == '&' ? std::string("&&") : std::string(1, c);
+  return "  Project &Information: " + path + "(" + stateCaptionName(selected_->State) + ")";
 }
 
 std::vector<std::string> TrackerDialogModel::groupByTexts() const {
@@ -91,6 +95,20 @@ std::vector<std::string> TrackerDialogModel::sortByTexts() const {
 }
 
 std::vector<std::string> TrackerDialogModel::orderTexts() { return texts(OrderStrings); }
+
+std::vector<std::string> TrackerDialogModel::everyGroupByText() {
+  std::vector<std::string> every = texts(Group_GroupByStrings);
+  for (const std::string_view text : Project_GroupByStrings)
+    if (std::find(every.begin(), every.end(), text) == every.end()) every.emplace_back(text);
+  return every;
+}
+
+std::vector<std::string> TrackerDialogModel::everySortByText() {
+  std::vector<std::string> every = everyGroupByText();
+  const std::array<std::string, 4> keys = sortByListTexts(every.front());
+  every.insert(every.end(), keys.begin() + 1, keys.end());
+  return every;
+}
 
 std::string TrackerDialogModel::groupByText() const {
   return entryAt(groupByTexts(), currentFilter().GroupBy);
@@ -137,6 +155,93 @@ std::string TrackerDialogModel::GetExportHeader() const {
   inputs.SortByText = entryAt(sortByTexts(), filter.SortBy);
   inputs.SortOrderText = entryAt(orderTexts(), filter.SortOrder);
   return hmr::GetExportHeader(inputs);
+}
+
+std::optional<TrackerDialogModel::LineKey> TrackerDialogModel::lineKey(std::int32_t line) const {
+  if (line < 0 || line > result_.Count || (line == result_.Count && result_.Count == 0))
+    return std::nullopt;
+  LineKey key;
+  if (line == result_.Count) {
+    key.totals = true;
+    return key;
+  }
+  const TQueryResultLine& l = result_.Lines[static_cast<std::size_t>(line)];
+  key.text = l.Text;
+  // A session is its project's, opened at one moment by one user; any other line is its text.
+  if (result_.Vision != qrvTextCol) {
+    key.open = l.DateTimeOpen;
+    key.user = l.UserName;
+  }
+  return key;
+}
+
+std::int32_t TrackerDialogModel::findLine(const LineKey& key) const {
+  if (key.totals) return result_.Count > 0 ? result_.Count : -1;
+  const bool sessions = result_.Vision != qrvTextCol;
+  for (std::int32_t k = 0; k < result_.Count; ++k) {
+    const TQueryResultLine& l = result_.Lines[static_cast<std::size_t>(k)];
+    if (l.Text != key.text) continue;
+    if (!sessions ? key.user.empty() && key.open == 0
+                  : l.DateTimeOpen == key.open && l.UserName == key.user)
+      return k;
+  }
+  return -1;
+}
+
+TQueryResult TrackerDialogModel::widestViewSample(const std::string& userName) {
+  TQueryResult sample;
+  sample.Vision = qrvOpenCloseCol;
+  constexpr std::int64_t kSeconds = 1000 * 3600 / 24;  // 1000 hours in all
+  for (int month = 1; month <= 12; ++month) {
+    for (const int hour : {12, 23}) {
+      TQueryResultLine& line = AppendQueryResultLine(sample);
+      line = {};
+      line.Text = "Sample";
+      line.DateTimeOpen = encodeDateTime(2026, month, 28, hour, 59, 0);
+      line.DateTimeClose = line.DateTimeOpen + 0.5;
+      line.CloseStatus = month == 12 && hour == 23 ? scsCurrent : scsClosed;
+      line.TotalTime = kSeconds;
+      line.IdleTime = kSeconds / 3;
+      line.WorkTime = kSeconds - kSeconds / 3;
+      line.UserName = userName;
+    }
+  }
+  return sample;
+}
+
+// ---- the running sessions ---------------------------------------------------------------
+
+void TrackerDialogModel::followTicks(std::function<void()> onTick) {
+  onTick_ = std::move(onTick);
+  if (!TimerGlobal) {
+    tickEvent_ = 0;
+    return;
+  }
+  if (!onTick_) {
+    if (tickEvent_ != 0) TimerGlobal->Delete(tickEvent_);
+    tickEvent_ = 0;
+    return;
+  }
+  if (tickEvent_ != 0) return;
+  tickEvent_ = TimerGlobal->Add(
+      [this](THMRGlobalTimer& timer) {
+        // Armed again first, so that a failure of the views does not stop the following.
+        timer.SetSecondsForNextEvent(tickEvent_, THMRGlobalTimer::MasterInterval);
+        if (onTick_) onTick_();
+      },
+      THMRGlobalTimer::MasterInterval);
+}
+
+bool TrackerDialogModel::updateRunningSessions() {
+  if (!group_) return false;
+  bool any = false;
+  for (std::int32_t i = 0; i < group_->getProjectCount(); ++i) {
+    THMRProject* project = group_->getProject(i);
+    if (project->State == hmClosed) continue;
+    project->UpdateProject(false);
+    any = true;
+  }
+  return any;
 }
 
 // ---- the remembered view ------------------------------------------------------------------
@@ -193,8 +298,8 @@ void TrackerDialogModel::saveModifiedProjects() {
 
 bool TrackerDialogModel::userCanChange() const {
   if (!group_) return false;
-  const THostTool host = group_->HostTool;
-  return host == ftDelphi4 || host == ftDelphi5 || host == ftVB6;
+  // The hosts whose group asks for the user at start-up (THMRProjectGroup::ShowUserDialog).
+  return group_->HostTool > ftViewer;
 }
 
 }  // namespace hmr

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,9 @@ class TrackerDialogModel final {
  public:
   // `group` (not owned) must outlive the model or be detached first; null shows nothing.
   explicit TrackerDialogModel(THMRProjectGroup* group);
+  ~TrackerDialogModel();
+  TrackerDialogModel(const TrackerDialogModel&) = delete;
+  TrackerDialogModel& operator=(const TrackerDialogModel&) = delete;
 
   THMRProjectGroup* group() const { return group_; }
   // The group is going away: nothing reaches it any more.
@@ -71,7 +76,8 @@ class TrackerDialogModel final {
   const TFilterTriple& projectFilter() const { return projectFilter_; }
   // The filters of the level shown.
   const TFilterTriple& currentFilter() const;
-  // The caption over the pages: "  Project &Information: " and what is shown.
+  // The caption over the pages: "  Project &Information: " and what is shown. "&" marks the
+  // accelerator, so an "&" of the file's path is written "&&" (shown as one "&").
   std::string projectCaption() const;
 
   // ---- the filter lists of the level shown, and the user's choices ----
@@ -79,6 +85,9 @@ class TrackerDialogModel final {
   // The sort keys, the first one named after the grouping chosen.
   std::vector<std::string> sortByTexts() const;
   static std::vector<std::string> orderTexts();
+  // Every text the grouping list, or the sort list, can hold at either level.
+  static std::vector<std::string> everyGroupByText();
+  static std::vector<std::string> everySortByText();
   // The grouping chosen ("" when none is).
   std::string groupByText() const;
   // A new grouping keeps the sort key and the order chosen.
@@ -99,6 +108,35 @@ class TrackerDialogModel final {
   // The exported report's header: what is shown and the filter chosen.
   std::string GetExportHeader() const;
 
+  // What a line of the result stands for, so that a new query finds it again: a session (its
+  // project's name, open time and user), a group line (its text), or the totals row, which
+  // is line Count.
+  struct LineKey {
+    bool totals = false;
+    std::string text;
+    TDateTime open = 0;
+    std::string user;
+    bool operator==(const LineKey&) const = default;
+  };
+  // The key of line `line` (0 .. Count, Count being the totals row); none outside, and none
+  // for the totals row of an empty result.
+  std::optional<LineKey> lineKey(std::int32_t line) const;
+  // The line of the current result with that key (Count for the totals row), or -1.
+  std::int32_t findLine(const LineKey& key) const;
+  // The lines that the widest grid (sessions with their user) must show in full: sessions of
+  // `userName` on the 28th of every month at 12:59 and at 23:59 (every month's name, both
+  // halves of the day), one still running, 1000 hours in all.
+  static TQueryResult widestViewSample(const std::string& userName);
+
+  // ---- the running sessions ----
+  // While the model lives, `onTick` runs at every tick of the global timer (every 15 s), so
+  // that the running sessions' figures shown follow the time; null stops it. Without a global
+  // timer nothing runs. What `onTick` raises goes to the timer's caller.
+  void followTicks(std::function<void()> onTick);
+  // Brings every running session of the group up to the present (as the tree does); false
+  // when no project of the group is open.
+  bool updateRunningSessions();
+
   // ---- the remembered view ----
   // Takes the filters of both levels, the time unit and the user-name choice of `view`.
   void restoreView(const TViewState& view);
@@ -113,8 +151,9 @@ class TrackerDialogModel final {
   static void saveIfModified(THMRProject& project);
   // Saves every modified project of the group (stand-alone mode, when the dialog closes).
   void saveModifiedProjects();
-  // Whether the host lets the user change the user name (the IDE hosts: Delphi 4 and 5,
-  // Visual Basic 6).
+  // Whether the host lets the user change the user name and the start-up question: every
+  // host that asks at start-up (the IDEs: Delphi 4 and 5, Visual Basic 6, Lazarus), not the
+  // viewer.
   bool userCanChange() const;
 
   ProjectInfoModel& projectInfo() { return projectInfo_; }
@@ -132,6 +171,8 @@ class TrackerDialogModel final {
   bool showUserName_ = true;
   TQueryResult result_;
   ProjectInfoModel projectInfo_;
+  std::function<void()> onTick_;
+  std::int32_t tickEvent_ = 0;  // the event in TimerGlobal, 0 without one
 };
 
 }  // namespace hmr

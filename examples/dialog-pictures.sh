@@ -2,8 +2,9 @@
 # Pictures of the tracker dialog, from the sample working day of the README:
 #   1. examples/run-working-day.sh plays the working day in a scratch folder;
 #   2. hmr-dialog-pictures opens its two data files in the dialog (stand-alone mode, on the
-#      offscreen platform) and grabs the group level by day, the project's sessions, the
-#      Project Info, Tools and About pages;
+#      offscreen platform) and grabs the group level by day, its chart by week, the
+#      project's sessions and their chart, the Project Info, Tools and About pages, with dates
+#      as the en_US.UTF-8 locale writes them;
 #   3. hmr-viewer-pictures grabs the user dialog and the viewer (hmr-viewer's own body) on the
 #      first data file.
 # The user column shows the account that ran the working day.

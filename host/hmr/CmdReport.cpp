@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ChartBars.h"
+#include "core/ChartSvg.h"
 #include "core/GridCells.h"
 #include "core/uHMRExport.h"
 #include "core/uHMRProject.h"
@@ -237,7 +239,7 @@ void writeJson(const TQueryResult& result, const ExportHeaderInputs& header,
 }
 
 void writeReport(const ReportOptions& options, const TQueryResult& result,
-                 const ExportHeaderInputs& header, const CellRows& cells,
+                 const ExportHeaderInputs& header, const GridCells& cells,
                  const TextSink& sink) {
   const std::string text = GetExportHeader(header);
   // The option is matched without letter case when it is checked; an unknown value never
@@ -251,6 +253,8 @@ void writeReport(const ReportOptions& options, const TQueryResult& result,
     writeJson(result, header, lower(options.unit), sink);
   } else if (format == "text") {
     writeTextReport(text, cells, sink);
+  } else if (format == "svg") {
+    writeChartSvg(ChartBars(cells), sink);
   } else {
     throw HmrError("unknown report format \"" + options.format + "\"");
   }
@@ -382,8 +386,10 @@ void addReportCommand(CLI::App& app, int& status) {
   cmd->add_flag("--no-user-column", options->noUserColumn,
                 "leave out the user name column of session lists");
   cmd->add_option("--format", options->format,
-                  "text (default), csv (semicolon-separated), clipboard or json")
-      ->transform(CLI::IsMember({"text", "csv", "clipboard", "json"}, CLI::ignore_case));
+                  "text (default), csv (semicolon-separated), clipboard, json, or svg: a "
+                  "bar chart of work time with idle time stacked on it, one bar per line")
+      ->transform(
+          CLI::IsMember({"text", "csv", "clipboard", "json", "svg"}, CLI::ignore_case));
   cmd->add_option("-o,--output", options->output, "write to FILE instead of standard output");
   cmd->callback([options, &status] {
     if (options->files.empty() && options->folders.empty())

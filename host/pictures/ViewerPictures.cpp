@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // hmr-viewer-pictures: pictures of the user dialog and of the viewer for the documentation,
 // on the offscreen platform. The viewer runs as hmr-viewer runs it, on the given data file;
-// each window is grabbed once it is up and then closed. Dates show as YYYY-MM-DD with 24-hour
-// times, whatever the locale.
+// each window is grabbed once it is up and then closed. Dates and times show as the
+// en_US.UTF-8 locale writes them (12/07/2026 09:05 AM), whatever the machine's locale.
 #include <QApplication>
 #include <QFont>
 #include <QPixmap>
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   }
   QApplication::setFont(QFont("DejaVu Sans", 9));
   const std::string folder = argv[1];
-  hmr::FixedLocale locale("%Y-%m-%d", "%H:%M:%S", ".");
+  hmr::FixedLocale locale("%m/%d/%Y", "%r", ".");  // glibc's en_US.UTF-8 formats
   hmr::ScopedLocale useLocale(locale);
   bool ok = true;
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // hmr-dialog-pictures: pictures of the tracker dialog for the documentation. Opens the given
 // data files in the dialog's stand-alone mode on the offscreen platform and grabs the group
-// level, the first project's sessions, its Project Info page, the Tools page and the About
-// page as PNG files. Dates show as YYYY-MM-DD with 24-hour times, whatever the locale.
+// level by day, the Chart page of the group level by week, the first project's sessions and
+// their chart, its Project Info page, the Tools page and the About page as PNG files, at the
+// dialog's default size. Dates and times show as in the en_US.UTF-8 locale (12/07/2026,
+// 09:05 AM), whatever the machine's locale.
 #include <QApplication>
 #include <QComboBox>
 #include <QFont>
@@ -47,7 +49,8 @@ int main(int argc, char** argv) {
   QApplication::setFont(QFont("DejaVu Sans", 9));
   const std::string folder = argv[1];
 
-  hmr::FixedLocale locale("%Y-%m-%d", "%H:%M:%S", ".");
+  // The formats glibc's en_US.UTF-8 gives (D_FMT, T_FMT, RADIXCHAR).
+  hmr::FixedLocale locale("%m/%d/%Y", "%r", ".");
   hmr::ScopedLocale useLocale(locale);
   hmr::ScopedTimerGlobal timer(std::make_unique<hmr::ManualTimer>());
   hmr::MemorySettingsStore store;
@@ -75,16 +78,25 @@ int main(int argc, char** argv) {
     groupBy->setCurrentIndex(3);
     emit groupBy->activated(3);
     ok &= grab(dialog, folder, "dialog-group.png");
-    // The first project's sessions.
+    // The group level's chart, by week.
+    const int week = groupBy->findText("Week");
+    groupBy->setCurrentIndex(week);
+    emit groupBy->activated(week);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabChart"));
+    ok &= grab(dialog, folder, "dialog-chart-week.png");
+    // The first project's sessions, and their chart.
     tree->setCurrentItem(dialog.treePane().nodeAt(1));
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabChart"));
+    ok &= grab(dialog, folder, "dialog-chart-project.png");
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabHistory"));
     ok &= grab(dialog, folder, "dialog-project.png");
-    pages->setCurrentIndex(1);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabProjectInfo"));
     ok &= grab(dialog, folder, "dialog-project-info.png");
-    pages->setCurrentIndex(2);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabTools"));
     ok &= grab(dialog, folder, "dialog-tools.png");
-    pages->setCurrentIndex(3);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabAbout"));
     ok &= grab(dialog, folder, "dialog-about.png");
-    pages->setCurrentIndex(0);
+    pages->setCurrentWidget(dialog.findChild<QWidget*>("TabHistory"));
   }
   return ok ? 0 : 1;
 }

@@ -267,7 +267,8 @@ void DlgUserTest::changeUserTakesTheChosenName() {
   group.UserName = "ann";
   TdlgPrjRevedazl dialog(&group);
   dialog.show();
-  dialog.findChild<QTabWidget*>("PageControl")->setCurrentIndex(2);
+  auto* pages = dialog.findChild<QTabWidget*>("PageControl");
+  pages->setCurrentWidget(pages->findChild<QWidget*>("TabTools"));
   whenModal<TDlgSetUser>([](TDlgSetUser* users) {
     typeName(users, "zoe");
     QTest::mouseClick(users->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QRadioButton>
 
 #include "core/TrackerDialogModel.h"
@@ -24,6 +25,18 @@ Layout* compact(Layout* layout) {
   return layout;
 }
 
+// A list as wide as the longest of the texts it can ever hold (the entries of every level),
+// measured as the list measures itself, so that no entry is cut and the bar does not move
+// when the entries change with the level.
+void fitToLongest(QComboBox* combo, const std::vector<std::string>& every) {
+  combo->clear();
+  combo->addItems(tracker_ui::qtTexts(every));
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  combo->setMinimumWidth(combo->sizeHint().width());
+  combo->clear();
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+}
+
 }  // namespace
 
 FilterBar::FilterBar(QWidget* parent) : QWidget(parent) {
@@ -38,17 +51,21 @@ FilterBar::FilterBar(QWidget* parent) : QWidget(parent) {
   // An editable list whose text can only be one of its entries: typing selects an entry.
   cmbGroupBy->setEditable(true);
   cmbGroupBy->setInsertPolicy(QComboBox::NoInsert);
-  cmbGroupBy->setMinimumContentsLength(7);
-  cmbGroupBy->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  fitToLongest(cmbGroupBy, TrackerDialogModel::everyGroupByText());
+  // A typed text that names no grouping does not stay: the list shows the grouping in force.
+  connect(cmbGroupBy->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+    if (cmbGroupBy->currentText() != cmbGroupBy->itemText(cmbGroupBy->currentIndex()))
+      cmbGroupBy->setEditText(cmbGroupBy->itemText(cmbGroupBy->currentIndex()));
+  });
   groupByLayout->addWidget(cmbGroupBy);
   layout->addWidget(boxGroupBy);
 
   auto* boxSortBy = named(new QGroupBox("&Sort By:", this), "gbxSortBy");
   auto* sortLayout = compact(new QHBoxLayout(boxSortBy));
   cmpSortItem = named(new QComboBox(boxSortBy), "cmpSortItem");
-  cmpSortItem->setMinimumContentsLength(8);
-  cmpSortItem->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  fitToLongest(cmpSortItem, TrackerDialogModel::everySortByText());
   cmpSortOrder = named(new QComboBox(boxSortBy), "cmpSortOrder");
+  fitToLongest(cmpSortOrder, TrackerDialogModel::orderTexts());
   sortLayout->addWidget(cmpSortItem);
   sortLayout->addWidget(cmpSortOrder);
   layout->addWidget(boxSortBy);

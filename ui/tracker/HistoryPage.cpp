@@ -4,8 +4,10 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "core/GridCells.h"
@@ -15,8 +17,41 @@
 namespace hmr {
 namespace {
 
-constexpr int kWideColumn = 110;   // text, open and close columns
-constexpr int kNarrowColumn = 90;  // user and time columns
+// Rows that Qt's header sizing reads per column besides those on screen: enough to meet the
+// cells of every kind, few enough that a refresh of a million rows stays quick.
+constexpr int kSampledRows = 200;
+
+void configureGrid(QTableView* grid) {
+  grid->setObjectName("grdSessions");
+  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid->setShowGrid(true);
+  grid->setWordWrap(false);
+  grid->verticalHeader()->hide();  // no fixed column
+  grid->verticalHeader()->setMinimumSectionSize(18);
+  grid->verticalHeader()->setDefaultSectionSize(18);
+  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid->horizontalHeader()->setDefaultSectionSize(94);
+  grid->horizontalHeader()->setResizeContentsPrecision(kSampledRows);
+  grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  grid->horizontalHeader()->setHighlightSections(false);
+  grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+// The width column `c` needs: its header, the rows Qt's sizing reads, and the totals row
+// (the last row, whose sums are the widest figures and which the sample may miss).
+int contentsWidth(const QTableView* grid, int c) {
+  const QAbstractItemView* view = grid;  // sizeHintForColumn is public there
+  int width = std::max(view->sizeHintForColumn(c), grid->horizontalHeader()->sectionSizeHint(c));
+  const int rows = grid->model()->rowCount();
+  if (rows > 0) {
+    const int gridLine = grid->showGrid() ? 1 : 0;
+    width = std::max(width, view->sizeHintForIndex(grid->model()->index(rows - 1, c)).width() +
+                                gridLine);
+  }
+  return width;
+}
 
 }  // namespace
 
@@ -26,37 +61,21 @@ HistoryPage::HistoryPage(const TrackerDialogModel& model, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   grdSessions = new QTableView(this);
-  grdSessions->setObjectName("grdSessions");
+  configureGrid(grdSessions);
   gridModel_ = new SessionGridModel(this);
   grdSessions->setModel(gridModel_);
-  grdSessions->setSelectionBehavior(QAbstractItemView::SelectRows);
-  grdSessions->setSelectionMode(QAbstractItemView::SingleSelection);
-  grdSessions->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grdSessions->setShowGrid(true);
-  grdSessions->setWordWrap(false);
-  // The columns have fixed pixel widths: a slightly smaller face keeps a date and time of day
-  // inside its 110 pixels with common desktop fonts.
-  QFont gridFont = grdSessions->font();
-  gridFont.setPointSizeF(gridFont.pointSizeF() * 0.9);
-  grdSessions->setFont(gridFont);
-  grdSessions->verticalHeader()->hide();  // no fixed column
-  grdSessions->verticalHeader()->setMinimumSectionSize(18);
-  grdSessions->verticalHeader()->setDefaultSectionSize(18);
-  grdSessions->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grdSessions->horizontalHeader()->setDefaultSectionSize(94);
-  grdSessions->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  grdSessions->horizontalHeader()->setHighlightSections(false);
-  grdSessions->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   grdSessions->installEventFilter(this);
   layout->addWidget(grdSessions);
 }
 
 void HistoryPage::releaseResult(bool keepLayout) {
   keptWidths_.clear();
+  keptFitted_.clear();
   if (keepLayout) {
     const QHeaderView* header = grdSessions->horizontalHeader();
     for (int c = 0; c < gridModel_->columnCount(); ++c)
       keptWidths_.push_back(header->sectionSize(c));
+    keptFitted_ = fitted_;
   }
   gridModel_->beginChange();
 }
@@ -79,31 +98,54 @@ void HistoryPage::showNoResult() { gridModel_->setCells(nullptr); }
 void HistoryPage::FormatHeader(bool KeepLayout) {
   QHeaderView* header = grdSessions->horizontalHeader();
   const int columns = gridModel_->columnCount();
-  if (KeepLayout && static_cast<int>(keptWidths_.size()) == columns) {
-    for (int c = 0; c < columns; ++c)
-      header->resizeSection(c, keptWidths_[static_cast<std::size_t>(c)]);
-    return;
-  }
-  const GridCells* cells = gridModel_->cells();
-  if (!cells) return;
+  fitted_.assign(static_cast<std::size_t>(columns), 0);
+  for (int c = 0; c < columns; ++c)
+    fitted_[static_cast<std::size_t>(c)] = contentsWidth(grdSessions, c);
+  const bool keep = KeepLayout && static_cast<int>(keptWidths_.size()) == columns &&
+                    keptFitted_.size() == fitted_.size();
   for (int c = 0; c < columns; ++c) {
-    const GridCells::Column column = cells->columns()[static_cast<std::size_t>(c)];
-    const bool wide = column == GridCells::Column::Text || column == GridCells::Column::Open ||
-                      column == GridCells::Column::Close;
-    header->resizeSection(c, wide ? kWideColumn : kNarrowColumn);
+    const auto i = static_cast<std::size_t>(c);
+    // A kept width stays as the user left it, unless the contents now need more than before.
+    const int width = !keep                          ? fitted_[i]
+                      : fitted_[i] > keptFitted_[i] ? std::max(keptWidths_[i], fitted_[i])
+                                                    : keptWidths_[i];
+    header->resizeSection(c, width);
   }
 }
+
+int HistoryPage::widthToShow(const TQueryResult& sample, TDispTimeUnit unit,
+                             bool showUserName) const {
+  QTableView probe;
+  configureGrid(&probe);
+  probe.setFont(grdSessions->font());
+  SessionGridModel cells;
+  cells.setCells(std::make_unique<GridCells>(sample, "Session", unit, showUserName));
+  probe.setModel(&cells);
+  int width = 2 * probe.frameWidth() +
+              probe.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &probe);
+  for (int c = 0; c < cells.columnCount(); ++c) width += contentsWidth(&probe, c);
+  return width;
+}
+
+int HistoryPage::gridWidth() const { return grdSessions->width(); }
 
 HistoryPage::Position HistoryPage::position() const {
   const QModelIndex current = grdSessions->currentIndex();
   return {current.isValid() ? current.row() : -1, current.isValid() ? current.column() : -1,
-          grdSessions->verticalScrollBar()->value()};
+          grdSessions->verticalScrollBar()->value(),
+          grdSessions->horizontalScrollBar()->value()};
 }
 
-void HistoryPage::restorePosition(const Position& position) {
-  if (position.row >= 0 && position.row < gridModel_->rowCount())
-    grdSessions->setCurrentIndex(gridModel_->index(position.row, position.column));
+void HistoryPage::restorePosition(const Position& position, int row) {
+  // The scroll bars take the new rows' and columns' ranges first.
+  grdSessions->doItemsLayout();
   grdSessions->verticalScrollBar()->setValue(position.topRow);
+  if (row >= 0 && row < gridModel_->rowCount()) {
+    const QModelIndex index = gridModel_->index(row, std::max(position.column, 0));
+    grdSessions->setCurrentIndex(index);
+    if (row != position.row) grdSessions->scrollTo(index, QAbstractItemView::EnsureVisible);
+  }
+  grdSessions->horizontalScrollBar()->setValue(position.left);
 }
 
 bool HistoryPage::eventFilter(QObject* watched, QEvent* event) {

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The tracker dialog's History page ("TabHistory"): the session grid over the query result of
-// the dialog's model, through a thin table model over the core's grid cells. Its columns have
-// the widths of their kind whenever the layout is rebuilt; the user may resize them, and they
-// keep those widths while only the contents change. Left and Right page the grid sideways.
+// the dialog's model, through a thin table model over the core's grid cells. When the layout
+// is rebuilt, each column takes the width its header and its cells need (Qt's header sizing
+// over the rows on screen and a sample of the others, and the totals row); the user may
+// resize them, and they keep those widths while only the contents change, growing only where
+// the contents grew (a time unit whose header is longer). Left and Right page the grid
+// sideways.
 #pragma once
 
 #include <QWidget>
 #include <vector>
+
+#include "core/uHMRGlobal.h"
 
 class QTableView;
 
@@ -32,14 +37,23 @@ class HistoryPage final : public QWidget {
   // The grid shows nothing (the query failed half-way).
   void showNoResult();
 
-  // The selected row and the scroll position, to keep across a change of the time unit.
+  // The selected row and the scroll position, to keep across a refresh.
   struct Position {
     int row = -1;
     int column = -1;
     int topRow = 0;
+    int left = 0;  // the horizontal scroll bar's value
   };
   Position position() const;
-  void restorePosition(const Position& position);
+  // Selects `row` (none when -1 or gone); the scroll position is put back, and the selected
+  // row then scrolled into view when `row` is not the position's own row.
+  void restorePosition(const Position& position, int row);
+
+  // The width the grid needs to show every column of `sample` in `unit` without scrolling
+  // sideways, beside a vertical scroll bar: measured on a grid of this page's kind.
+  int widthToShow(const TQueryResult& sample, TDispTimeUnit unit, bool showUserName) const;
+  // The width the grid has now.
+  int gridWidth() const;
 
   // The grid's model; its cells are what the exports copy.
   const SessionGridModel& gridModel() const { return *gridModel_; }
@@ -56,6 +70,8 @@ class HistoryPage final : public QWidget {
   QTableView* grdSessions = nullptr;
   SessionGridModel* gridModel_ = nullptr;
   std::vector<int> keptWidths_;
+  std::vector<int> fitted_;      // the widths the contents needed at the last refresh
+  std::vector<int> keptFitted_;  // the same, remembered across a refresh that keeps the layout
 };
 
 }  // namespace hmr

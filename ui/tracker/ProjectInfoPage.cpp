@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/ProjectInfoModel.h"
+#include "core/uHMRProject.h"
 #include "ui/ErrorBox.h"
 #include "ui/tracker/DialogWidgets.h"
 
@@ -29,7 +30,7 @@ ProjectInfoPage::ProjectInfoPage(ProjectInfoModel& model, QWidget* parent)
     : QWidget(parent), model_(model) {
   setObjectName("TabProjectInfo");
   auto* layout = new QVBoxLayout(this);
-  auto* box = named(new QGroupBox("&Configuration", this), "gbxConfiguration");
+  auto* box = named(new QGroupBox("Con&figuration", this), "gbxConfiguration");
   auto* grid = new QGridLayout(box);
   sedtIdle = named(new QSpinBox(box), "sedtIdle");
   sedtMinimum = named(new QSpinBox(box), "sedtMinimum");
@@ -68,7 +69,11 @@ void ProjectInfoPage::showProject() {
 
 void ProjectInfoPage::entered() { model_.entered(sedtMinimum->value()); }
 
-void ProjectInfoPage::commit() {
+bool ProjectInfoPage::commit() {
+  THMRProject* project = model_.project();
+  const bool wasModified = project && project->Modified;
+  const std::int64_t idle = project ? project->TimeForIdle : 0;
+  const std::int64_t minimum = project ? project->MinimumWorkTime : 0;
   const auto confirm = [this] {
     return QMessageBox::warning(window(), "Warning", kMinimumWarning,
                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -76,6 +81,8 @@ void ProjectInfoPage::commit() {
   if (const std::optional<std::int32_t> back =
           model_.commit({sedtIdle->value(), sedtMinimum->value()}, confirm))
     sedtMinimum->setValue(*back);
+  return project && (project->Modified != wasModified || project->TimeForIdle != idle ||
+                     project->MinimumWorkTime != minimum);
 }
 
 void ProjectInfoPage::cmdRestDefaultClick() {

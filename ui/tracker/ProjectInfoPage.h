@@ -26,8 +26,9 @@ class ProjectInfoPage final : public QWidget {
   // The page became the active one.
   void entered();
   // Commits the spin boxes to the project (TabProjectInfoUpdate); raising the minimum asks
-  // first, and a No puts the spin box back.
-  void commit();
+  // first, and a No puts the spin box back. True when the project changed (its sessions may
+  // have: what shows them must be refreshed).
+  bool commit();
 
  private:
   void cmdRestDefaultClick();

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "core/GridCells.h"
 #include "core/TrackerDialogModel.h"
@@ -20,6 +21,7 @@
 #include "core/uHMRProjectGroup.h"
 #include "core/uHMRUsers.h"
 #include "ui/ErrorBox.h"
+#include "ui/tracker/ChartPage.h"
 #include "ui/tracker/DialogWidgets.h"
 #include "ui/tracker/SessionGridModel.h"
 
@@ -27,8 +29,19 @@ namespace hmr {
 
 using tracker_ui::named;
 
-ToolsPage::ToolsPage(TrackerDialogModel& model, const SessionGridModel& shown, QWidget* parent)
-    : QWidget(parent), model_(model), shown_(shown) {
+namespace {
+
+// The save dialog's filters, one per file type, in the order of the export formats.
+const QStringList kSaveFilters = {"Text (*.txt)", "Formated Text (comma separated) (*.csv)",
+                                  "PNG picture (*.png)", "SVG picture (*.svg)"};
+// The export formats' positions in the format list.
+enum ExportChoice { kText, kSemicolon, kClipboard, kChartPng, kChartSvg };
+
+}  // namespace
+
+ToolsPage::ToolsPage(TrackerDialogModel& model, const SessionGridModel& shown,
+                     const ChartPage& chart, QWidget* parent)
+    : QWidget(parent), model_(model), shown_(shown), chart_(chart) {
   setObjectName("TabTools");
   auto* layout = new QVBoxLayout(this);
 
@@ -52,7 +65,8 @@ ToolsPage::ToolsPage(TrackerDialogModel& model, const SessionGridModel& shown, Q
   auto* exportBox = named(new QGroupBox("&Export", this), "gbxExport");
   auto* exportGrid = new QGridLayout(exportBox);
   cbxExportFormat = named(new QComboBox(exportBox), "cbxExportFormat");
-  cbxExportFormat->addItems({"Text File", "Formated Text File (comma separated)", "Clipboard"});
+  cbxExportFormat->addItems({"Text File", "Formated Text File (comma separated)", "Clipboard",
+                             "Chart (PNG picture)", "Chart (SVG picture)"});
   cbxExportFormat->setCurrentIndex(0);
   auto* formatLabel = new QLabel("Format:", exportBox);
   formatLabel->setBuddy(cbxExportFormat);
@@ -106,36 +120,66 @@ void ToolsPage::cmdExportClick() {
   THMRProjectGroup* group = model_.group();
   if (!group || group->getProjectCount() == 0) return;
   switch (cbxExportFormat->currentIndex()) {
-    case 0:
+    case kText:
       ExportToFile(feText);
       break;
-    case 1:
+    case kSemicolon:
       ExportToFile(feCSV);
       break;
-    case 2:
+    case kClipboard:
       ExportClipBoard();
+      break;
+    case kChartPng:
+      exportChart(false);
+      break;
+    case kChartSvg:
+      exportChart(true);
       break;
     default:
       break;
   }
 }
 
-void ToolsPage::ExportToFile(TFileExportFormat Format) {
+std::string ToolsPage::askSaveFile(const std::string& name, int filterIndex,
+                                   const char* extension) {
   if (!SaveDialog) {
-    // One save dialog for the dialog's life: the filter the user chose stays chosen.
+    // One save dialog for the dialog's life.
     SaveDialog = new QFileDialog(this, "Save As");
     SaveDialog->setObjectName("SaveDialog");
     SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog->setFileMode(QFileDialog::AnyFile);
-    SaveDialog->setNameFilters({"Text (*.txt)", "Formated Text (comma separated) (*.csv)"});
+    SaveDialog->setNameFilters(kSaveFilters);
   }
+  // The filter of the format chosen, so that the files of its type show and the name proposed
+  // stands under its own type.
+  SaveDialog->selectNameFilter(kSaveFilters[filterIndex]);
+  SaveDialog->setDefaultSuffix(QString::fromLatin1(extension));
+  SaveDialog->selectFile(QString::fromStdString(name));
+  if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty()) return {};
+  return SaveDialog->selectedFiles().front().toStdString();
+}
+
+void ToolsPage::exportChart(bool svg) {
   const THMRProject* selected = model_.selectedProject();
-  SaveDialog->setDefaultSuffix(QString::fromLatin1(exportDefaultExtension(Format)));
-  SaveDialog->selectFile(QString::fromStdString(
-      proposedExportFileName(selected != nullptr, selected ? selected->FileName : "", Format)));
-  if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty()) return;
-  const std::string path = SaveDialog->selectedFiles().front().toStdString();
+  const std::string name =
+      std::filesystem::path(proposedExportFileName(selected != nullptr,
+                                                   selected ? selected->FileName : "", feText))
+          .replace_extension(svg ? ".svg" : ".png")
+          .string();
+  const std::string path = askSaveFile(name, svg ? kChartSvg - 1 : kChartPng - 1,
+                                       svg ? "svg" : "png");
+  if (path.empty()) return;
+  chart_.saveAs(path, svg ? ChartPage::FileFormat::Svg : ChartPage::FileFormat::Png);
+}
+
+void ToolsPage::ExportToFile(TFileExportFormat Format) {
+  const THMRProject* selected = model_.selectedProject();
+  const std::string path =
+      askSaveFile(proposedExportFileName(selected != nullptr, selected ? selected->FileName : "",
+                                         Format),
+                  Format == feCSV ? 1 : 0, exportDefaultExtension(Format).data());
+  if (path.empty()) return;
   if (const GridCells* cells = shown_.cells())
     exportToFile(path, Format, model_.GetExportHeader(), *cells);
 }

@@ -2,7 +2,8 @@
 // The tracker dialog's Tools page ("TabTools"): the current user, Change User and the start-up
 // question, and the exports of what the History grid shows as a text report, a
 // semicolon-separated file or clipboard text, under a header naming the projects and the
-// filter chosen.
+// filter chosen, or of the Chart page's chart as a PNG or SVG picture. The save dialog
+// proposes the file type of the format chosen.
 #pragma once
 
 #include <QWidget>
@@ -18,6 +19,7 @@ class QPushButton;
 
 namespace hmr {
 
+class ChartPage;
 class SessionGridModel;
 class TrackerDialogModel;
 
@@ -25,8 +27,9 @@ class ToolsPage final : public QWidget {
   Q_OBJECT
 
  public:
-  // `model` and `shown` (the History grid's cells; not owned) outlive the page.
-  ToolsPage(TrackerDialogModel& model, const SessionGridModel& shown, QWidget* parent = nullptr);
+  // `model`, `shown` (the History grid's cells) and `chart` (not owned) outlive the page.
+  ToolsPage(TrackerDialogModel& model, const SessionGridModel& shown, const ChartPage& chart,
+            QWidget* parent = nullptr);
 
   // Shows the group's user, and the user controls where the host lets the user change.
   void showUser();
@@ -41,9 +44,14 @@ class ToolsPage final : public QWidget {
   void cmdExportClick();
   void ExportToFile(TFileExportFormat Format);
   void ExportClipBoard();
+  void exportChart(bool svg);
+  // Asks where to save, proposing `name` under the filter of `filterIndex` ("txt" ...); empty
+  // when the user cancelled.
+  std::string askSaveFile(const std::string& name, int filterIndex, const char* extension);
 
   TrackerDialogModel& model_;
   const SessionGridModel& shown_;
+  const ChartPage& chart_;
   QLineEdit* edtCurrentUser = nullptr;
   QPushButton* btnChangeUser = nullptr;
   QCheckBox* chkShowUserDlg = nullptr;

@@ -3,6 +3,7 @@
 
 #include "core/TrackerDialogModel.h"
 #include "ui/tracker/AboutPage.h"
+#include "ui/tracker/ChartPage.h"
 #include "ui/tracker/DialogWidgets.h"
 #include "ui/tracker/HistoryPage.h"
 #include "ui/tracker/ProjectInfoPage.h"
@@ -13,11 +14,13 @@ namespace hmr {
 TrackerPages::TrackerPages(TrackerDialogModel& model, QWidget* parent) : QTabWidget(parent) {
   setObjectName("PageControl");
   history_ = new HistoryPage(model);
+  chart_ = new ChartPage;
   projectInfo_ = new ProjectInfoPage(model.projectInfo());
-  // The exports copy what the History grid shows.
-  tools_ = new ToolsPage(model, history_->gridModel());
+  // The exports copy what the History grid and the chart show.
+  tools_ = new ToolsPage(model, history_->gridModel(), *chart_);
   about_ = new AboutPage;
   addTab(history_, "History");
+  addTab(chart_, "Chart");
   addTab(projectInfo_, "Project Info");
   addTab(tools_, "Tools");
   addTab(about_, "About");

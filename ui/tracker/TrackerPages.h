@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The tracker dialog's page control ("PageControl"): the History, Project Info, Tools and
-// About pages, in this order. Only the user's change of page is reported; the dialog's own
+// The tracker dialog's page control ("PageControl"): the History, Chart, Project Info, Tools
+// and About pages, in this order. Only the user's change of page is reported; the dialog's own
 // (back to History, Project Info hidden for the group) is not.
 #pragma once
 
@@ -9,6 +9,7 @@
 namespace hmr {
 
 class AboutPage;
+class ChartPage;
 class HistoryPage;
 class ProjectInfoPage;
 class ToolsPage;
@@ -22,6 +23,7 @@ class TrackerPages final : public QTabWidget {
   explicit TrackerPages(TrackerDialogModel& model, QWidget* parent = nullptr);
 
   HistoryPage& history() const { return *history_; }
+  ChartPage& chart() const { return *chart_; }
   ProjectInfoPage& projectInfo() const { return *projectInfo_; }
   ToolsPage& tools() const { return *tools_; }
   AboutPage& about() const { return *about_; }
@@ -39,6 +41,7 @@ class TrackerPages final : public QTabWidget {
  private:
   bool changeByCode_ = false;
   HistoryPage* history_ = nullptr;
+  ChartPage* chart_ = nullptr;
   ProjectInfoPage* projectInfo_ = nullptr;
   ToolsPage* tools_ = nullptr;
   AboutPage* about_ = nullptr;

@@ -9,6 +9,8 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -20,10 +22,12 @@
 #include "core/uHMRProjectGroup.h"
 #include "ui/ErrorBox.h"
 #include "ui/tracker/AboutPage.h"
+#include "ui/tracker/ChartPage.h"
 #include "ui/tracker/DialogWidgets.h"
 #include "ui/tracker/FilterBar.h"
 #include "ui/tracker/HistoryPage.h"
 #include "ui/tracker/ProjectInfoPage.h"
+#include "ui/tracker/SessionGridModel.h"
 #include "ui/tracker/ToolsPage.h"
 #include "ui/tracker/TrackerPages.h"
 #include "ui/tracker/TrackerPictures.h"
@@ -87,10 +91,41 @@ TdlgPrjRevedazl::TdlgPrjRevedazl(THMRProjectGroup* group, TViewState* memory, QW
           [this] { handle([&] { RefreshGrid(true); }); });
   connect(pages_, &TrackerPages::pageChosen, this, guarded(&TdlgPrjRevedazl::PageControlChange));
 
-  resize(652, 422);
+  defaultSize_ = QSize(defaultWidth(), 422);
+  resize(defaultSize_);
   setMinimumSize(140, 220);
-  splitter->setSizes({120, 532});
+  splitter->setSizes({120, defaultSize_.width() - 120 - splitter->handleWidth()});
   FormCreate();
+  // The running sessions' figures follow the time while the dialog shows.
+  model_.followTicks([this] {
+    if (!isVisible()) return;
+    handle([&] {
+      if (model_.updateRunningSessions()) RefreshGrid(true);
+    });
+  });
+}
+
+int TdlgPrjRevedazl::widestGridWidth() const {
+  const THMRProjectGroup* group = model_.group();
+  const TQueryResult sample =
+      TrackerDialogModel::widestViewSample(group ? group->UserName : std::string());
+  const HistoryPage& history = pages_->history();
+  return std::max(history.widthToShow(sample, dtuHour, true),
+                  history.widthToShow(sample, dtuMinute, true));
+}
+
+int TdlgPrjRevedazl::defaultWidth() const {
+  // What the page control adds around a page: measured on one whose page is wider than its
+  // tabs.
+  QTabWidget probe;
+  probe.setFont(pages_->font());
+  auto* page = new QWidget;
+  page->setMinimumWidth(2000);
+  probe.addTab(page, "History");
+  const int frame = std::max(probe.minimumSizeHint().width() - 2000, 0);
+  const int pane = std::max(widestGridWidth() + frame, filters_->minimumSizeHint().width());
+  // No narrower than the dialog has always been.
+  return std::max(120 + splitter->handleWidth() + pane, 652);
 }
 
 TdlgPrjRevedazl::~TdlgPrjRevedazl() { FormDestroy(); }
@@ -138,8 +173,20 @@ void TdlgPrjRevedazl::showEvent(QShowEvent* event) {
   // The dialog is activated once per showing: its first show.
   activated_ = true;
   if (layout()) layout()->activate();
-  const int total = splitter->width() - splitter->handleWidth();
+  int total = splitter->width() - splitter->handleWidth();
   if (total > 0) splitter->setSizes({treeWidthToShow_, std::max(total - treeWidthToShow_, 1)});
+  if (size() == defaultSize_ && treeWidthToShow_ == 120) {
+    // At the default size every column of the widest grid shows: what the estimate of the
+    // constructor missed (a style's frames) is added now that the grid has its real width.
+    const int missing = widestGridWidth() - pages_->history().gridWidth();
+    if (missing > 0 && total > 0) {
+      defaultSize_.rwidth() += missing;
+      resize(defaultSize_);
+      layout()->activate();
+      total = splitter->width() - splitter->handleWidth();
+      splitter->setSizes({treeWidthToShow_, std::max(total - treeWidthToShow_, 1)});
+    }
+  }
   handle([&] { FormActivate(); });
 }
 
@@ -236,9 +283,13 @@ void TdlgPrjRevedazl::SetSelectedHMRProject(THMRProject* Project) {
   model_.projectInfo().forgetChanges();
 }
 
-void TdlgPrjRevedazl::RefreshGrid(bool KeepLayout) {
-  // The views let go of the result before the query replaces it, then read the new one.
+void TdlgPrjRevedazl::RefreshGrid(bool KeepLayout, bool KeepPosition) {
+  // The views let go of the result before the query replaces it, then read the new one. The
+  // selected line is found again in the new result (it may have moved, or be gone).
   HistoryPage& history = pages_->history();
+  const HistoryPage::Position position = history.position();
+  const std::optional<TrackerDialogModel::LineKey> selected = model_.lineKey(position.row);
+  pages_->chart().showCells(nullptr);
   history.releaseResult(KeepLayout);
   try {
     model_.ExecuteQuery();
@@ -247,6 +298,8 @@ void TdlgPrjRevedazl::RefreshGrid(bool KeepLayout) {
     throw;
   }
   history.showResult(KeepLayout);
+  pages_->chart().showCells(history.gridModel().cells());
+  if (KeepPosition) history.restorePosition(position, selected ? model_.findLine(*selected) : -1);
 }
 
 void TdlgPrjRevedazl::showActiveProject() {
@@ -262,17 +315,21 @@ void TdlgPrjRevedazl::showActiveProject() {
     }
     SetSelectedHMRProject(group->getProject(active));
   }
-  RefreshGrid(false);
+  RefreshGrid(false, false);
 }
 
 void TdlgPrjRevedazl::refreshProjectGroup() {
   TreePane::Updating updating(*tree_);
   tree_->RefreshTreeView(model_.group());
-  RefreshGrid(false);
+  RefreshGrid(false, false);
   tree_->SetBoldHMRProject(model_.selectedProject());
 }
 
-void TdlgPrjRevedazl::TabProjectInfoUpdate() { pages_->projectInfo().commit(); }
+void TdlgPrjRevedazl::TabProjectInfoUpdate() {
+  // A new minimum may have dropped sessions, a new idle time changed figures: every view of
+  // the sessions shows them afresh.
+  if (pages_->projectInfo().commit()) RefreshGrid(true);
+}
 
 void TdlgPrjRevedazl::OpenProject(const std::string& FileName) {
   std::string name = FileName;
@@ -305,7 +362,7 @@ void TdlgPrjRevedazl::CloseProject() {
 
 void TdlgPrjRevedazl::TreeViewChange(THMRProject* Project) {
   SetSelectedHMRProject(Project);
-  RefreshGrid(false);
+  RefreshGrid(false, false);
 }
 
 void TdlgPrjRevedazl::cmbGroupByChange(int index) {
@@ -325,10 +382,8 @@ void TdlgPrjRevedazl::cmpSortOrderChange(int index) {
 }
 
 void TdlgPrjRevedazl::grpTimeUnitClick(TDispTimeUnit unit) {
-  const HistoryPage::Position position = pages_->history().position();
   model_.setTimeUnit(unit);
   RefreshGrid(true);
-  pages_->history().restorePosition(position);
 }
 
 void TdlgPrjRevedazl::chkShowUsernameClick(bool show) {

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The tracker dialog: a thin shell over its parts. On the left the tree pane (the project
 // group as a tree); on the right, under a caption, the filter bar and the pages (History,
-// Project Info, Tools, About); the Close button below. The shell owns the splitter, the pages
-// and the life cycle (creation, activation, closing); it wires the parts to the dialog's model
-// (TrackerDialogModel), which holds the state and the rules, and computes nothing itself.
+// Chart, Project Info, Tools, About); the Close button below. The shell owns the splitter,
+// the pages and the life cycle (creation, activation, closing); it wires the parts to the
+// dialog's model (TrackerDialogModel), which holds the state and the rules, and computes
+// nothing itself. While the dialog shows, the running sessions' rows follow the 15-second
+// tick.
 //
 // Every control is a widget whose object name is the control's name. A handler bound to a
 // control or form event catches what its work raises and shows the message in a message box
@@ -85,8 +87,10 @@ class TdlgPrjRevedazl final : public QDialog {
 
   // ---- what is shown ----
   void SetSelectedHMRProject(THMRProject* Project);
-  // Runs the model's query and shows its result in every view of it.
-  void RefreshGrid(bool KeepLayout);
+  // Runs the model's query and shows its result in every view of it (the grid and the chart).
+  // With KeepPosition the selected line stays selected where the new result still has it,
+  // and the grid keeps its scroll position.
+  void RefreshGrid(bool KeepLayout, bool KeepPosition = true);
   // The host's active project is shown, or the group when none is (refresh level ulSimple).
   void showActiveProject();
   // The tree is rebuilt and the selection kept (refresh level ulProjectGroup).
@@ -108,6 +112,10 @@ class TdlgPrjRevedazl final : public QDialog {
   // ---- construction ----
   QWidget* buildProjectPane();
   QWidget* buildBottomBar();
+  // The default width: the tree, and a pane that shows every column of the widest grid
+  // (sessions with the user's name, in either unit) at the dialog's font.
+  int defaultWidth() const;
+  int widestGridWidth() const;
   // Runs a handler of the user's action; an error shows in a message box.
   template <class Action>
   void handle(Action&& action);
@@ -119,6 +127,7 @@ class TdlgPrjRevedazl final : public QDialog {
   TViewState* memory_;
   bool activated_ = false;
   int treeWidthToShow_ = 120;
+  QSize defaultSize_;
 
   QSplitter* splitter = nullptr;
   TreePane* tree_ = nullptr;

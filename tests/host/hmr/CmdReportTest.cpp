@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <sstream>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -15,6 +17,10 @@
 #include "platform/PeriodicTimer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/RunProgram.h"
+
+#ifdef HMR_TEST_XML_PARSER
+#include <QXmlStreamReader>
+#endif
 
 namespace hmr {
 namespace {
@@ -104,6 +110,95 @@ TEST_F(CmdReportTest, GroupByWeekSortedByWorkDescendingInMinutes) {
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.err, "");
 }
+
+#ifdef HMR_TEST_XML_PARSER
+// The bars of an SVG chart as an XML parser reads them: label, work and idle of each, and the
+// heights of its two rectangles.
+struct SvgBar {
+  std::string label, work, idle;
+  double workHeight = 0, idleHeight = 0;
+};
+
+std::vector<SvgBar> readSvgBars(const std::string& svg, std::string& error) {
+  std::vector<SvgBar> bars;
+  QXmlStreamReader xml(QByteArray::fromStdString(svg));
+  bool root = true;
+  while (!xml.atEnd()) {
+    if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+    if (root && xml.name() != QLatin1String("svg")) error = "the root is not <svg>";
+    root = false;
+    const QXmlStreamAttributes a = xml.attributes();
+    if (xml.name() == QLatin1String("g") && a.value("class") == QLatin1String("bar")) {
+      bars.push_back({a.value("data-label").toString().toStdString(),
+                      a.value("data-work").toString().toStdString(),
+                      a.value("data-idle").toString().toStdString()});
+    } else if (xml.name() == QLatin1String("rect") && !bars.empty()) {
+      const double height = a.value("height").toDouble();
+      if (a.value("class") == QLatin1String("work")) bars.back().workHeight = height;
+      if (a.value("class") == QLatin1String("idle")) bars.back().idleHeight = height;
+    }
+  }
+  if (xml.hasError()) error = xml.errorString().toStdString();
+  return bars;
+}
+
+// The cells of a semicolon-separated report, row by row, without the padding of the figures.
+std::vector<std::vector<std::string>> csvRows(const std::string& csv) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(csv);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, ';');)
+      cells.push_back(cell.substr(std::min(cell.find_first_not_of(' '), cell.size())));
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+TEST_F(CmdReportTest, SvgChartIsValidAndItsBarsMatchTheReport) {
+  writeThreeProjects();
+  for (const std::vector<std::string>& choice :
+       {std::vector<std::string>{"--group-by", "week", "--unit", "min"},
+        std::vector<std::string>{"--group-by", "project"},
+        std::vector<std::string>{"--group-by", "session", "--sort-by", "work"}}) {
+    std::vector<std::string> args = choice;
+    args.insert(args.end(), {alpha_, beta_, gamma_});
+    std::vector<std::string> svgArgs = args, csvArgs = args;
+    svgArgs.insert(svgArgs.begin(), {"--format", "svg"});
+    csvArgs.insert(csvArgs.begin(), {"--format", "csv"});
+    const ProgramRun svg = hmr(svgArgs);
+    const ProgramRun csv = hmr(csvArgs);
+    ASSERT_EQ(svg.status, 0) << svg.err;
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    std::string error;
+    const std::vector<SvgBar> bars = readSvgBars(svg.out, error);
+    EXPECT_EQ(error, "") << choice[1];
+    // The csv's title row and totals row hold no bar; its last two columns are idle and work.
+    const auto rows = csvRows(csv.out);
+    ASSERT_EQ(bars.size() + 2, rows.size()) << choice[1];
+    // Heights in proportion to the figures, one scale for every bar (taken from the highest
+    // work bar); the figures are rounded to the unit's decimals, the heights to hundredths.
+    double perUnit = 0, most = 0;
+    for (const SvgBar& bar : bars) {
+      if (std::stod(bar.work) > most) {
+        most = std::stod(bar.work);
+        perUnit = bar.workHeight / most;
+      }
+    }
+    const double slack = 0.0006 * perUnit + 0.01;
+    for (std::size_t k = 0; k < bars.size(); ++k) {
+      const std::vector<std::string>& row = rows[k + 1];
+      EXPECT_EQ(bars[k].work, row[row.size() - 1]) << choice[1] << " bar " << k;
+      EXPECT_EQ(bars[k].idle, row[row.size() - 2]) << choice[1] << " bar " << k;
+      EXPECT_NEAR(bars[k].workHeight, std::stod(bars[k].work) * perUnit, slack) << choice[1];
+      EXPECT_NEAR(bars[k].idleHeight, std::stod(bars[k].idle) * perUnit, slack) << choice[1];
+    }
+    EXPECT_GT(perUnit, 0) << choice[1];
+  }
+}
+#endif
 
 TEST_F(CmdReportTest, OneFileShowsItsSessionsByDefault) {
   writeThreeProjects();
