@@ -110,30 +110,38 @@ std::vector<RegisteringPackage> registeringPackages(const std::string& folder) {
   if (!fs::is_directory(components, error))
     throw HmrError(components.string() + ": not a folder of Lazarus packages");
   std::vector<RegisteringPackage> packages;
+  std::set<std::string> scannedFolders;
   fs::recursive_directory_iterator it(components,
                                       fs::directory_options::skip_permission_denied, error);
   if (error) throw HmrError(components.string() + ": " + error.message());
   for (; it != fs::recursive_directory_iterator(); it.increment(error)) {
     if (error) throw HmrError(components.string() + ": " + error.message());
     const fs::directory_entry& entry = *it;
-    const std::string name = entry.path().filename().string();
     if (entry.is_directory(error)) {
+      const std::string name = entry.path().filename().string();
       if (name == "lib" || name == "units") it.disable_recursion_pending();
       continue;
     }
-    const std::string extension = entry.path().extension().string();
-    if (extension != ".pas" && extension != ".pp") continue;
-    if (!entry.is_regular_file(error) || entry.file_size(error) > (1u << 20)) continue;
-    const std::string text = readSource(entry.path());
-    std::string lowered(text.size(), '\0');
-    std::transform(text.begin(), text.end(), lowered.begin(), lower);
-    if (lowered.find("registerpackage(") == std::string::npos) continue;
-    const std::vector<std::string> own = constantArguments(text, lowered, "registerpackage");
-    if (own.empty()) continue;
-    RegisteringPackage package{own.front(), {own.front()}};
-    for (std::string& unit : constantArguments(text, lowered, "registerunit"))
-      package.registeredNames.push_back(std::move(unit));
-    packages.push_back(std::move(package));
+    // A package's main unit lies beside its package file (x.lpk), mostly as x.pas.
+    if (entry.path().extension() != ".lpk") continue;
+    const fs::path packageFolder = entry.path().parent_path();
+    if (!scannedFolders.insert(packageFolder.string()).second) continue;
+    for (const fs::directory_entry& file : fs::directory_iterator(packageFolder, error)) {
+      const std::string extension = file.path().extension().string();
+      if ((extension != ".pas" && extension != ".pp") || !file.is_regular_file(error) ||
+          file.file_size(error) > (1u << 20))
+        continue;
+      const std::string text = readSource(file.path());
+      std::string lowered(text.size(), '\0');
+      std::transform(text.begin(), text.end(), lowered.begin(), lower);
+      if (lowered.find("registerpackage") == std::string::npos) continue;
+      const std::vector<std::string> own = constantArguments(text, lowered, "registerpackage");
+      if (own.empty()) continue;
+      RegisteringPackage package{own.front(), {own.front()}};
+      for (std::string& name : constantArguments(text, lowered, "registerunit"))
+        package.registeredNames.push_back(std::move(name));
+      packages.push_back(std::move(package));
+    }
   }
   // The same order on every machine, whatever order the folder lists its files in.
   std::sort(packages.begin(), packages.end(),

@@ -26,8 +26,9 @@ struct RegisteringPackage {
   std::vector<std::string> registeredNames;
 };
 
-// The package main units below `folder`: Pascal sources (.pas, .pp) whose text calls
-// RegisterPackage with a constant name. Folders of compiled units (lib, units) are skipped.
+// The package main units below `folder`: the Pascal sources (.pas, .pp) in the folders of
+// package files (.lpk) that call RegisterPackage with a constant name. Folders of compiled
+// units (lib, units) are skipped.
 // For a Lazarus tree, its components/ folder holds every package beyond the base set.
 // Throws HmrError when the folder cannot be read.
 std::vector<RegisteringPackage> registeringPackages(const std::string& folder);

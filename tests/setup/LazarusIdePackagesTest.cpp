@@ -34,6 +34,8 @@ std::string programWith(const Names& constants, std::uint64_t countWidth = 8) {
 
 TEST(LazarusIdePackages, FindsMainUnitsAndWhatTheyRegister) {
   testing::TempFolder tree;
+  testing::writeBytes(tree.file("tachart/tachartlazaruspkg.lpk"), "<CONFIG/>");
+  testing::writeBytes(tree.file("leakview/leakview.lpk"), "<CONFIG/>");
   testing::writeBytes(tree.file("tachart/tachartlazaruspkg.pas"),
                       "unit TAChartLazarusPkg;\ninterface\nuses TAGraph, LazarusPackageIntf;\n"
                       "implementation\nprocedure Register;\nbegin\n"
@@ -44,18 +46,26 @@ TEST(LazarusIdePackages, FindsMainUnitsAndWhatTheyRegister) {
                       "unit leakview;\nprocedure Register;\nbegin\n"
                       "  registerunit('HeapTrcView', @HeapTrcView.Register);\nend;\n"
                       "initialization\n  REGISTERPACKAGE('leakview', @Register);\nend.\n");
-  // A unit that merely mentions the call, a compiled copy and a non-Pascal file do not count.
-  testing::writeBytes(tree.file("other/notes.pas"), "// MyRegisterPackage('X', nil)\n");
+  // A main unit named otherwise than its package file counts; a unit that merely mentions the
+  // call, a compiled copy, a folder without a package file and a non-Pascal file do not.
+  testing::writeBytes(tree.file("synedit/design/syneditdsgn.lpk"), "<CONFIG/>");
+  testing::writeBytes(tree.file("synedit/design/allsyneditdsgn.pas"),
+                      "initialization RegisterPackage('SynEditDsgn', @Register);\n");
+  testing::writeBytes(tree.file("other/other.lpk"), "<CONFIG/>");
+  testing::writeBytes(tree.file("other/other.pas"), "// MyRegisterPackage('X', nil)\n");
+  testing::writeBytes(tree.file("loose/loose.pas"), "RegisterPackage('Loose', nil);\n");
+  testing::writeBytes(tree.file("leakview/lib/x86_64-linux/leakview.lpk"), "<CONFIG/>");
   testing::writeBytes(tree.file("leakview/lib/x86_64-linux/leakview.pas"),
                       "initialization RegisterPackage('Stale', @Register);\n");
-  testing::writeBytes(tree.file("leakview/readme.txt"), "RegisterPackage('Text', nil)\n");
+  testing::writeBytes(tree.file("leakview/leakview.txt"), "RegisterPackage('Text', nil)\n");
 
   const std::vector<RegisteringPackage> found = registeringPackages(tree.path());
-  ASSERT_EQ(found.size(), 2u);
-  EXPECT_EQ(found[0].name, "TAChartLazarusPkg");
-  EXPECT_EQ(found[0].registeredNames, (Names{"TAChartLazarusPkg", "TAGraph", "TASources"}));
-  EXPECT_EQ(found[1].name, "leakview");
-  EXPECT_EQ(found[1].registeredNames, (Names{"leakview", "HeapTrcView"}));
+  ASSERT_EQ(found.size(), 3u);
+  EXPECT_EQ(found[0].name, "SynEditDsgn");
+  EXPECT_EQ(found[1].name, "TAChartLazarusPkg");
+  EXPECT_EQ(found[1].registeredNames, (Names{"TAChartLazarusPkg", "TAGraph", "TASources"}));
+  EXPECT_EQ(found[2].name, "leakview");
+  EXPECT_EQ(found[2].registeredNames, (Names{"leakview", "HeapTrcView"}));
   EXPECT_THROW(registeringPackages(tree.path() + "/missing"), HmrError);
 }
 
