@@ -28,21 +28,20 @@ TEST(FppkgConfiguration, APrefixHoldsPackagesItselfOrInAVersionFolder) {
   testing::TempFolder scratch;
   EXPECT_FALSE(judgeFppkgPrefix(scratch.path()));
   EXPECT_FALSE(judgeFppkgPrefix(scratch.path() + "/missing"));
-  scratch.file("flat/fpmkinst/");
-  scratch.file("flat/units/");
-  const auto flat = judgeFppkgPrefix(scratch.path() + "/flat");
-  ASSERT_TRUE(flat);
-  EXPECT_EQ(flat->libraryPath, scratch.path() + "/flat/");
-  scratch.file("versioned/3.2.2/fpmkinst/");
-  scratch.file("versioned/3.2.2/units/");
-  scratch.file("versioned/3.2.2-not/units/");
-  const auto versioned = judgeFppkgPrefix(scratch.path() + "/versioned");
-  ASSERT_TRUE(versioned);
-  EXPECT_EQ(versioned->libraryPath, scratch.path() + "/versioned/{CompilerVersion}/");
-  scratch.file("named/default/fpmkinst/");
-  scratch.file("named/default/units/");
-  EXPECT_EQ(judgeFppkgPrefix(scratch.path() + "/named")->libraryPath,
-            scratch.path() + "/named/default/");
+  scratch.file("versioned/3.2.2-not/units/");  // no fpmkinst: not a package folder
+  // The folder holding fpmkinst/ and units/, and the library path the prefix gets.
+  const struct {
+    std::string prefix, packages, library;
+  } cases[] = {{"flat", "flat", "flat/"},
+               {"versioned", "versioned/3.2.2", "versioned/{CompilerVersion}/"},
+               {"named", "named/default", "named/default/"}};
+  for (const auto& c : cases) {
+    scratch.file(c.packages + "/fpmkinst/");
+    scratch.file(c.packages + "/units/");
+    const auto judged = judgeFppkgPrefix(scratch.path() + "/" + c.prefix);
+    ASSERT_TRUE(judged) << c.prefix;
+    EXPECT_EQ(judged->libraryPath, scratch.path() + "/" + c.library);
+  }
 }
 
 TEST(FppkgConfiguration, AnExistingConfigurationIsNeverTouched) {
