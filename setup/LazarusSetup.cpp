@@ -475,6 +475,7 @@ void LazarusSetup::removePerUserFiles(const Lazarus& lazarus) {
   const fs::path folder =
       fs::path(environmentFolder("XDG_DATA_HOME", home_ + "/.local/share")) / "hmr/lazarus";
   if (pathExists(folder / kPackageFile)) fs::remove_all(folder, error);
+  fs::remove(folder.parent_path(), error);  // only when empty
   const fs::path library = fs::path(home_) / ".local/lib/hmr" / kLibraryName;
   fs::remove(library, error);
   fs::remove(library.parent_path(), error);  // only when empty
