@@ -4,8 +4,9 @@
 #                   the sample projects of examples/working-day
 #   ./run.sh test   install what is missing, build normal and sanitizer builds, run every test
 #                   (with the end-to-end test in the real Lazarus IDE under Xvfb)
-#   ./run.sh lazarus  install what is missing, build, then build a Lazarus IDE with HMR into
-#                   a private folder and start it on a sample project (needs a display)
+#   ./run.sh lazarus  install what is missing, build, install HMR into your own Lazarus
+#                   (hmrsetup-lazarus, as the user who called through sudo) and start it with
+#                   startlazarus on a sample project (needs a display)
 #   ./run.sh pictures  install what is missing, build, draw the pictures of the windows (also in
 #                   Lazarus, under Xvfb) in docs/pictures
 set -euo pipefail
@@ -81,10 +82,21 @@ case "${1:-}" in
   lazarus)
     install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}"
     build default
-    build/default/bin/hmrsetup-lazarus
-    sample=build/lazarus-sample
-    [ -f "$sample/demo.lpi" ] || { mkdir -p "$sample" && cp lazarus/sample/* "$sample/"; }
-    "${XDG_DATA_HOME:-$HOME/.local/share}/hmr/lazarus/start-lazarus" "$PWD/$sample/demo.lpi"
+    # HMR goes into the Lazarus of the user who called (through sudo), never root's.
+    as_user=()
+    if [ "$(id -u)" -eq 0 ]; then
+      [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ] || {
+        echo "./run.sh lazarus: run it as yourself (it uses sudo to install packages)" >&2
+        exit 1
+      }
+      as_user=(sudo -u "$SUDO_USER" -H)
+    fi
+    "${as_user[@]}" build/default/bin/hmrsetup-lazarus
+    # The sample project in the user's own folders: the IDE writes beside it.
+    sample=$("${as_user[@]}" sh -c 'echo "${XDG_DATA_HOME:-$HOME/.local/share}/hmr/lazarus-sample"')
+    [ -f "$sample/demo.lpi" ] || { "${as_user[@]}" mkdir -p "$sample" &&
+                                   "${as_user[@]}" cp lazarus/sample/* "$sample/"; }
+    "${as_user[@]}" startlazarus "$sample/demo.lpi"
     ;;
   *)
     echo "usage: ./run.sh demo|test|pictures|lazarus" >&2

@@ -17,7 +17,7 @@ mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
 bin="$build/bin"
-hmr="$build/host/hmr"
+hmr="$bin/hmr"
 export HMR_REGISTRY="$work/registry.db"
 # The desktop's association, the viewer's default application and the recovery files stay in
 # the scratch folder too.

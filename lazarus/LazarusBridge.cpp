@@ -37,8 +37,23 @@ IdeDescription lazarusIdeDescription() {
   return ide;
 }
 
-LazarusBridge::LazarusBridge()
-    : windows_(std::make_unique<TrackerWindows>()), store_(openDefaultSettingsStore()) {
+LazarusSystemFacts::LazarusSystemFacts(std::string lazarusDirectory)
+    : lazarusDirectory_(std::move(lazarusDirectory)) {
+  while (lazarusDirectory_.size() > 1 && lazarusDirectory_.back() == '/')
+    lazarusDirectory_.pop_back();
+}
+
+std::string LazarusSystemFacts::executablePath() const {
+  return lazarusDirectory_ + "/lazarus";
+}
+
+LazarusBridge::LazarusBridge(const std::string& lazarusDirectory) {
+  if (!lazarusDirectory.empty()) {
+    facts_.emplace(lazarusDirectory);
+    factsInstalled_.emplace(*facts_);
+  }
+  windows_ = std::make_unique<TrackerWindows>();
+  store_ = openDefaultSettingsStore();
   // The report a windowless tracker dialog prints goes to the IDE's standard output; the
   // errors it displays are collected for the caller.
   host_ = std::make_unique<IdeHost>(lazarusIdeDescription(), *store_, std::cout, errors_);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/SystemFacts.h"
 
 namespace hmr {
 
@@ -30,10 +31,28 @@ struct IdeDescription;
 // The IDE host as the Lazarus persona describes it.
 IdeDescription lazarusIdeDescription();
 
+// The system facts as the Lazarus persona reports them: those of Linux, except that the IDE
+// program is the one of the Lazarus directory (`lazarusDirectory`/lazarus), wherever the
+// program that runs was built (a user's rebuilt IDE lies in ~/.lazarus/bin). The tracker
+// leaves projects below the IDE program's folder without a data file: the installation's own.
+class LazarusSystemFacts final : public SystemFacts {
+ public:
+  explicit LazarusSystemFacts(std::string lazarusDirectory);
+  std::optional<std::string> logonName() const override { return linux_.logonName(); }
+  std::string executablePath() const override;
+  std::string systemFolder() const override { return linux_.systemFolder(); }
+
+ private:
+  LinuxSystemFacts linux_;
+  std::string lazarusDirectory_;
+};
+
 class LazarusBridge final {
  public:
   // Opens the default settings store and loads the package; throws when either fails.
-  LazarusBridge();
+  // `lazarusDirectory` (absolute, or "" for the folder of the running program) is the
+  // installation the IDE runs from.
+  explicit LazarusBridge(const std::string& lazarusDirectory = {});
   // Stops, when stop() did not run; what the IDE displays then goes to standard error.
   ~LazarusBridge();
   LazarusBridge(const LazarusBridge&) = delete;
@@ -85,6 +104,9 @@ class LazarusBridge final {
 
   IdeHost& host();
 
+  // Installed for the tracker's lifetime, before anything asks for them.
+  std::optional<LazarusSystemFacts> facts_;
+  std::optional<ScopedSystemFacts> factsInstalled_;
   SystemClock systemClock_;
   ReportClock reportClock_{systemClock_};
   // Before host_: the Qt application outlives the package's dialogs.

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/PathText.h"
@@ -32,6 +33,9 @@ std::unique_ptr<hmr::LazarusBridge> tracker;
 // A tracker that has stopped, deleted once the call that stopped it has left it.
 std::unique_ptr<hmr::LazarusBridge> stopped;
 std::string lastError;
+// The Lazarus directory for the next start, which takes it ("" for the running program's
+// folder).
+std::string lazarusDirectory;
 // Messages of the tracker that no call has reported yet (those of waiting calls, of a stop).
 std::string untold;
 int callsRunning = 0;
@@ -186,6 +190,16 @@ int call(Prepare&& prepare, WhenNested when = WhenNested::Wait) noexcept {
 
 }  // namespace
 
+HMR_C_API int hmr_lazarus_directory(const char* folder) {
+  return call(
+      [&]() -> Action {
+        std::string path = pathArgument(folder, "The Lazarus directory");
+        if (tracker) throw CallRefused(HMR_WRONG_ORDER, "The tracker is already running");
+        return [path = std::move(path)] { lazarusDirectory = path; };
+      },
+      WhenNested::RunNow);
+}
+
 HMR_C_API int hmr_tracker_start(const char* host) {
   return call(
       [&]() -> Action {
@@ -193,7 +207,10 @@ HMR_C_API int hmr_tracker_start(const char* host) {
         if (!hmr::sameText(host, "Lazarus"))
           throw CallRefused(HMR_BAD_ARGUMENT, std::string("Unknown host: ") + host);
         if (tracker) throw CallRefused(HMR_WRONG_ORDER, "The tracker is already running");
-        return [] { tracker = std::make_unique<hmr::LazarusBridge>(); };
+        return [] {
+          const std::string directory = std::exchange(lazarusDirectory, {});
+          tracker = std::make_unique<hmr::LazarusBridge>(directory);
+        };
       },
       WhenNested::RunNow);
 }

@@ -29,6 +29,11 @@ enum {
   HMR_REPORTED = 4       /* the action was done, and the tracker has a message for the user */
 };
 
+/* The folder of the IDE's installation (for Lazarus, its Lazarus directory), for the next
+ * start: projects below it are the installation's own, tracked without a data file. Without
+ * it, the folder of the running program counts, which for a rebuilt IDE (~/.lazarus/bin) is
+ * not the installation. The next start takes it; refused while a tracker runs. */
+int hmr_lazarus_directory(const char* folder);
 /* Starts the tracker for the IDE `host` ("Lazarus" is the one known). */
 int hmr_tracker_start(const char* host);
 /* Closes every project (saving its data file) and stops the tracker. */

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Pictures of HMR in the Lazarus IDE, made the same way every time: the IDE built with the
-# package (build-ide.sh), started under Xvfb on the sample project with two earlier days of
+# Pictures of HMR in the Lazarus IDE, made the same way every time: HMR installed by
+# hmrsetup-lazarus into the Lazarus of a user with a home folder of the script's (the account
+# "nobody" when the script runs as root), the IDE started with startlazarus under Xvfb on the sample project with two earlier days of
 # history (played by the stand-in IDE), its View menu opened from the keyboard, then the
 # tracker's window by its shortcut. Writes OUT_DIR/lazarus-view-menu.png (the tracker's entry
 # and its shortcut) and OUT_DIR/lazarus-tracker-window.png (the tracker dialog over the IDE,
 # the running session shown as "Current").
 #   take-pictures.sh BUILD_DIR OUT_DIR
-# Needs xvfb, xdotool, x11-apps (xwd) and netpbm; HMR_LAZARUS_CONFIG=DIR reuses a built IDE.
+# Needs xvfb, xdotool, x11-apps (xwd) and netpbm; HMR_LAZARUS_HOME=DIR keeps the user's home
+# (and the IDE built there) in DIR for the next run instead of building it again.
 set -euo pipefail
 
 [ $# -eq 2 ] || { echo "usage: $0 BUILD_DIR OUT_DIR" >&2; exit 2; }
@@ -27,21 +29,47 @@ cleanup() {
 }
 trap cleanup EXIT
 
-config=${HMR_LAZARUS_CONFIG:-$scratch/config}
-"$here/build-ide.sh" "$config" "$bin/libhmrtracker.so" >/dev/null
+home=${HMR_LAZARUS_HOME:-$scratch/home}
+mkdir -p "$home" "$scratch/bin/lazarus"
+chmod 755 "$scratch"
+cp "$bin/hmrsetup-lazarus" "$bin/libhmrtracker.so" "$bin/hmr-ide" "$bin/hmrsetup5" \
+   "$bin/HMExpert50.bpl" "$scratch/bin/"
+cp -r "$bin/lazarus/package" "$scratch/bin/lazarus/"
+if [ "$(id -u)" -eq 0 ]; then
+  user_ids=(--reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups)
+  chown -R nobody:"$(id -gn nobody)" "$home"
+else
+  user_ids=()
+fi
+as_user() {  # COMMAND...: run as the user, in the user's environment only
+  local run=(env -i HOME="$home" PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8
+             DISPLAY="${DISPLAY:-}" "$@")
+  if [ ${#user_ids[@]} -gt 0 ]; then
+    (cd "$home" && setpriv "${user_ids[@]}" "${run[@]}")
+  else
+    (cd "$home" && "${run[@]}")
+  fi
+}
+# Each IDE starts on its own, whatever other IDE of the account runs.
+mkdir -p "$home/.lazarus"
+[ -f "$home/.lazarus/environmentoptions.xml" ] ||
+  sed -e "s|Lazarus=\"[^\"]*\"|Lazarus=\"$(lazbuild --version | head -n 1)\"|" \
+      -e 's|^  <EnvironmentOptions>|&\n    <MultipleInstances Value="AlwaysStartNew"/>|' \
+      /etc/lazarus/environmentoptions.xml >"$home/.lazarus/environmentoptions.xml"
+[ "${#user_ids[@]}" -eq 0 ] || chown -R nobody:"$(id -gn nobody)" "$home"
+as_user "$scratch/bin/hmrsetup-lazarus" >"$scratch/install.out" 2>&1 ||
+  { cat "$scratch/install.out" >&2; exit 1; }
 project="$scratch/project"
 mkdir -p "$project"
 cp "$here"/sample/* "$project/"
+[ "${#user_ids[@]}" -eq 0 ] || chown -R nobody:"$(id -gn nobody)" "$project"
 
-# ---- two earlier days in the sample project, played by the stand-in IDE ----
-export HMR_REGISTRY="$scratch/registry.db" XDG_STATE_HOME="$scratch/state"
-# The stand-in's data-file association stays in the scratch folder; the Lazarus IDE keeps the
-# user's XDG folders (its build found the compiler's packages through them).
+# ---- two earlier days in the sample project, played by the stand-in IDE as the same user ----
 stand_in() {
-  XDG_DATA_HOME="$scratch/share" XDG_CONFIG_HOME="$scratch/config-home" "$@" >/dev/null
+  as_user "$@" >/dev/null
 }
-stand_in "$bin/hmr-ide" --script - </dev/null
-stand_in "$bin/hmrsetup5"
+stand_in "$scratch/bin/hmr-ide" --script - </dev/null
+stand_in "$scratch/bin/hmrsetup5"
 {
   echo "clock 2026-12-03T09:00:00"
   echo "open-project $project/demo.lpi"
@@ -55,8 +83,9 @@ stand_in "$bin/hmrsetup5"
 } >"$scratch/thursday.script"
 sed -e 's/2026-12-03T09:00/2026-12-04T14:20/' -e 's/^advance 1200$//' "$scratch/thursday.script" |
   awk '/^edit/ { if (++n > 55) next } { print }' >"$scratch/friday.script"
-stand_in "$bin/hmr-ide" --script "$scratch/thursday.script"
-stand_in "$bin/hmr-ide" --script "$scratch/friday.script"
+chmod 644 "$scratch"/*.script
+stand_in "$scratch/bin/hmr-ide" --script "$scratch/thursday.script"
+stand_in "$scratch/bin/hmr-ide" --script "$scratch/friday.script"
 [ -f "$project/demo.HMR" ] || { echo "the stand-in IDE wrote no history" >&2; exit 1; }
 
 # ---- the real IDE on the project ----
@@ -77,10 +106,11 @@ window() {  # NAME_REGEX: waits up to 2 minutes for a visible window of that nam
 }
 grab() { xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$out/$1"; }
 
-HMR_TRACKER_LIBRARY="$bin/libhmrtracker.so" \
-  "$config/start-lazarus" "$project/demo.lpi" >"$scratch/ide.out" 2>/dev/null &
-ide_pid=$!
+as_user startlazarus "$project/demo.lpi" >"$scratch/ide.out" 2>/dev/null &
 main=$(window ' - demo$')
+# startlazarus may hand over to Lazarus's own IDE, which starts the rebuilt one: the IDE is the
+# process that owns the window.
+ide_pid=$(xdotool getwindowpid "$main")
 editor=$(window '^Source Editor$')
 sleep 3
 xdotool windowfocus --sync "$main"

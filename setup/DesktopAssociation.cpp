@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "setup/DesktopAssociation.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +8,7 @@
 #include <fstream>
 
 #include "platform/UserFolders.h"
-
-extern char** environ;
+#include "setup/ToolRun.h"
 
 namespace hmr {
 namespace {
@@ -107,28 +101,6 @@ std::string desktopExecProgram(const std::string& path) {
     quoted += c;
   }
   return quoted + "\"";
-}
-
-std::string runTool(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd : {0, 1, 2})
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned == ENOENT) return argv[0] + " was not found";
-  if (spawned != 0) return argv[0] + " could not start: " + std::strerror(spawned);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) return argv[0] + " was lost: " + std::strerror(errno);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return argv[0] + " was not found";
-  return argv[0] + (WIFEXITED(status) ? " exited with status " + std::to_string(WEXITSTATUS(status))
-                                      : std::string(" was killed"));
 }
 
 FreedesktopAssociation::FreedesktopAssociation(std::string dataHome)

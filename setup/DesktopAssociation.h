@@ -46,8 +46,4 @@ class FreedesktopAssociation final : public DesktopAssociation {
 // require when it holds a reserved character (a blank, a quote, "$", ...).
 std::string desktopExecProgram(const std::string& path);
 
-// Runs `argv` (the program looked up in PATH) with no input and its output discarded. Returns
-// "" when it ran and exited 0, else why not ("not found", "exited with status 3", ...).
-std::string runTool(const std::vector<std::string>& argv);
-
 }  // namespace hmr

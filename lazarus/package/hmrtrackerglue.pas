@@ -1,6 +1,7 @@
 { SPDX-License-Identifier: MIT
-  The HMR tracker in the Lazarus IDE: glue only. It loads the tracker library at run time
-  (a missing library turns tracking off with a message; the IDE starts as always), reports
+  The HMR tracker in the Lazarus IDE: glue only. It loads the tracker library at run time from
+  the place its installer wrote into hmrtrackerlibrary.inc (a missing library turns tracking
+  off with a message; the IDE starts as always), reports
   the IDE's project, editor, designer and save events through the library's C interface
   (lazarus/hmr_tracker.h), ticks the tracker's 15-second timer from the IDE's event loop,
   and adds the tracker's entry to the View menu. }
@@ -17,16 +18,18 @@ implementation
 uses
   Classes, SysUtils, Controls, Forms, ExtCtrls, LCLType, DynLibs, fgl, LazFileUtils,
   LazIDEIntf, ProjectIntf, SrcEditorIntf, PropEdits, MenuIntf, IDECommands, IDEMsgIntf,
-  IDEExternToolIntf, SynEdit;
+  IDEExternToolIntf, MacroIntf, SynEdit;
+
+{$I hmrtrackerlibrary.inc}
 
 const
-  TrackerLibraryName = 'libhmrtracker.so';
   TrackerMenuCaption = 'Project Revedaz&l';
   TickMilliseconds = 15000;
   HMR_OK = 0;
 
 type
   TStartCall = function(Host: PChar): LongInt; cdecl;
+  TFolderCall = function(Folder: PChar): LongInt; cdecl;
   TPlainCall = function: LongInt; cdecl;
   TPathCall = function(Path: PChar): LongInt; cdecl;
   TFileOpenedCall = function(Path: PChar; Owners: PPChar; Count: LongInt): LongInt; cdecl;
@@ -41,6 +44,7 @@ type
   private
     FLibrary: TLibHandle;
     FStart: TStartCall;
+    FLazarusDirectory: TFolderCall;
     FStop, FMenuChosen, FTimerTick: TPlainCall;
     FProjectOpened, FFileActivated, FSourceEdited, FFormEdited, FFileClosed,
       FProjectClosed: TPathCall;
@@ -90,30 +94,32 @@ var
 { Loading the library }
 
 function THMRTrackerGlue.LoadTracker: string;
-var
-  Candidates: array[0..2] of string;
-  Candidate: string;
 
   function Entry(const Name: string): Pointer;
   begin
     Result := GetProcedureAddress(FLibrary, Name);
     if Result = nil then
-      raise Exception.Create(TrackerLibraryName + ' has no ' + Name);
+      raise Exception.Create(TrackerLibraryPath + ' has no ' + Name);
   end;
 
+var
+  LazarusDir: string;
 begin
-  // $HMR_TRACKER_LIBRARY, else beside the IDE program, else the library search path.
-  Candidates[0] := GetEnvironmentVariable('HMR_TRACKER_LIBRARY');
-  Candidates[1] := ExtractFilePath(ParamStr(0)) + TrackerLibraryName;
-  Candidates[2] := TrackerLibraryName;
+  // One place, written by the installer that built this package: no search, no environment.
   FLibrary := NilHandle;
-  for Candidate in Candidates do
-    if (Candidate <> '') and (FLibrary = NilHandle) then
-      FLibrary := LoadLibrary(Candidate);
+  if TrackerLibraryPath = '' then
+    Exit('this copy of the package was built without its tracker library: install HMR with '
+      + 'hmrsetup-lazarus');
+  if not FileExists(TrackerLibraryPath) then
+    Exit('the tracker library ' + TrackerLibraryPath + ' was not found (reinstall HMR with '
+      + 'hmrsetup-lazarus, or take the package out with hmrsetup-lazarus --uninstall)');
+  FLibrary := LoadLibrary(TrackerLibraryPath);
   if FLibrary = NilHandle then
-    Exit('the tracker library ' + TrackerLibraryName + ' was not found');
+    Exit('the tracker library ' + TrackerLibraryPath + ' could not be loaded: '
+      + GetLoadErrorStr);
   try
     Pointer(FStart) := Entry('hmr_tracker_start');
+    Pointer(FLazarusDirectory) := Entry('hmr_lazarus_directory');
     Pointer(FStop) := Entry('hmr_tracker_stop');
     Pointer(FProjectOpened) := Entry('hmr_project_opened');
     Pointer(FFileOpened) := Entry('hmr_file_opened');
@@ -134,6 +140,12 @@ begin
       Exit(E.Message);
     end;
   end;
+  // The Lazarus directory, not the folder of this (perhaps rebuilt) IDE program, holds the
+  // installation's own projects.
+  LazarusDir := '$(LazarusDir)';
+  if Assigned(IDEMacros) and IDEMacros.SubstituteMacros(LazarusDir)
+    and FilenameIsAbsolute(LazarusDir) then
+    FLazarusDirectory(PChar(ChompPathDelim(LazarusDir)));
   if FStart('Lazarus') <> HMR_OK then
     Exit(string(FLastError()));
   Result := '';

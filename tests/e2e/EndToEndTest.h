@@ -20,7 +20,7 @@ namespace hmr {
 
 inline const std::string kBuild = HMR_BUILD_DIR;
 inline const std::string kBin = kBuild + "/bin";
-inline const std::string kHmr = kBuild + "/host/hmr";
+inline const std::string kHmr = kBin + "/hmr";
 constexpr RegistryRoot kHKCU = RegistryRoot::CurrentUser;
 constexpr RegistryRoot kHKCR = RegistryRoot::ClassesRoot;
 constexpr RegistryRoot kHKLM = RegistryRoot::LocalMachine;

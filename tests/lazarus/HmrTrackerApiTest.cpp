@@ -71,6 +71,35 @@ TEST_F(TrackerApiTest, StartRefusesAMissingOrUnknownHost) {
   EXPECT_EQ(error(), "");
 }
 
+// A rebuilt IDE runs from ~/.lazarus/bin; the projects of its installation are those below
+// the Lazarus directory the IDE names, and they get no data file.
+TEST_F(TrackerApiTest, ProjectsOfTheLazarusDirectoryGetNoDataFile) {
+  EXPECT_EQ(hmr_lazarus_directory(nullptr), HMR_BAD_ARGUMENT);
+  EXPECT_EQ(error(), "The Lazarus directory is missing");
+  EXPECT_EQ(hmr_lazarus_directory("usr/lib/lazarus"), HMR_BAD_ARGUMENT);
+  fs::create_directories(folder_ / "lazarus/examples/hello");
+  fs::create_directories(folder_ / "work");
+  ASSERT_EQ(hmr_lazarus_directory(file("lazarus/").c_str()), HMR_OK);
+  ASSERT_EQ(hmr_tracker_start("Lazarus"), HMR_OK);
+  EXPECT_EQ(hmr_lazarus_directory(file("other").c_str()), HMR_WRONG_ORDER);
+  EXPECT_EQ(error(), "The tracker is already running");
+  const std::string example = file("lazarus/examples/hello/hello.lpi");
+  const std::string own = file("work/own.lpi");
+  for (const std::string& project : {example, own}) {
+    ASSERT_EQ(hmr_project_opened(project.c_str()), HMR_OK);
+    ASSERT_EQ(hmr_project_closed(project.c_str()), HMR_OK);
+  }
+  ASSERT_EQ(hmr_tracker_stop(), HMR_OK);
+  EXPECT_FALSE(fs::exists(file("lazarus/examples/hello/hello.HMR")));
+  EXPECT_TRUE(fs::exists(file("work/own.HMR")));
+
+  // The start took the folder: the next one counts the running program's folder again.
+  ASSERT_EQ(hmr_tracker_start("Lazarus"), HMR_OK);
+  ASSERT_EQ(hmr_project_opened(example.c_str()), HMR_OK);
+  ASSERT_EQ(hmr_tracker_stop(), HMR_OK);
+  EXPECT_TRUE(fs::exists(file("lazarus/examples/hello/hello.HMR")));
+}
+
 TEST_F(TrackerApiTest, SecondStartIsRefusedAndTheFirstGoesOn) {
   ASSERT_EQ(hmr_tracker_start("Lazarus"), HMR_OK);
   const std::string project = file("demo.lpi");
