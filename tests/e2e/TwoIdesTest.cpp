@@ -180,7 +180,8 @@ TEST_F(TwoIdesTest, OneCrashingWhileTheOtherClosesLosesNeither) {
   const auto [runA, runB] = together(me_, scriptA, me_, scriptB);
   EXPECT_EQ(runA.status, -1);  // killed
   ASSERT_EQ(runB.status, 0) << runB.err;
-  EXPECT_THAT(sessionsOf(scratch_.path() + "/P/P.HMR"), ElementsAre(me_.name + " 09:30:00-09:50:00"));
+  EXPECT_THAT(sessionsOf(scratch_.path() + "/P/P.HMR"),
+              ElementsAre(me_.name + " 09:30:00-09:50:00"));
   ASSERT_EQ(recoveryFiles(me_).size(), 2u);  // A's recovery file and its owner lock file
 
   const ProgramRun next = start(me_, work("11:00:00", 5) + "close-project P/P.dpr\n", "c");
@@ -190,6 +191,82 @@ TEST_F(TwoIdesTest, OneCrashingWhileTheOtherClosesLosesNeither) {
               ElementsAre(me_.name + " 09:00:00-09:20:00 not closed",
                           me_.name + " 09:30:00-09:50:00", me_.name + " 11:00:00-11:05:00"));
   EXPECT_THAT(recoveryFiles(me_), IsEmpty());
+}
+
+// Seeded interleavings of two IDEs on one project: when each opens, how long each works, which
+// one ends first, whether one of them crashes, and whether they are one user or two. Every
+// session of both is in the data file afterwards: a closed one as closed, a crashed one (after
+// the next start of its user's IDE) as not closed, brought up to its last checkpoint.
+TEST_F(TwoIdesTest, SeededInterleavingsKeepEverySession) {
+  Seat other;
+  const bool twoUsers = otherUser(other);
+  constexpr unsigned kSeeds = 100;  // each plays two or three IDE processes, ~0.1 s
+  for (unsigned seed = 1; seed <= kSeeds; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const auto pick = [&](int low, int high) {
+      return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    const Seat& a = me_;
+    const Seat& b = twoUsers && pick(0, 1) ? other : me_;
+    const int openA = pick(0, 9), minutesA = pick(6, 25);
+    const int openB = 10 + pick(0, 9), minutesB = pick(6, 25);
+    const bool aEndsFirst = pick(0, 1);
+    const int crash = pick(0, 2);  // 0: none, 1: A crashes, 2: B crashes
+    const std::string tag = std::to_string(seed);
+    const auto at = [](int minutes) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%02d:%02d:00", 9 + minutes / 60, minutes % 60);
+      return std::string(text);
+    };
+    const auto end = [&](bool crashes) {
+      return crashes ? std::string("crash\n") : std::string("close-project P/P.dpr\n");
+    };
+    const std::string first = aEndsFirst ? "a" : "b";
+    const auto finish = [&](const std::string& self, bool crashes) {
+      if (self != first) return waitFor(tag + first + "-ended") + end(crashes);
+      // One that crashes first lets the other go on just before: both end at the same moment.
+      return crashes ? signal(tag + first + "-ended") + end(true)
+                     : end(false) + signal(tag + first + "-ended");
+    };
+    const std::string scriptA = work(at(openA), 1) + signal(tag + "a-open") +
+                                waitFor(tag + "b-open") + "advance " +
+                                std::to_string((minutesA - 1) * 60) + "\nedit P/P.dpr\n" +
+                                finish("a", crash == 1);
+    const std::string scriptB = waitFor(tag + "a-open") + work(at(openB), minutesB) +
+                                signal(tag + "b-open") + finish("b", crash == 2);
+    const auto [runA, runB] = together(a, scriptA, b, scriptB);
+    EXPECT_EQ(runA.status, crash == 1 ? -1 : 0) << runA.err;
+    EXPECT_EQ(runB.status, crash == 2 ? -1 : 0) << runB.err;
+    if (crash != 0) {
+      const ProgramRun next =
+          start(crash == 1 ? a : b, work("12:00:00", 2) + "close-project P/P.dpr\n", "c");
+      ASSERT_EQ(next.status, 0) << next.err;
+    }
+    // A closed session as it was closed; a crashed one as not closed, brought up to a
+    // checkpoint between its open and its crash (the checkpoints' moments are the recovery
+    // tests' concern). Sessions by open time.
+    const auto expected = [&](const Seat& seat, int open, int minutes, bool crashed) {
+      return seat.name + " " + at(open) + (crashed ? " not closed" : "-" + at(open + minutes));
+    };
+    std::vector<std::string> sessions = {expected(a, openA, minutesA, crash == 1),
+                                         expected(b, openB, minutesB, crash == 2)};
+    if (crash != 0) sessions.push_back((crash == 1 ? a : b).name + " 12:00:00-12:02:00");
+    std::vector<std::string> saved = sessionsOf(scratch_.path() + "/P/P.HMR");
+    for (std::string& line : saved) {
+      if (!line.ends_with(" not closed")) continue;
+      const std::string open = line.substr(line.find(' ') + 1, 8);
+      const std::string close = line.substr(line.find('-') + 1, 8);
+      const int planned = crash == 1 ? openA + minutesA : openB + minutesB;
+      EXPECT_GT(close, open) << line;
+      EXPECT_LE(close, at(planned)) << line;
+      line = line.substr(0, line.find('-')) + " not closed";
+    }
+    EXPECT_EQ(saved, sessions);
+    EXPECT_THAT(recoveryFiles(a), IsEmpty());
+    EXPECT_THAT(recoveryFiles(b), IsEmpty());
+    fs::remove(scratch_.path() + "/P/P.HMR");
+  }
 }
 
 }  // namespace
