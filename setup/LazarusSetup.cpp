@@ -421,6 +421,12 @@ void LazarusSetup::install(const std::string& primaryConfig) {
 }
 
 void LazarusSetup::uninstall(const std::string& primaryConfig) {
+  // A configuration that is not there holds no HMR: nothing is made for it.
+  const std::string config = primaryConfigFolder(home_, primaryConfig);
+  if (geteuid() != 0 && !pathExists(config)) {
+    out_ << "HMR is not in your Lazarus: there is no configuration " << config << ".\n";
+    return;
+  }
   const Lazarus lazarus = prepare(primaryConfig);
   const fs::path misc = fs::path(lazarus.config) / MiscellaneousOptionsFile;
   const std::string miscBefore = pathExists(misc) ? readFile(misc) : std::string();

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -127,6 +129,53 @@ TEST_F(DialogModelTest, TheQueryIsTheSelectedProjectsOrTheGroupsWithTheFiltersOf
   EXPECT_EQ(model.selectedProject(), nullptr);
 }
 
+TEST_F(DialogModelTest, ALineIsFoundAgainInANewResult) {
+  TrackerDialogModel model(&group);
+  model.select(demo);
+  model.ExecuteQuery();
+  // bob's session is the second, then the first when sorted the other way.
+  const std::optional<TrackerDialogModel::LineKey> bob = model.lineKey(1);
+  const std::optional<TrackerDialogModel::LineKey> totals = model.lineKey(2);
+  ASSERT_TRUE(bob && totals);
+  EXPECT_TRUE(totals->totals);
+  EXPECT_FALSE(model.lineKey(3));
+  EXPECT_FALSE(model.lineKey(-1));
+  model.setSortOrder(1);
+  model.ExecuteQuery();
+  EXPECT_EQ(model.findLine(*bob), 0);
+  EXPECT_EQ(model.findLine(*totals), 2);
+  // By user name the session is gone; the totals row stays.
+  model.setGroupBy(1);
+  model.ExecuteQuery();
+  EXPECT_EQ(model.findLine(*bob), -1);
+  EXPECT_EQ(model.findLine(*totals), 2);
+  const std::optional<TrackerDialogModel::LineKey> ann = model.lineKey(0);
+  ASSERT_TRUE(ann);
+  model.setSortOrder(0);
+  model.ExecuteQuery();
+  EXPECT_EQ(model.queryResult().Lines[static_cast<std::size_t>(model.findLine(*ann))].Text,
+            ann->text);
+}
+
+TEST_F(DialogModelTest, TheWidestSampleHoldsBothHalvesOfTheDayAndALongTotal) {
+  const TQueryResult sample = TrackerDialogModel::widestViewSample("margaret");
+  ASSERT_EQ(sample.Count, 24);
+  EXPECT_EQ(sample.Vision, qrvOpenCloseCol);
+  std::int64_t total = 0;
+  bool morning = false, evening = false;
+  for (std::int32_t k = 0; k < sample.Count; ++k) {
+    const TQueryResultLine& line = sample.Lines[static_cast<std::size_t>(k)];
+    total += line.TotalTime;
+    EXPECT_EQ(line.UserName, "margaret");
+    const double hour = (line.DateTimeOpen - std::floor(line.DateTimeOpen)) * 24;
+    morning |= hour < 13;
+    evening |= hour > 23;
+  }
+  EXPECT_TRUE(morning && evening);
+  EXPECT_EQ(total, 1000 * 3600);
+  EXPECT_EQ(sample.Lines[23].CloseStatus, scsCurrent);
+}
+
 TEST_F(DialogModelTest, TheExportHeaderNamesWhatIsShownAndTheFilterChosen) {
   TrackerDialogModel model(&group);
   model.select(demo);
@@ -214,13 +263,14 @@ TEST_F(DialogModelTest, ADataFileOpensClosedOnceAndModifiedOnesAreSavedInStandAl
   EXPECT_EQ(reread.TimeForIdle, 600);
 }
 
-TEST_F(DialogModelTest, OnlyTheIdeHostsLetTheUserChangeTheName) {
+TEST_F(DialogModelTest, EveryHostThatAsksAtStartUpLetsTheUserChangeTheName) {
   TrackerDialogModel model(&group);
-  for (const THostTool host : {ftDelphi4, ftDelphi5, ftVB6}) {
+  // The IDEs ask for the user at start-up (Lazarus too), so they let it be changed.
+  for (const THostTool host : {ftDelphi4, ftDelphi5, ftVB6, ftLazarus}) {
     group.SetHostTool(host, "2.0");
     EXPECT_TRUE(model.userCanChange()) << host;
   }
-  for (const THostTool host : {ftUnknown, ftViewer, ftLazarus}) {
+  for (const THostTool host : {ftUnknown, ftViewer}) {
     group.SetHostTool(host, "2.0");
     EXPECT_FALSE(model.userCanChange()) << host;
   }

@@ -184,12 +184,24 @@ as_user "$hmr" registry set --dword 15 'HKLM\SOFTWARE\CorvaneSW\HMR\2.0\Lazarus'
   CheckpointInterval || fail "hmr registry set failed"
 
 # ---- Xvfb on a free display ----
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$scratch/display" \
-  2>"$scratch/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-[ -s "$scratch/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$scratch/display")"
+# A display number picked at random far above the usual ones: an X server started with
+# -displayfd tries the numbers from 0 up and, trying one in use, takes its socket away from
+# the server that has it (seen when another Xvfb started while this test ran on :0).
+for display in $(shuf -i 200-899 -n 20); do
+  [ -e "/tmp/.X$display-lock" ] && continue
+  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp 2>"$scratch/xvfb.log" &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
+  for _ in $(seq 50); do
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break 2
+    sleep 0.2
+  done
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || fail "Xvfb did not start on a free display"
 
 wait_window() {  # NAME_REGEX SECONDS: the id of a visible window whose name matches
   # Polled: a search fails outright when a window goes away while it looks (BadWindow).

@@ -30,8 +30,8 @@ QColor colour(std::string_view hex) { return QColor(tracker_ui::qtText(hex)); }
 
 // Every bar of the chart, painted in one go over the chart's plot area. Bar k stands at
 // position k of the category axis, which runs from -0.5 to count - 0.5; a bar is 80% of its
-// slot, 48 pixels at most. With more bars than pixels each pixel column shows the highest bar of those that fall
-// in it, so a million bars cost one pass over their figures.
+// slot, 48 pixels at most. With more bars than pixels each pixel column shows the highest bar
+// of those that fall in it, so a million bars cost one pass over their figures.
 class BarsItem final : public QGraphicsItem {
  public:
   explicit BarsItem(QChart* chart) : QGraphicsItem(chart), chart_(chart) {
@@ -152,15 +152,21 @@ class TimeChartView final : public QChartView {
     });
   }
 
+  // Shows `bars` (null: none). What stays the same in the frame (title, axes, labels) is left
+  // as it is: Qt Charts lays its texts out anew on every change, which costs more than all
+  // the bars.
   void showBars(const ChartBars* bars) {
     bars_ = bars;
     const bool any = bars && bars->count() > 0;
-    chart()->setTitle(any ? QString::fromStdString(bars->title()) : QString());
-    values_->setTitleText(bars ? QString::fromStdString(bars->axisTitle()) : QString());
+    const QString title = any ? QString::fromStdString(bars->title()) : QString();
+    if (chart()->title() != title) chart()->setTitle(title);
+    const QString axisTitle = bars ? QString::fromStdString(bars->axisTitle()) : QString();
+    if (values_->titleText() != axisTitle) values_->setTitleText(axisTitle);
     double top = 1;
     const double step = niceAxisStep(any ? bars->highest() : 0, 5, top);
     values_->setRange(0, top);
-    values_->setTickCount(static_cast<int>(std::lround(top / step)) + 1);
+    const int ticks = static_cast<int>(std::lround(top / step)) + 1;
+    if (values_->tickCount() != ticks) values_->setTickCount(ticks);
     categories_->setRange(-0.5, any ? bars->count() - 0.5 : 0.5);
     labelRoom_ = labelRoom();
     labelled_ = -1;
@@ -168,39 +174,57 @@ class TimeChartView final : public QChartView {
     item_->show(bars, top);
   }
 
+  // Lets go of the bars, whose cells are about to go, and leaves the frame as it is.
+  void detach() {
+    bars_ = nullptr;
+    item_->show(nullptr, 1);
+  }
+
   const ChartBars* bars() const { return bars_; }
   QCategoryAxis* categories() const { return categories_; }
   QValueAxis* values() const { return values_; }
 
  private:
-  // The room a label takes across the plot: the widest of the labels (of a sample of 200 of
+  // The room a label takes across the plot: the widest of the labels (of a sample of 50 of
   // them spread over the bars, and the last), and two characters between two labels.
   int labelRoom() const {
     const QFontMetrics metrics(categories_->labelsFont());
     int widest = 0;
     const std::int32_t count = bars_ ? bars_->count() : 0;
-    const std::int32_t step = std::max(1, count / 200);
+    const std::int32_t step = std::max(1, count / 50);
     const auto measure = [&](std::int32_t k) {
-      widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(bars_->label(k))));
+      const QString label = QString::fromStdString(bars_->label(k));
+      widest = std::max(widest, metrics.horizontalAdvance(label));
     };
     for (std::int32_t k = 0; k < count; k += step) measure(k);
     if (count > 0) measure(count - 1);
     return std::max(1, widest + 2 * metrics.averageCharWidth());
   }
 
-  // As many labels as fit across the plot, written across, whole.
+  // As many labels as fit across the plot, written across, whole. The axis keeps one label
+  // per text: a repeated text is left out.
   void relabel() {
     const int most =
         bars_ ? std::max(1, static_cast<int>(chart()->plotArea().width()) / labelRoom_) : 0;
     if (most == labelled_) return;
     labelled_ = most;
-    for (const QString& label : categories_->categoriesLabels()) categories_->remove(label);
-    if (!bars_) return;
-    for (const std::int32_t k : bars_->labelledBars(most)) {
-      const QString label = QString::fromStdString(bars_->label(k));
-      // The axis keeps one label per text; a repeated text is left out.
-      if (!categories_->categoriesLabels().contains(label)) categories_->append(label, k);
+    QStringList texts;
+    std::vector<std::int32_t> at;
+    if (bars_) {
+      for (const std::int32_t k : bars_->labelledBars(most)) {
+        const QString label = QString::fromStdString(bars_->label(k));
+        if (texts.contains(label)) continue;
+        texts << label;
+        at.push_back(k);
+      }
     }
+    bool same = texts == categories_->categoriesLabels();
+    for (std::size_t i = 0; same && i < at.size(); ++i)
+      same = categories_->endValue(texts[static_cast<qsizetype>(i)]) == at[i];
+    if (same) return;
+    for (const QString& label : categories_->categoriesLabels()) categories_->remove(label);
+    for (std::size_t i = 0; i < at.size(); ++i)
+      categories_->append(texts[static_cast<qsizetype>(i)], at[i]);
   }
 
   const ChartBars* bars_ = nullptr;
@@ -231,7 +255,7 @@ ChartPage::~ChartPage() = default;
 
 void ChartPage::showCells(const GridCells* cells) {
   // The chart lets go of the old bars at once: the cells they read may be gone.
-  chtTime->showBars(nullptr);
+  chtTime->detach();
   bars_ = cells ? std::make_unique<ChartBars>(*cells) : nullptr;
   stale_ = true;
   if (isVisible()) draw();
@@ -255,7 +279,8 @@ std::vector<ChartPage::Plotted> ChartPage::plotted() const {
   std::vector<Plotted> bars;
   const ChartBars* shown = chtTime->bars();
   if (!shown) return bars;
-  for (std::int32_t k = 0; k < shown->count(); ++k) bars.push_back({shown->work(k), shown->idle(k)});
+  for (std::int32_t k = 0; k < shown->count(); ++k)
+    bars.push_back({shown->work(k), shown->idle(k)});
   return bars;
 }
 

@@ -31,9 +31,10 @@ using tracker_ui::named;
 
 namespace {
 
-// The save dialog's filters, one per file type, in the order of the export formats.
+// The save dialog's filters, one per file type.
 const QStringList kSaveFilters = {"Text (*.txt)", "Formated Text (comma separated) (*.csv)",
                                   "PNG picture (*.png)", "SVG picture (*.svg)"};
+enum SaveFilter { kTextFiles, kCsvFiles, kPngFiles, kSvgFiles };
 // The export formats' positions in the format list.
 enum ExportChoice { kText, kSemicolon, kClipboard, kChartPng, kChartSvg };
 
@@ -141,7 +142,7 @@ void ToolsPage::cmdExportClick() {
 }
 
 std::string ToolsPage::askSaveFile(const std::string& name, int filterIndex,
-                                   const char* extension) {
+                                   std::string_view extension) {
   if (!SaveDialog) {
     // One save dialog for the dialog's life.
     SaveDialog = new QFileDialog(this, "Save As");
@@ -154,7 +155,8 @@ std::string ToolsPage::askSaveFile(const std::string& name, int filterIndex,
   // The filter of the format chosen, so that the files of its type show and the name proposed
   // stands under its own type.
   SaveDialog->selectNameFilter(kSaveFilters[filterIndex]);
-  SaveDialog->setDefaultSuffix(QString::fromLatin1(extension));
+  SaveDialog->setDefaultSuffix(
+      QString::fromLatin1(extension.data(), static_cast<qsizetype>(extension.size())));
   SaveDialog->selectFile(QString::fromStdString(name));
   if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty()) return {};
   return SaveDialog->selectedFiles().front().toStdString();
@@ -167,8 +169,7 @@ void ToolsPage::exportChart(bool svg) {
                                                    selected ? selected->FileName : "", feText))
           .replace_extension(svg ? ".svg" : ".png")
           .string();
-  const std::string path = askSaveFile(name, svg ? kChartSvg - 1 : kChartPng - 1,
-                                       svg ? "svg" : "png");
+  const std::string path = askSaveFile(name, svg ? kSvgFiles : kPngFiles, svg ? "svg" : "png");
   if (path.empty()) return;
   chart_.saveAs(path, svg ? ChartPage::FileFormat::Svg : ChartPage::FileFormat::Png);
 }
@@ -178,7 +179,8 @@ void ToolsPage::ExportToFile(TFileExportFormat Format) {
   const std::string path =
       askSaveFile(proposedExportFileName(selected != nullptr, selected ? selected->FileName : "",
                                          Format),
-                  Format == feCSV ? 1 : 0, exportDefaultExtension(Format).data());
+                  Format == feCSV ? kCsvFiles : kTextFiles,
+                  exportDefaultExtension(Format));
   if (path.empty()) return;
   if (const GridCells* cells = shown_.cells())
     exportToFile(path, Format, model_.GetExportHeader(), *cells);

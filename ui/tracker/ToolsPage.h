@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <string>
+#include <string_view>
 
 #include "core/uHMRGlobal.h"
 
@@ -45,9 +46,9 @@ class ToolsPage final : public QWidget {
   void ExportToFile(TFileExportFormat Format);
   void ExportClipBoard();
   void exportChart(bool svg);
-  // Asks where to save, proposing `name` under the filter of `filterIndex` ("txt" ...); empty
-  // when the user cancelled.
-  std::string askSaveFile(const std::string& name, int filterIndex, const char* extension);
+  // Asks where to save, proposing `name` under the filter of `filterIndex`, adding `extension`
+  // to a name typed without one; empty when the user cancelled.
+  std::string askSaveFile(const std::string& name, int filterIndex, std::string_view extension);
 
   TrackerDialogModel& model_;
   const SessionGridModel& shown_;

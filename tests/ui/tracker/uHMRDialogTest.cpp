@@ -181,7 +181,8 @@ void TrackerDialogTest::withoutActiveProjectTheGroupLevelShows() {
   auto* tree = child<QTreeWidget>(dialog, "TreeView");
   QVERIFY(tree->currentItem() == nullptr);
   QVERIFY(dialog.model().selectedProject() == nullptr);
-  QCOMPARE(tabTexts(child<QTabWidget>(dialog, "PageControl")), QString("History|Chart|Tools|About"));
+  QCOMPARE(tabTexts(child<QTabWidget>(dialog, "PageControl")),
+           QString("History|Chart|Tools|About"));
   QCOMPARE(child<QLabel>(dialog, "lblCapProj")->text(),
            QString("  Project &Information: Project Group"));
   QCOMPARE(items(child<QComboBox>(dialog, "cmbGroupBy")),
