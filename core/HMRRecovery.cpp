@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "core/HMRFileIO.h"
 #include "core/PathText.h"
@@ -93,21 +94,92 @@ bool moveRecoveryFile(const std::string& from, const std::string& to) {
 
 void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions,
                             std::vector<std::unique_ptr<TSessionData>> recovered) {
-  for (auto& session : recovered) {
-    const std::int64_t open = secondsOf(session->SessionDateTimeOpen);
-    const auto same = std::find_if(sessions.begin(), sessions.end(), [&](const auto& s) {
-      return secondsOf(s->SessionDateTimeOpen) == open;
+  // Taken one recovered session at a time, the rule is: a session with the same open time
+  // as the first such session in the list replaces it when it closes later; a new one goes
+  // before the first session that opens after it. The same result comes from whole lists:
+  // the first session that opens after a time is always one that opens after every session
+  // before it (a "leader"), and a new session, opening after every session before that
+  // leader and at no known time, becomes a leader itself. So the new sessions, sorted by
+  // open time, go before the first leader that opens after them, and the list is walked once.
+  const std::size_t n = sessions.size();
+  std::vector<std::int64_t> opens(n);
+  for (std::size_t i = 0; i < n; ++i) opens[i] = secondsOf(sessions[i]->SessionDateTimeOpen);
+
+  // The first session of each open time. A list in open-time order (the usual one) is its
+  // own index; any other order gets a sorted copy.
+  struct Known {
+    std::int64_t open;
+    std::size_t index;
+  };
+  std::vector<Known> byOpen;
+  const bool inOrder = std::is_sorted(opens.begin(), opens.end());
+  if (!inOrder) {
+    byOpen.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) byOpen.push_back({opens[i], i});
+    std::sort(byOpen.begin(), byOpen.end(), [](const Known& a, const Known& b) {
+      return a.open != b.open ? a.open < b.open : a.index < b.index;
     });
-    if (same != sessions.end()) {
-      if (secondsOf(session->SessionDateTimeClose) > secondsOf((*same)->SessionDateTimeClose))
-        *same = std::move(session);
-      continue;
-    }
-    const auto later = std::find_if(sessions.begin(), sessions.end(), [&](const auto& s) {
-      return secondsOf(s->SessionDateTimeOpen) > open;
-    });
-    sessions.insert(later, std::move(session));
   }
+  const auto firstWithOpen = [&](std::int64_t open) -> std::optional<std::size_t> {
+    if (inOrder) {
+      const auto at = std::lower_bound(opens.begin(), opens.end(), open);
+      if (at == opens.end() || *at != open) return std::nullopt;
+      return static_cast<std::size_t>(at - opens.begin());
+    }
+    const auto at = std::lower_bound(byOpen.begin(), byOpen.end(), open,
+                                     [](const Known& k, std::int64_t v) { return k.open < v; });
+    if (at == byOpen.end() || at->open != open) return std::nullopt;
+    return at->index;
+  };
+
+  // The recovered sessions by open time, in their own order among equal ones: of those, the
+  // first with the latest close is the one that the rule keeps.
+  struct Candidate {
+    std::int64_t open;
+    std::int64_t close;
+    std::size_t index;
+  };
+  std::vector<Candidate> candidates;
+  candidates.reserve(recovered.size());
+  for (std::size_t i = 0; i < recovered.size(); ++i) {
+    candidates.push_back({secondsOf(recovered[i]->SessionDateTimeOpen),
+                          secondsOf(recovered[i]->SessionDateTimeClose), i});
+  }
+  std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+    return a.open != b.open ? a.open < b.open : a.index < b.index;
+  });
+
+  std::vector<std::unique_ptr<TSessionData>> added;  // new sessions, by open time
+  for (std::size_t k = 0; k < candidates.size();) {
+    const Candidate* kept = &candidates[k];
+    for (++k; k < candidates.size() && candidates[k].open == kept->open; ++k) {
+      if (candidates[k].close > kept->close) kept = &candidates[k];
+    }
+    std::unique_ptr<TSessionData>& session = recovered[kept->index];
+    if (const auto same = firstWithOpen(kept->open)) {
+      if (kept->close > secondsOf(sessions[*same]->SessionDateTimeClose))
+        sessions[*same] = std::move(session);
+    } else {
+      added.push_back(std::move(session));
+    }
+  }
+  if (added.empty()) return;
+
+  std::vector<std::unique_ptr<TSessionData>> merged;
+  merged.reserve(n + added.size());
+  auto next = added.begin();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i == 0 || opens[i] > opens[i - 1]) {
+      // Possibly a leader: every new session that opens before it goes first. A session
+      // that opens after the one before it but not after an earlier one finds no new
+      // session left that opens before it, so the test need not track the leaders exactly.
+      for (; next != added.end() && secondsOf((*next)->SessionDateTimeOpen) < opens[i]; ++next)
+        merged.push_back(std::move(*next));
+    }
+    merged.push_back(std::move(sessions[i]));
+  }
+  for (; next != added.end(); ++next) merged.push_back(std::move(*next));
+  sessions = std::move(merged);
 }
 
 }  // namespace hmr
