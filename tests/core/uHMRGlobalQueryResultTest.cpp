@@ -216,6 +216,32 @@ TEST_F(QueryResultTest, SortLeavesEveryLineWhereTheStepByStepSortDoes) {
   }
 }
 
+// Many distinct texts (more than the ranks of the text sort are proved for), with case
+// variants that tie: the text sort by the texts themselves keeps the same order of ties.
+TEST_F(QueryResultTest, SortByManyDistinctTextsLeavesTiesWhereTheStepByStepSortDoes) {
+  std::mt19937 random(7);
+  for (const int mode : {scText, scUserName}) {
+    for (const TSortOrder order : {soAsc, soDesc}) {
+      TQueryResult qr;
+      const int n = 3000;
+      for (int k = 0; k < n; ++k) {
+        TQueryResultLine& line = AppendQueryResultLine(qr);
+        std::string name = "user" + std::to_string(random() % 900);
+        if (random() % 2 == 0) name[0] = 'U';
+        (mode == scText ? line.Text : line.UserName) = name;
+        line.DateTimeClose = k;
+      }
+      std::vector<TQueryResultLine> expected(qr.Lines.begin(), qr.Lines.begin() + n);
+      referenceSort(expected, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
+      SortQR(qr, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
+      for (int k = 0; k < n; ++k) {
+        ASSERT_EQ(qr.Lines[k].DateTimeClose, expected[k].DateTimeClose)
+            << "mode " << mode << " order " << order << " at " << k;
+      }
+    }
+  }
+}
+
 TEST_F(QueryResultTest, UnknownCompareModeStillExchangesLines) {
   // Every pair ties: each pass exchanges from both ends towards the middle: [d c b a], then
   // the halves [d c] and [b a] are exchanged again.
