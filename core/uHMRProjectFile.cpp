@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The project's data file: which paths are kept on disk, and reading and writing the file.
+#include <exception>
 #include <utility>
 
+#include "core/DataFileReadAhead.h"
 #include "core/HMRFileIO.h"
 #include "core/HMRRecovery.h"
 #include "core/PathText.h"
@@ -124,15 +126,20 @@ bool THMRProject::LoadFile() {
 
 void THMRProject::OpenFile(const std::string& FileName) {
   ClearSessions();
-  HmrFileContents contents;
+  DataFileRead read;
   try {
-    readHmrFile(FileName, contents);
+    readHmrFile(FileName, read.contents);
   } catch (...) {
-    // What was read before the failure stays; nothing is dropped or totalled.
-    takeContents(*this, contents);
-    throw;
+    read.failure = std::current_exception();
   }
-  takeContents(*this, contents);
+  OpenFile(std::move(read));
+}
+
+void THMRProject::OpenFile(DataFileRead&& ReadAhead) {
+  ClearSessions();
+  takeContents(*this, ReadAhead.contents);
+  // After a failure what was read before it stays; nothing is dropped or totalled.
+  if (ReadAhead.failure) std::rethrow_exception(ReadAhead.failure);
   DeleteMinimumSessions(true);  // no session runs yet
   UpdatePrjHistData();
 }
