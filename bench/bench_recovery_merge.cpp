@@ -34,8 +34,10 @@ struct CrashedProject {
   explicit CrashedProject(int count) {
     char name[] = "/tmp/hmr-bench-recovery-XXXXXX";
     folder = mkdtemp(name);
-    setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
-    dataFile = folder + "/Crashed.HMR";
+    // One state folder for the whole run: the recovery files of every size stay findable.
+    static const std::string state = folder + "-state";
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    dataFile = folder + "/Crashed" + std::to_string(count) + ".HMR";
     ScopedTimerGlobal timer(std::make_unique<ManualTimer>());
     THMRProject project;
     project.ProjectName = "Crashed";
@@ -56,11 +58,16 @@ struct CrashedProject {
     project.Sessions.back()->SessionDateTimeClose += 1800 / 86400.0;
     project.Sessions.back()->UpdateCalculatedFields();
     writeRecoveryFile(dataFile, project);
+    lastTotal = project.Sessions.back()->SessionTotalTime;
   }
-  ~CrashedProject() { std::filesystem::remove_all(folder); }
+  ~CrashedProject() {
+    std::filesystem::remove_all(folder);
+    if (const char* state = std::getenv("XDG_STATE_HOME")) std::filesystem::remove_all(state);
+  }
 
   std::string folder;
   std::string dataFile;
+  std::int64_t lastTotal = 0;  // of the last session as the recovery file holds it
 };
 
 CrashedProject& crashed(int count) {
@@ -113,6 +120,11 @@ void BM_ReopenAfterCrash(benchmark::State& state) {
       },
       [&] { readDataFile(p); });
   state.counters["sessions"] = sessions;
+  // 1 when the last session came back from the recovery file, 30 minutes longer.
+  state.counters["recovered"] = project->getSessionData(sessions - 1)->SessionNotClosed &&
+                                project->TotalTime > 0 &&
+                                project->getSessionData(sessions - 1)->SessionTotalTime ==
+                                    crashed(static_cast<int>(state.range(0))).lastTotal;
 }
 BENCHMARK(BM_ReopenAfterCrash)->Arg(100000)->Arg(200000)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
