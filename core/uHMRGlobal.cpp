@@ -227,18 +227,29 @@ void sortLines(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32
     quickSort<false>(items.data(), 0, static_cast<std::int32_t>(n) - 1, compare);
   }
   // Position k takes the line of items[k]: each cycle of the permutation is followed once,
-  // every item marked done by pointing at its own position.
+  // every position marked done by pointing at itself. The line indexes go to an array of
+  // their own, small enough to stay in the cache, so that the next line of a cycle is known
+  // early and its fetch overlaps the move of the current one.
+  std::vector<std::uint32_t> source(n);
+  for (std::uint32_t k = 0; k < n; ++k) source[k] = items[k].line;
+  std::vector<KeyedLine<Key>>().swap(items);
+  const auto prefetch = [first](std::uint32_t k) {
+    const char* at = reinterpret_cast<const char*>(first + k);
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + sizeof(TQueryResultLine) - 1);
+  };
   for (std::uint32_t k = 0; k < n; ++k) {
-    if (items[k].line == k) continue;
+    if (source[k] == k) continue;
     TQueryResultLine held = std::move(first[k]);
     std::uint32_t j = k;
     for (;;) {
-      const std::uint32_t from = items[j].line;
-      items[j].line = j;
+      const std::uint32_t from = source[j];
+      source[j] = j;
       if (from == k) {
         first[j] = std::move(held);
         break;
       }
+      prefetch(source[from]);
       first[j] = std::move(first[from]);
       j = from;
     }
