@@ -186,6 +186,18 @@ void referenceSort(std::vector<TQueryResultLine>& lines, int lo, int hi, TSortCo
   if (i < hi) referenceSort(lines, i, hi, mode, order);
 }
 
+// SortQR of the first n lines of `qr` leaves each line (told apart by its DateTimeClose)
+// where the step-by-step sort does.
+void expectSortedAsStepByStep(TQueryResult& qr, int n, int mode, TSortOrder order) {
+  std::vector<TQueryResultLine> expected(qr.Lines.begin(), qr.Lines.begin() + n);
+  referenceSort(expected, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
+  SortQR(qr, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
+  for (int k = 0; k < n; ++k) {
+    ASSERT_EQ(qr.Lines[k].DateTimeClose, expected[k].DateTimeClose)
+        << "mode " << mode << " order " << order << " n " << n << " at " << k;
+  }
+}
+
 TEST_F(QueryResultTest, SortLeavesEveryLineWhereTheStepByStepSortDoes) {
   // Few distinct keys, so that ties abound; DateTimeClose tags each line and is never a key.
   static const char* const kNames[] = {"ann", "Ann", "bob", "BOB", "carl", ""};
@@ -204,13 +216,7 @@ TEST_F(QueryResultTest, SortLeavesEveryLineWhereTheStepByStepSortDoes) {
           line.WorkTime = random() % 5;
           line.DateTimeClose = k;
         }
-        std::vector<TQueryResultLine> expected(qr.Lines.begin(), qr.Lines.begin() + n);
-        referenceSort(expected, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
-        SortQR(qr, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
-        for (int k = 0; k < n; ++k) {
-          ASSERT_EQ(qr.Lines[k].DateTimeClose, expected[k].DateTimeClose)
-              << "mode " << mode << " order " << order << " n " << n << " at " << k;
-        }
+        expectSortedAsStepByStep(qr, n, mode, order);
       }
     }
   }
@@ -231,13 +237,7 @@ TEST_F(QueryResultTest, SortByManyDistinctTextsLeavesTiesWhereTheStepByStepSortD
         (mode == scText ? line.Text : line.UserName) = name;
         line.DateTimeClose = k;
       }
-      std::vector<TQueryResultLine> expected(qr.Lines.begin(), qr.Lines.begin() + n);
-      referenceSort(expected, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
-      SortQR(qr, 0, n - 1, static_cast<TSortCompareMode>(mode), order);
-      for (int k = 0; k < n; ++k) {
-        ASSERT_EQ(qr.Lines[k].DateTimeClose, expected[k].DateTimeClose)
-            << "mode " << mode << " order " << order << " at " << k;
-      }
+      expectSortedAsStepByStep(qr, n, mode, order);
     }
   }
 }
