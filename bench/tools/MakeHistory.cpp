@@ -6,8 +6,9 @@
 //   make_history --sessions N --hmr FILE [--timew DIR] [--seed S]
 //   make_history --team DIR --files F --sessions N [--seed S]
 //
-// Sessions follow each other without overlapping (Timewarrior refuses overlaps), last a
-// minute to four hours with up to half of it idle, and belong to one of four users.
+// Sessions follow each other without overlapping (Timewarrior refuses overlaps) a minute to
+// twenty minutes apart, last ten to forty minutes with up to half of it idle (100,000 of them
+// span about seven years), and belong to one of four users.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,7 +35,7 @@ std::vector<std::unique_ptr<TSessionData>> makeSessions(int count, std::mt19937_
   sessions.reserve(static_cast<std::size_t>(count));
   std::int64_t open = static_cast<std::int64_t>(encodeDate(2015, 1, 5)) * 86400 + 8 * 3600;
   for (int i = 0; i < count; ++i) {
-    const std::int64_t total = 60 + static_cast<std::int64_t>(random() % 14400);
+    const std::int64_t total = 600 + static_cast<std::int64_t>(random() % 1800);
     auto s = std::make_unique<TSessionData>();
     s->SessionDateTimeOpen = static_cast<double>(open) / 86400.0;
     s->SessionDateTimeClose = static_cast<double>(open + total) / 86400.0;
@@ -43,7 +44,7 @@ std::vector<std::unique_ptr<TSessionData>> makeSessions(int count, std::mt19937_
     s->SessionUserName = kUsers[random() % 4];
     s->UpdateCalculatedFields();
     sessions.push_back(std::move(s));
-    open += total + 600 + static_cast<std::int64_t>(random() % (16 * 3600));
+    open += total + 60 + static_cast<std::int64_t>(random() % 1200);
   }
   return sessions;
 }
