@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string_view>
@@ -380,22 +381,115 @@ bool moveRecoveryFile(const std::string& from, const std::string& to) {
 
 void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions,
                             std::vector<std::unique_ptr<TSessionData>> recovered) {
-  for (auto& session : recovered) {
-    const std::int64_t open = secondsOf(session->SessionDateTimeOpen);
-    const auto same = std::find_if(sessions.begin(), sessions.end(), [&](const auto& s) {
-      return secondsOf(s->SessionDateTimeOpen) == open &&
-             s->SessionUserName == session->SessionUserName;
-    });
-    if (same != sessions.end()) {
-      if (secondsOf(session->SessionDateTimeClose) > secondsOf((*same)->SessionDateTimeClose))
-        *same = std::move(session);
-      continue;
-    }
-    const auto later = std::find_if(sessions.begin(), sessions.end(), [&](const auto& s) {
-      return secondsOf(s->SessionDateTimeOpen) > open;
-    });
-    sessions.insert(later, std::move(session));
+  // Taken one recovered session at a time, the rule is: a session with the same open time and
+  // user as the first such session in the list replaces it when it closes later; a new one
+  // goes before the first session that opens after it. The same result comes from whole
+  // lists: the first session that opens after a time is always one that opens after every
+  // session before it (a "leader"), and a new session, opening after every session before
+  // that leader, becomes a leader itself. So the new sessions, sorted by open time (in their
+  // own order among equal ones), go before the first leader that opens after them, and the
+  // list is walked once.
+  const std::size_t n = sessions.size();
+  std::vector<std::int64_t> opens(n);
+  for (std::size_t i = 0; i < n; ++i) opens[i] = secondsOf(sessions[i]->SessionDateTimeOpen);
+
+  // The first session of an open time and user. A list in open-time order (the usual one) is
+  // its own index; any other order gets a sorted copy. Sessions of one second are few, so
+  // those are scanned for the user.
+  std::vector<std::size_t> byOpen;
+  const bool inOrder = std::is_sorted(opens.begin(), opens.end());
+  if (!inOrder) {
+    byOpen.resize(n);
+    for (std::size_t i = 0; i < n; ++i) byOpen[i] = i;
+    std::stable_sort(byOpen.begin(), byOpen.end(),
+                     [&](std::size_t a, std::size_t b) { return opens[a] < opens[b]; });
   }
+  const auto firstOf = [&](std::int64_t open,
+                           const std::string& user) -> std::optional<std::size_t> {
+    if (inOrder) {
+      for (auto at = std::lower_bound(opens.begin(), opens.end(), open);
+           at != opens.end() && *at == open; ++at) {
+        const auto i = static_cast<std::size_t>(at - opens.begin());
+        if (sessions[i]->SessionUserName == user) return i;
+      }
+      return std::nullopt;
+    }
+    for (auto at = std::lower_bound(byOpen.begin(), byOpen.end(), open,
+                                    [&](std::size_t i, std::int64_t v) { return opens[i] < v; });
+         at != byOpen.end() && opens[*at] == open; ++at) {
+      if (sessions[*at]->SessionUserName == user) return *at;
+    }
+    return std::nullopt;
+  };
+
+  // The recovered sessions by open time and user, in their own order among equal ones: of
+  // those, the first with the latest close is the one that the rule keeps, at the place of
+  // the first.
+  struct Candidate {
+    std::int64_t open;
+    std::int64_t close;
+    std::size_t index;
+  };
+  std::vector<Candidate> candidates;
+  candidates.reserve(recovered.size());
+  for (std::size_t i = 0; i < recovered.size(); ++i) {
+    candidates.push_back({secondsOf(recovered[i]->SessionDateTimeOpen),
+                          secondsOf(recovered[i]->SessionDateTimeClose), i});
+  }
+  const auto userOf = [&](const Candidate& c) -> const std::string& {
+    return recovered[c.index]->SessionUserName;
+  };
+  std::sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
+    if (a.open != b.open) return a.open < b.open;
+    if (const int order = userOf(a).compare(userOf(b)); order != 0) return order < 0;
+    return a.index < b.index;
+  });
+
+  struct Added {
+    std::size_t place;  // the index of the first recovered session of its open time and user
+    std::unique_ptr<TSessionData> session;
+  };
+  std::vector<Added> added;
+  for (std::size_t k = 0; k < candidates.size();) {
+    const Candidate& first = candidates[k];
+    const Candidate* kept = &first;
+    for (++k; k < candidates.size() && candidates[k].open == first.open &&
+              userOf(candidates[k]) == userOf(first);
+         ++k) {
+      if (candidates[k].close > kept->close) kept = &candidates[k];
+    }
+    std::unique_ptr<TSessionData>& session = recovered[kept->index];
+    if (const auto same = firstOf(kept->open, session->SessionUserName)) {
+      if (kept->close > secondsOf(sessions[*same]->SessionDateTimeClose))
+        sessions[*same] = std::move(session);
+    } else {
+      added.push_back({first.index, std::move(session)});
+    }
+  }
+  if (added.empty()) return;
+  // By open time, then in the order the recovered list had them.
+  std::sort(added.begin(), added.end(), [](const Added& a, const Added& b) {
+    const std::int64_t aOpen = secondsOf(a.session->SessionDateTimeOpen);
+    const std::int64_t bOpen = secondsOf(b.session->SessionDateTimeOpen);
+    return aOpen != bOpen ? aOpen < bOpen : a.place < b.place;
+  });
+
+  std::vector<std::unique_ptr<TSessionData>> merged;
+  merged.reserve(n + added.size());
+  auto next = added.begin();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i == 0 || opens[i] > opens[i - 1]) {
+      // Possibly a leader: every new session that opens before it goes first. A session
+      // that opens after the one before it but not after an earlier one finds no new
+      // session left that opens before it, so the test need not track the leaders exactly.
+      for (; next != added.end() && secondsOf(next->session->SessionDateTimeOpen) < opens[i];
+           ++next)
+        merged.push_back(std::move(next->session));
+    }
+    merged.push_back(std::move(sessions[i]));
+  }
+  for (; next != added.end(); ++next) merged.push_back(std::move(next->session));
+  sessions = std::move(merged);
 }
 
 }  // namespace hmr

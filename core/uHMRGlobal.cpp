@@ -5,7 +5,9 @@
 #include <cassert>
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
+#include "core/TextRanks.h"
 #include "platform/CivilDate.h"
 #include "platform/Clock.h"
 #include "platform/Locale.h"
@@ -166,120 +168,126 @@ int compareText(std::string_view a, std::string_view b) {
   return signOf(currentLocale().compareText(a, b));
 }
 
-// The key of one compare mode, extracted once per pivot so that partitioning compares a line
-// against the pivot's key without copying the rest of the line. Same results as CompareQR.
-struct ByText {
-  using Key = std::string;
-  static Key key(const TQueryResultLine& l) { return l.Text; }
-  static int compare(const TQueryResultLine& l, const Key& k) { return compareText(l.Text, k); }
-};
-struct BySession {
-  using Key = TDateTime;
-  static Key key(const TQueryResultLine& l) { return l.DateTimeOpen; }
-  static int compare(const TQueryResultLine& l, Key k) { return compareDate(l.DateTimeOpen, k); }
-};
-struct ByTotalTime {
-  using Key = std::int64_t;
-  static Key key(const TQueryResultLine& l) { return l.TotalTime; }
-  static int compare(const TQueryResultLine& l, Key k) { return compareInt(l.TotalTime, k); }
-};
-struct ByIdleTime {
-  using Key = std::int64_t;
-  static Key key(const TQueryResultLine& l) { return l.IdleTime; }
-  static int compare(const TQueryResultLine& l, Key k) { return compareInt(l.IdleTime, k); }
-};
-struct ByWorkTime {
-  using Key = std::int64_t;
-  static Key key(const TQueryResultLine& l) { return l.WorkTime; }
-  static int compare(const TQueryResultLine& l, Key k) { return compareInt(l.WorkTime, k); }
-};
-struct ByUserName {
-  using Key = std::string;
-  static Key key(const TQueryResultLine& l) { return l.UserName; }
-  static int compare(const TQueryResultLine& l, const Key& k) {
-    return compareText(l.UserName, k);
-  }
+// The quicksort of SortQR, run on the lines' keys. Each key goes with the index of its line;
+// the sort exchanges these small items exactly as the contract exchanges whole lines, since
+// every step depends on the keys alone, and then each line moves once to where its item went.
+// Of the two disjoint subranges that remain after partitioning, the smaller is sorted by
+// recursion and the larger by the loop, which leaves every item where the plain recursion
+// would and bounds the depth by log2 of the range. The scans need no bounds checks: the
+// pivot's own item stops both in the first pass, and after each exchange the exchanged items
+// stop them again.
+template <class Key>
+struct KeyedLine {
+  Key key;
+  std::uint32_t line;  // index from Lo
 };
 
-// The quicksort of SortQR. Partitioning follows the contract step by step; of the two
-// disjoint subranges that remain, the smaller is sorted by recursion and the larger by the
-// loop, which leaves every line where the plain recursion would and bounds the depth by
-// log2 of the range. The scans need no bounds checks: the pivot's own line stops both in the
-// first pass, and after each exchange the exchanged lines stop them again.
-template <class By, bool Descending>
-void quickSort(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32_t hi) {
+template <bool Descending, class Key, class Compare>
+void quickSort(KeyedLine<Key>* items, std::int32_t lo, std::int32_t hi, Compare compare) {
   while (lo < hi) {
     std::int32_t i = lo;
     std::int32_t j = hi;
-    const typename By::Key pivot = By::key(lines[static_cast<std::size_t>(lo + (hi - lo) / 2)]);
+    const Key pivot = items[lo + (hi - lo) / 2].key;
     do {
       if constexpr (!Descending) {
-        while (By::compare(lines[static_cast<std::size_t>(i)], pivot) < 0) ++i;
-        while (By::compare(lines[static_cast<std::size_t>(j)], pivot) > 0) --j;
+        while (compare(items[i].key, pivot) < 0) ++i;
+        while (compare(items[j].key, pivot) > 0) --j;
       } else {
-        while (By::compare(lines[static_cast<std::size_t>(i)], pivot) > 0) ++i;
-        while (By::compare(lines[static_cast<std::size_t>(j)], pivot) < 0) --j;
+        while (compare(items[i].key, pivot) > 0) ++i;
+        while (compare(items[j].key, pivot) < 0) --j;
       }
       if (i <= j) {
-        if (i != j) {
-          std::swap(lines[static_cast<std::size_t>(i)], lines[static_cast<std::size_t>(j)]);
-        }
+        std::swap(items[i], items[j]);
         ++i;
         --j;
       }
     } while (i <= j);
     if (j - lo < hi - i) {
-      if (lo < j) quickSort<By, Descending>(lines, lo, j);
+      if (lo < j) quickSort<Descending>(items, lo, j, compare);
       lo = i;
     } else {
-      if (i < hi) quickSort<By, Descending>(lines, i, hi);
+      if (i < hi) quickSort<Descending>(items, i, hi, compare);
       hi = j;
     }
   }
 }
 
-template <class By>
-void sortBy(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32_t hi,
-            TSortOrder order) {
+// Sorts lines[lo .. hi] by the key that `keyOf` gives each line, compared by `compare`.
+template <class KeyOf, class Compare>
+void sortLines(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32_t hi,
+               TSortOrder order, KeyOf keyOf, Compare compare) {
+  using Key = decltype(keyOf(lines[0], std::uint32_t{0}));
+  const auto n = static_cast<std::uint32_t>(hi - lo + 1);
+  TQueryResultLine* const first = lines.data() + lo;
+  std::vector<KeyedLine<Key>> items(n);
+  for (std::uint32_t k = 0; k < n; ++k) items[k] = {keyOf(first[k], k), k};
   if (order == soDesc) {
-    quickSort<By, true>(lines, lo, hi);
+    quickSort<true>(items.data(), 0, static_cast<std::int32_t>(n) - 1, compare);
   } else {
-    quickSort<By, false>(lines, lo, hi);
+    quickSort<false>(items.data(), 0, static_cast<std::int32_t>(n) - 1, compare);
+  }
+  // Position k takes the line of items[k]: each cycle of the permutation is followed once,
+  // every position marked done by pointing at itself. The line indexes go to an array of
+  // their own, small enough to stay in the cache, so that the next line of a cycle is known
+  // early and its fetch overlaps the move of the current one.
+  std::vector<std::uint32_t> source(n);
+  for (std::uint32_t k = 0; k < n; ++k) source[k] = items[k].line;
+  std::vector<KeyedLine<Key>>().swap(items);
+  const auto prefetch = [first](std::uint32_t k) {
+    const char* at = reinterpret_cast<const char*>(first + k);
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + sizeof(TQueryResultLine) - 1);
+  };
+  for (std::uint32_t k = 0; k < n; ++k) {
+    if (source[k] == k) continue;
+    TQueryResultLine held = std::move(first[k]);
+    std::uint32_t j = k;
+    for (;;) {
+      const std::uint32_t from = source[j];
+      source[j] = j;
+      if (from == k) {
+        first[j] = std::move(held);
+        break;
+      }
+      prefetch(source[from]);
+      first[j] = std::move(first[from]);
+      j = from;
+    }
   }
 }
 
-struct Period {
-  TDateTime start;
-  TDateTime next;
-};
-
-Period periodOf(TDateTime x, TFuncGroupByMode mode) {
-  switch (mode) {
-    case fgWeek: {
-      const TDateTime start = dateOf(x) - dayOfWeek(x) + 1;  // the Sunday on or before x
-      return {start, start + 7};
+// Sorts by a text key: by the ranks of the distinct texts when ranks can stand for the
+// locale's comparison (few distinct texts, the usual case), else by the texts themselves.
+template <class TextOf>
+void sortLinesByText(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32_t hi,
+                     TSortOrder order, TextOf textOf) {
+  std::vector<std::string_view> distinct;
+  std::vector<std::uint32_t> idOfLine(static_cast<std::size_t>(hi - lo + 1));
+  std::unordered_map<std::string_view, std::uint32_t> ids;
+  std::string_view last;
+  std::uint32_t lastId = 0;
+  for (std::int32_t k = lo; k <= hi; ++k) {
+    const std::string_view text = textOf(lines[static_cast<std::size_t>(k)]);
+    if (distinct.empty() || text != last) {
+      const auto [at, added] = ids.try_emplace(text, static_cast<std::uint32_t>(distinct.size()));
+      if (added) distinct.push_back(text);
+      last = text;
+      lastId = at->second;
     }
-    case fgMonth:
-      return {startOfMonth(x), startOfNextMonth(x)};
-    default: {
-      const TDateTime start = dateOf(x);
-      return {start, start + 1};
-    }
+    idOfLine[static_cast<std::size_t>(k - lo)] = lastId;
   }
-}
-
-void appendPeriodLine(TQueryResult& out, const Period& period) {
-  TQueryResultLine& line = AppendQueryResultLine(out);
-  line = TQueryResultLine{};
-  line.Text = shortDateText(period.start);
-  line.DateTimeOpen = period.start;
-  line.DateTimeClose = period.next;
-}
-
-void appendUserLine(TQueryResult& out, const std::string& name) {
-  TQueryResultLine& line = AppendQueryResultLine(out);
-  line = TQueryResultLine{};
-  line.Text = name;
+  std::vector<std::uint32_t> ranks;
+  if (rankTexts(distinct, ranks)) {
+    sortLines(
+        lines, lo, hi, order,
+        [&](const TQueryResultLine&, std::uint32_t k) { return ranks[idOfLine[k]]; },
+        [](std::uint32_t a, std::uint32_t b) { return compareInt(a, b); });
+  } else {
+    sortLines(
+        lines, lo, hi, order,
+        [&](const TQueryResultLine& l, std::uint32_t) { return std::string_view(textOf(l)); },
+        [](std::string_view a, std::string_view b) { return compareText(a, b); });
+  }
 }
 
 void addTimes(TQueryResultLine& to, const TQueryResultLine& from) {
@@ -291,13 +299,13 @@ void addTimes(TQueryResultLine& to, const TQueryResultLine& from) {
 TQueryResult foldByPeriod(const TQueryResult& in, TFuncGroupByMode mode) {
   TQueryResult out;
   if (in.Count <= 0) return out;
-  Period current = periodOf(in.Lines[0].DateTimeOpen, mode);
+  TQueryPeriod current = queryPeriodOf(in.Lines[0].DateTimeOpen, mode);
   appendPeriodLine(out, current);
   for (std::int32_t k = 0; k < in.Count; ++k) {
     const TQueryResultLine& line = in.Lines[static_cast<std::size_t>(k)];
     // Only reaching the next period opens a line: an earlier line joins the current one.
-    if (line.DateTimeOpen >= current.next) {
-      current = periodOf(line.DateTimeOpen, mode);
+    if (line.DateTimeOpen >= current.Next) {
+      current = queryPeriodOf(line.DateTimeOpen, mode);
       appendPeriodLine(out, current);
     }
     addTimes(out.Lines[static_cast<std::size_t>(out.Count - 1)], line);
@@ -368,28 +376,42 @@ void SortQR(TQueryResult& QR, std::int32_t Lo, std::int32_t Hi, TSortCompareMode
             TSortOrder Order) {
   if (Hi <= Lo) return;
   assert(Lo >= 0 && static_cast<std::size_t>(Hi) < QR.Lines.size());
+  std::vector<TQueryResultLine>& lines = QR.Lines;
+  const auto byInt = [](std::int64_t a, std::int64_t b) { return compareInt(a, b); };
   switch (Mode) {
     case scText:
-      return sortBy<ByText>(QR.Lines, Lo, Hi, Order);
+      return sortLinesByText(lines, Lo, Hi, Order,
+                             [](const TQueryResultLine& l) -> const std::string& {
+                               return l.Text;
+                             });
     case scSession:
-      return sortBy<BySession>(QR.Lines, Lo, Hi, Order);
+      return sortLines(
+          lines, Lo, Hi, Order,
+          [](const TQueryResultLine& l, std::uint32_t) { return l.DateTimeOpen; },
+          [](TDateTime a, TDateTime b) { return compareDate(a, b); });
     case scTotalTime:
-      return sortBy<ByTotalTime>(QR.Lines, Lo, Hi, Order);
+      return sortLines(
+          lines, Lo, Hi, Order,
+          [](const TQueryResultLine& l, std::uint32_t) { return l.TotalTime; }, byInt);
     case scIdleTime:
-      return sortBy<ByIdleTime>(QR.Lines, Lo, Hi, Order);
+      return sortLines(
+          lines, Lo, Hi, Order,
+          [](const TQueryResultLine& l, std::uint32_t) { return l.IdleTime; }, byInt);
     case scWorkTime:
-      return sortBy<ByWorkTime>(QR.Lines, Lo, Hi, Order);
+      return sortLines(
+          lines, Lo, Hi, Order,
+          [](const TQueryResultLine& l, std::uint32_t) { return l.WorkTime; }, byInt);
     case scUserName:
-      return sortBy<ByUserName>(QR.Lines, Lo, Hi, Order);
+      return sortLinesByText(lines, Lo, Hi, Order,
+                             [](const TQueryResultLine& l) -> const std::string& {
+                               return l.UserName;
+                             });
   }
   // Any other mode ties every pair: the partitioning still exchanges lines, exactly as the
   // sort does with a comparison that always answers 0.
-  struct ByNothing {
-    using Key = int;
-    static Key key(const TQueryResultLine&) { return 0; }
-    static int compare(const TQueryResultLine&, Key) { return 0; }
-  };
-  sortBy<ByNothing>(QR.Lines, Lo, Hi, Order);
+  sortLines(
+      lines, Lo, Hi, Order, [](const TQueryResultLine&, std::uint32_t) { return 0; },
+      [](int, int) { return 0; });
 }
 
 TQueryResult GroupQRBy(const TQueryResult& QR, TFuncGroupByMode Mode) {
@@ -404,6 +426,37 @@ TQueryResult GroupQRBy(const TQueryResult& QR, TFuncGroupByMode Mode) {
     default:
       return TQueryResult{};
   }
+}
+
+TQueryPeriod queryPeriodOf(TDateTime x, TFuncGroupByMode Mode) {
+  switch (Mode) {
+    case fgWeek: {
+      const TDateTime start = dateOf(x) - dayOfWeek(x) + 1;  // the Sunday on or before x
+      return {start, start + 7};
+    }
+    case fgMonth:
+      return {startOfMonth(x), startOfNextMonth(x)};
+    default: {
+      const TDateTime start = dateOf(x);
+      return {start, start + 1};
+    }
+  }
+}
+
+TQueryResultLine& appendPeriodLine(TQueryResult& QR, const TQueryPeriod& Period) {
+  TQueryResultLine& line = AppendQueryResultLine(QR);
+  line = TQueryResultLine{};
+  line.Text = shortDateText(Period.Start);
+  line.DateTimeOpen = Period.Start;
+  line.DateTimeClose = Period.Next;
+  return line;
+}
+
+TQueryResultLine& appendUserLine(TQueryResult& QR, std::string_view Name) {
+  TQueryResultLine& line = AppendQueryResultLine(QR);
+  line = TQueryResultLine{};
+  line.Text = Name;
+  return line;
 }
 
 std::tm toTm(TDateTime dt) {

@@ -159,6 +159,18 @@ void SortQR(TQueryResult& QR, std::int32_t Lo, std::int32_t Hi, TSortCompareMode
 // scUserName ascending). fgProject and fgSession give an empty result.
 TQueryResult GroupQRBy(const TQueryResult& QR, TFuncGroupByMode Mode);
 
+// The pieces of GroupQRBy, for folds that reach the same result another way.
+// The period of GroupQRBy's fold by fgDay, fgWeek or fgMonth that holds `x`: its first
+// instant and that of the next period.
+struct TQueryPeriod {
+  TDateTime Start;
+  TDateTime Next;
+};
+TQueryPeriod queryPeriodOf(TDateTime x, TFuncGroupByMode Mode);
+// Appends the line of a period, or of a user, with zero times, as the folds write them.
+TQueryResultLine& appendPeriodLine(TQueryResult& QR, const TQueryPeriod& Period);
+TQueryResultLine& appendUserLine(TQueryResult& QR, std::string_view Name);
+
 // The broken-down form of a local date-time for strftime, computed arithmetically: no
 // time-zone conversion takes place.
 std::tm toTm(TDateTime dt);

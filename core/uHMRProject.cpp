@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/DataFileReadAhead.h"
 #include "core/HMRFileIO.h"
 #include "core/HMRMerge.h"
 #include "core/HMRRecovery.h"
@@ -252,12 +253,21 @@ void THMRProject::ProjectOpened(std::string_view FileName, std::string_view Name
 }
 
 void THMRProject::DataFileOpened(std::string_view FileName) {
+  openDataFile(FileName, nullptr);
+}
+
+void THMRProject::DataFileOpened(std::string_view FileName, DataFileRead&& ReadAhead) {
+  openDataFile(FileName, &ReadAhead);
+}
+
+void THMRProject::openDataFile(std::string_view FileName, DataFileRead* readAhead) {
   if (State != hmClosed) throw HmrError(std::string(CannotOpenNotClosed));
   InitParams();
   this->FileName = FileName;
   ProjectName.clear();
   removeLeftoverSaves();
-  OpenFile(this->FileName);  // a file the person named must be there
+  // A file the person named must be there.
+  readAhead ? OpenFile(std::move(*readAhead)) : OpenFile(this->FileName);
   mergeRecoveredHistory(true, false);
 }
 

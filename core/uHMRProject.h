@@ -18,6 +18,7 @@ namespace hmr {
 struct MergedHistory;
 class THMRGlobalTimer;
 class THMRProjectGroup;
+struct DataFileRead;
 
 enum THMRState : std::uint8_t { hmClosed, hmOpen, hmIdle };
 
@@ -76,6 +77,9 @@ class THMRProject {
   // extension is changed. The file must exist, and what a recovery file holds for it is added.
   // Fails with the read error; the project then stays closed.
   void DataFileOpened(std::string_view FileName);
+  // The same for a data file read already (readDataFilesAhead): what that read gave, contents
+  // or error, is taken as if the file were read now.
+  void DataFileOpened(std::string_view FileName, DataFileRead&& ReadAhead);
   // Closes the running session now, saves the data file and resets the project. When the save
   // fails the error passes on and the project is closed but not reset: it keeps its history,
   // which it also writes to its recovery file (the message says where), and a later
@@ -134,6 +138,8 @@ class THMRProject {
   // The data file (uHMRProjectFile.cpp).
   bool LoadFile();
   void OpenFile(const std::string& FileName);
+  // OpenFile of a file read already: its contents, or its read error passed on.
+  void OpenFile(DataFileRead&& ReadAhead);
   // Writes the project's settings, name and sessions to FileName unless the path is excluded
   // or has no folder. Another tracker may have written the file since this project read it
   // (or wrote it): then the file as it is now is merged with the project (DataFileSave.h), the
@@ -170,6 +176,8 @@ class THMRProject {
   std::int64_t TotalTime = 0;
 
  private:
+  // DataFileOpened, reading the file now unless `readAhead` holds its read.
+  void openDataFile(std::string_view FileName, DataFileRead* readAhead);
   // Adds what the recovery files of the data file hold (a session whose host ended without
   // closing it, a history whose save failed), read right after the data file. With `takeOver`
   // (a project whose close saves its history) the files of ended trackers become this

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The project's data file: which paths are kept on disk, and reading and writing the file.
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <utility>
 
+#include "core/DataFileReadAhead.h"
 #include "core/DataFileSave.h"
 #include "core/HMRFileIO.h"
 #include "core/HMRRecovery.h"
@@ -128,20 +130,27 @@ bool THMRProject::LoadFile() {
 }
 
 void THMRProject::OpenFile(const std::string& FileName) {
-  ClearSessions();
-  HmrFileContents contents;
+  DataFileRead read;
   std::string image;
   try {
-    readHmrFile(FileName, contents, &image);
+    readHmrFile(FileName, read.contents, &image);
   } catch (...) {
-    // What was read before the failure stays; nothing is dropped or totalled.
-    takeContents(*this, contents);
-    throw;
+    read.failure = std::current_exception();
   }
-  takeContents(*this, contents);
+  OpenFile(std::move(read));
+  // The bytes read are the common history of this project's next save.
+  dataFileBase_ = {FileName, std::move(image)};
+}
+
+void THMRProject::OpenFile(DataFileRead&& ReadAhead) {
+  ClearSessions();
+  // Read ahead without its bytes (a report's): a later save merges with no common history.
+  dataFileBase_ = {};
+  takeContents(*this, ReadAhead.contents);
+  // After a failure what was read before it stays; nothing is dropped or totalled.
+  if (ReadAhead.failure) std::rethrow_exception(ReadAhead.failure);
   DeleteMinimumSessions(true);  // no session runs yet
   UpdatePrjHistData();
-  dataFileBase_ = {FileName, std::move(image)};
 }
 
 void THMRProject::SaveFile(const std::string& FileName) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/DataFileReadAhead.h"
 #include "core/HMRFileIO.h"
 #include "core/PathText.h"
 #include "core/TrackerUi.h"
@@ -118,13 +119,23 @@ THMRProject* THMRProjectGroup::AddProject(std::string_view FileName, std::string
 }
 
 THMRProject* THMRProjectGroup::AddDataFile(std::string_view FileName) {
+  return addDataFile(FileName, nullptr);
+}
+
+THMRProject* THMRProjectGroup::AddDataFile(std::string_view FileName, DataFileRead&& ReadAhead) {
+  return addDataFile(FileName, &ReadAhead);
+}
+
+THMRProject* THMRProjectGroup::addDataFile(std::string_view FileName, DataFileRead* readAhead) {
   // The group's own lookup ignores letter case, as the IDE's project names do; a named file is
   // matched exactly instead, so that "a/Proj.HMR" and "a/proj.HMR" stay two projects.
   for (const auto& entry : Projects)
     if (entry.first == FileName) return nullptr;
   auto project = std::make_unique<THMRProject>();
   project->ProjectGroup = this;
-  project->DataFileOpened(FileName);  // on failure the project is dropped
+  // On failure the project is dropped.
+  readAhead ? project->DataFileOpened(FileName, std::move(*readAhead))
+            : project->DataFileOpened(FileName);
   return track(FileName, std::move(project));
 }
 

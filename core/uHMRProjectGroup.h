@@ -48,6 +48,9 @@ class THMRProjectGroup {
   // on Linux names that differ in case are different files. A failed read passes its error on
   // and leaves the group as it was.
   THMRProject* AddDataFile(std::string_view FileName);
+  // The same for a data file read already (readDataFilesAhead): its read is used instead of
+  // reading the file now, also when it failed.
+  THMRProject* AddDataFile(std::string_view FileName, DataFileRead&& ReadAhead);
   // Closes (saving its file), destroys and forgets the project. When the save fails the error
   // passes on and the project stays in the group, closed, keeping its history: the heartbeat
   // saves it again, and removing it again does nothing.
@@ -112,6 +115,8 @@ class THMRProjectGroup {
   std::int64_t CheckpointInterval = DefaultCheckpointInterval;
 
  private:
+  // AddDataFile, reading the file now unless `readAhead` holds its read.
+  THMRProject* addDataFile(std::string_view FileName, DataFileRead* readAhead);
   THMRProject* track(std::string_view FileName, std::unique_ptr<THMRProject> project);
   // Checkpoints the running projects (only those whose checkpoint is urgent when
   // `urgentOnly`) and saves again those whose save failed.

@@ -2,7 +2,11 @@
 // The queries behind the tracker dialog's grid: session lines of a project, one line per
 // project of the group, and the grouping and sorting that the dialog's three lists choose.
 #include <algorithm>
+#include <optional>
+#include <span>
+#include <vector>
 
+#include "core/SessionFold.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
 
@@ -50,15 +54,32 @@ void sortWhole(TQueryResult& qr, TSortCompareMode key, TSortOrder order) {
   SortQR(qr, 0, qr.Count - 1, key, order);
 }
 
-// Turns a result of session lines into what the grouping shows, then sorts it.
-void groupAndSort(TQueryResult& qr, const Grouping& grouping, TSortByMode sortBy,
-                  TSortOrder sortOrder) {
-  qr.Vision = grouping.vision;
-  if (grouping.folds) {
-    sortWhole(qr, grouping.sortBeforeFold, soAsc);
-    qr = GroupQRBy(qr, grouping.fold);
+// What the grouping shows of the sessions of `projects`, sorted: their session lines, or those
+// lines sorted by the fold's key and folded. A fold is taken straight from the sessions where
+// that gives the same lines (foldSessions), which spares a line per session.
+TQueryResult groupAndSort(std::span<const THMRProject* const> projects,
+                          const Grouping& grouping, TSortByMode sortBy, TSortOrder sortOrder) {
+  std::optional<TQueryResult> folded;
+  if (grouping.folds) folded = foldSessions(projects, grouping.fold);
+  TQueryResult qr;
+  if (folded) {
+    qr = std::move(*folded);
+  } else {
+    // One allocation for every project's lines: no line is moved while they are appended.
+    std::size_t sessions = 0;
+    for (const THMRProject* project : projects) {
+      sessions += static_cast<std::size_t>(project->getSessionCount());
+    }
+    qr.Lines.reserve(sessions);
+    for (const THMRProject* project : projects) project->GetQRFromSessionQuery(qr, true);
+    qr.Vision = grouping.vision;
+    if (grouping.folds) {
+      sortWhole(qr, grouping.sortBeforeFold, soAsc);
+      qr = GroupQRBy(qr, grouping.fold);
+    }
   }
   sortWhole(qr, finalSortKey(sortBy, grouping.variantKey), sortOrder);
+  return qr;
 }
 
 // Gives Lines exactly `count` slots; the storage grows geometrically, so that appending the
@@ -102,10 +123,8 @@ void THMRProject::GetQRFromSessionQuery(TQueryResult& QR, bool Append) const {
 
 TQueryResult THMRProject::ExecuteQuery(TProjectGroupByMode GroupBy, TSortByMode SortBy,
                                        TSortOrder SortOrder) const {
-  TQueryResult qr;
-  GetQRFromSessionQuery(qr, false);
-  groupAndSort(qr, projectGrouping(GroupBy), SortBy, SortOrder);
-  return qr;
+  const THMRProject* const self = this;
+  return groupAndSort({&self, 1}, projectGrouping(GroupBy), SortBy, SortOrder);
 }
 
 TQueryResult THMRProjectGroup::ExecProjectQuery(TSortByMode SortBy, TSortOrder SortOrder) const {
@@ -128,18 +147,9 @@ TQueryResult THMRProjectGroup::ExecProjectQuery(TSortByMode SortBy, TSortOrder S
 TQueryResult THMRProjectGroup::ExecuteQuery(TGroupGroupByMode GroupBy, TSortByMode SortBy,
                                             TSortOrder SortOrder) const {
   if (GroupBy == ggProject) return ExecProjectQuery(SortBy, SortOrder);
-  TQueryResult qr;
-  // One allocation for every project's lines: no line is moved while they are appended.
-  std::size_t sessions = 0;
-  for (std::int32_t i = 0; i < getProjectCount(); ++i) {
-    sessions += static_cast<std::size_t>(getProject(i)->getSessionCount());
-  }
-  qr.Lines.reserve(sessions);
-  for (std::int32_t i = 0; i < getProjectCount(); ++i) {
-    getProject(i)->GetQRFromSessionQuery(qr, true);
-  }
-  groupAndSort(qr, groupGrouping(GroupBy), SortBy, SortOrder);
-  return qr;
+  std::vector<const THMRProject*> projects;
+  for (std::int32_t i = 0; i < getProjectCount(); ++i) projects.push_back(getProject(i));
+  return groupAndSort(projects, groupGrouping(GroupBy), SortBy, SortOrder);
 }
 
 }  // namespace hmr

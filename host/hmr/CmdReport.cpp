@@ -17,6 +17,7 @@
 
 #include "core/ChartBars.h"
 #include "core/ChartSvg.h"
+#include "core/DataFileReadAhead.h"
 #include "core/GridCells.h"
 #include "core/uHMRExport.h"
 #include "core/uHMRProject.h"
@@ -275,21 +276,28 @@ int runReport(const ReportOptions& options) {
   // whose names differ only in letter case are different files, and so different projects.
   // A file named on the command line that does not read ends the report; one found below a
   // folder is named and left out, so one damaged file does not hide a whole checkout.
+  // The files of each list are read and decoded on every processor first; then they are added
+  // one by one in their order, as if read then, so that the first failure and every message
+  // are those of reading them in turn.
   std::vector<FileIdentity> inputs;
   int status = 0;
-  const auto add = [&](const std::string& file) {
+  std::vector<DataFileRead> readAhead;
+  const auto add = [&](const std::string& file, std::size_t index) {
     const std::optional<FileIdentity> identity = identityOf(file);
     if (identity && std::find(inputs.begin(), inputs.end(), *identity) != inputs.end()) return;
-    group.AddDataFile(file);
+    group.AddDataFile(file, std::move(readAhead[index]));
     if (identity) inputs.push_back(*identity);
   };
   try {
-    for (const std::string& file : options.files) add(file);
+    readAhead = readDataFilesAhead(options.files);
+    for (std::size_t i = 0; i < options.files.size(); ++i) add(options.files[i], i);
     for (const std::string& folder : options.folders) {
       std::vector<std::string> problems;
-      for (const std::string& file : findDataFiles(folder, problems)) {
+      const std::vector<std::string> found = findDataFiles(folder, problems);
+      readAhead = readDataFilesAhead(found);
+      for (std::size_t i = 0; i < found.size(); ++i) {
         try {
-          add(file);
+          add(found[i], i);
         } catch (const HmrError& e) {
           problems.push_back(e.what());
         }

@@ -7,8 +7,10 @@
 #include <map>
 #include <sstream>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -311,6 +313,64 @@ TEST_F(CmdReportTest, RecursiveReportsEveryDataFileBelowAFolder) {
   const ProgramRun nothing = hmr({"-r", empty});
   EXPECT_EQ(nothing.status, 1);
   EXPECT_THAT(nothing.err, HasSubstr("no data file (.HMR, .hmr)"));
+}
+
+// The files of a checkout are read on several threads: the report by user over all of them
+// adds up to the reports of the files one by one, and a damaged file among many is still
+// named alone, once.
+TEST_F(CmdReportTest, ReportOverManyFilesIsTheSumOfTheFilesReports) {
+  namespace fs = std::filesystem;
+  const std::string checkout = scratch_.path() + "/team";
+  static const char* const kUsers[] = {"ann", "bob", "carla", "dmitri"};
+  std::vector<std::string> files;
+  for (int f = 0; f < 24; ++f) {
+    fs::create_directories(checkout + "/area" + std::to_string(f % 5));
+    std::vector<Session> sessions;
+    for (int k = 0; k < 20 + f; ++k) {
+      sessions.push_back({encodeDateTime(2026, 1, 1 + k % 28, 8 + f % 10, 0, 0),
+                          5 + (k * 7 + f) % 90, (k + f) % 5, kUsers[(k + f) % 4]});
+    }
+    files.push_back(writeProject("team/area" + std::to_string(f % 5) + "/P" +
+                                     std::to_string(f), sessions));
+  }
+  // The total, idle and work seconds of each user's line of a JSON report.
+  const auto totalsByUser = [](const std::string& json) {
+    std::map<std::string, std::vector<std::int64_t>> totals;
+    const std::regex line(R"re(\{"text": "([a-z]+)",.*"totalTime": (\d+), "idleTime": (\d+), )re"
+                          R"re("workTime": (\d+),)re");
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), line);
+         it != std::sregex_iterator(); ++it) {
+      auto& sums = totals[(*it)[1]];
+      sums.resize(3);
+      for (int i = 0; i < 3; ++i) sums[i] += std::stoll((*it)[i + 2]);
+    }
+    return totals;
+  };
+  std::map<std::string, std::vector<std::int64_t>> expected;
+  for (const std::string& file : files) {
+    const ProgramRun one = hmr({"--group-by", "username", "--format", "json", file});
+    ASSERT_EQ(one.status, 0) << one.err;
+    for (const auto& [user, sums] : totalsByUser(one.out)) {
+      auto& to = expected[user];
+      to.resize(3);
+      for (int i = 0; i < 3; ++i) to[i] += sums[i];
+    }
+  }
+  ASSERT_EQ(expected.size(), 4u);
+  const ProgramRun all = hmr({"-r", checkout, "--group-by", "username", "--format", "json"});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(totalsByUser(all.out), expected);
+  const ProgramRun named = hmr({"--group", "--group-by", "username", "--format", "json",
+                                files[3], files[17], files[3]});
+  ASSERT_EQ(named.status, 0) << named.err;
+  EXPECT_THAT(named.out, HasSubstr("\"count\": 4,"));
+
+  testing::writeBytes(checkout + "/area2/Broken.HMR", "damaged");
+  const ProgramRun damaged = hmr({"-r", checkout, "--group-by", "username", "--format", "json"});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(damaged.err, "Error reading HMR file " + checkout +
+                             "/area2/Broken.HMR : HMR file is corrupted\n");
+  EXPECT_EQ(totalsByUser(damaged.out), expected);
 }
 
 TEST_F(CmdReportTest, ChoicesOutsideTheLevelAreUsageErrors) {
