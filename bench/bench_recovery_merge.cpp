@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "bench/Yardstick.h"
@@ -32,8 +33,10 @@ using namespace hmr;
 // folder of its own) holding the same sessions with the last one brought 30 minutes further.
 struct CrashedProject {
   explicit CrashedProject(int count) {
-    char name[] = "/tmp/hmr-bench-recovery-XXXXXX";
-    folder = mkdtemp(name);
+    std::string name =
+        (std::filesystem::temp_directory_path() / "hmr-bench-recovery-XXXXXX").string();
+    if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    folder = name;
     // One state folder for the whole run: the recovery files of every size stay findable.
     static const std::string state = folder + "-state";
     setenv("XDG_STATE_HOME", state.c_str(), 1);
