@@ -11,7 +11,7 @@ set -euo pipefail
 build=${BUILD:-build/release}
 sessions=${SESSIONS:-100000}
 runs=${RUNS:-5}
-for program in "$build/bench/make_history" "$build/host/hmr"; do
+for program in "$build/bench/make_history" "$build/bin/hmr"; do
   [[ -x $program ]] || { echo "missing $program: build the release preset first" >&2; exit 1; }
 done
 command -v timew >/dev/null || { echo "timew not found: apt-get install timewarrior" >&2; exit 1; }
@@ -43,8 +43,8 @@ compare() {
 
 echo "$sessions sessions, medians of $runs runs"
 compare "report sessions / summary :all" \
-  "$(median "$build/host/hmr" report "$work/Invoicing.HMR")" \
+  "$(median "$build/bin/hmr" report "$work/Invoicing.HMR")" \
   "$(median timew summary :all)"
 compare "dump / export" \
-  "$(median "$build/host/hmr" dump "$work/Invoicing.HMR")" \
+  "$(median "$build/bin/hmr" dump "$work/Invoicing.HMR")" \
   "$(median timew export)"

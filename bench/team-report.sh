@@ -13,7 +13,7 @@ build=${BUILD:-build/release}
 files=${FILES:-200}
 sessions=${SESSIONS:-25000}
 runs=${RUNS:-3}
-for program in "$build/bench/make_history" "$build/host/hmr"; do
+for program in "$build/bench/make_history" "$build/bin/hmr"; do
   [[ -x $program ]] || { echo "missing $program: build the release preset first" >&2; exit 1; }
 done
 
@@ -34,7 +34,7 @@ read -r cat_s _ < <(median sh -c "cat \$(find '$work/team' -name '*.HMR') >/dev/
 echo "$files files, $total sessions, $((bytes / 1024 / 1024)) MiB; medians of $runs runs"
 echo "yardstick: reading every file once ${cat_s} s"
 for grouping in week username; do
-  read -r s kb < <(median "$build/host/hmr" report -r "$work/team" --group-by "$grouping")
+  read -r s kb < <(median "$build/bin/hmr" report -r "$work/team" --group-by "$grouping")
   ratio=$(echo "$s / $cat_s" | bc -l)
   beyond=$(echo "($kb * 1024 - $bytes) / $total" | bc -l)
   printf 'report by %-8s %6.2f s  %5.1fx the read  peak %5d MiB  %5.1f bytes/session %s\n' \
