@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -43,6 +44,17 @@ bool stillNamed(int fd, const std::string& path) {
   struct stat held {}, named {};
   return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
          held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// The process's umask, read without changing it: setting it to read it back would, for that
+// moment, give files that other threads create the wrong permissions. 022 when it cannot be read.
+mode_t processUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.starts_with("Umask:"))
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  return 022;
 }
 
 }  // namespace
@@ -121,9 +133,7 @@ std::string lockFileBeside(const std::string& path) {
 mode_t lockFileModeFor(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) return (st.st_mode & 0666) | S_IRUSR | S_IWUSR;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  return 0666 & ~processUmask();
 }
 
 bool lockHeldByAnyone(const std::string& path) {

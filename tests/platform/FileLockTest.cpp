@@ -103,5 +103,20 @@ TEST(FileLockTest, TheLockFileIsBesideTheFileALinkNames) {
   EXPECT_EQ(lockFileBeside("P.HMR"), ".P.HMR.lock");
 }
 
+// Whoever may write the data file may open its lock file for writing; a missing data file
+// gets the bits a new file would get under the umask (which is read, not changed).
+TEST(FileLockTest, TheLockFilesBitsFollowTheDataFile) {
+  TempFolder folder;
+  const std::string shared = folder.file("Shared.HMR");
+  testing::writeBytes(shared, "x");
+  ::chmod(shared.c_str(), 0664);
+  EXPECT_EQ(lockFileModeFor(shared), 0664u);
+  ::chmod(shared.c_str(), 0444);
+  EXPECT_EQ(lockFileModeFor(shared), 0644u);  // the owner's write bit, for the lock
+  const mode_t previous = ::umask(027);
+  EXPECT_EQ(lockFileModeFor(folder.path() + "/New.HMR"), 0640u);
+  ::umask(previous);
+}
+
 }  // namespace
 }  // namespace hmr
