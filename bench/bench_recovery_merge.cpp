@@ -90,17 +90,16 @@ void readDataFile(const CrashedProject& p) {
 void BM_RecoveryMerge(benchmark::State& state) {
   const CrashedProject& p = crashed(static_cast<int>(state.range(0)));
   HmrFileContents history;
-  HmrFileContents recovered;
+  RecoveredHistory recovered;
   bench::timeAgainstYardstick(
       state,
       [&] {
         history = HmrFileContents{};
-        recovered = HmrFileContents{};
         readHmrFile(p.dataFile, history);
-        readRecoveryFile(p.dataFile, recovered);
+        recovered = readRecoveryFiles(p.dataFile, false);
       },
       [&] {
-        mergeRecoveredSessions(history.sessions, std::move(recovered.sessions));
+        mergeRecoveredSessions(history.sessions, std::move(recovered.contents.sessions));
         benchmark::DoNotOptimize(history.sessions.data());
       },
       [&] { readDataFile(p); });
