@@ -218,17 +218,18 @@ class TimeChartView final : public QChartView {
     return std::max(1, widest + 2 * metrics.averageCharWidth());
   }
 
-  // As many labels as fit across the plot, written across, whole. The axis keeps one label
+  // As many labels as fit across the plot, written across, whole: the axis hides a label
+  // that would reach past either of its ends, so none is put there. The axis keeps one label
   // per text: a repeated text is left out.
   void relabel() {
-    const int most =
-        bars_ ? std::max(1, static_cast<int>(chart()->plotArea().width()) / labelRoom_) : 0;
-    if (most == labelled_) return;
-    labelled_ = most;
+    const int width = bars_ ? static_cast<int>(chart()->plotArea().width()) : 0;
+    if (width == labelled_) return;
+    labelled_ = width;
     QStringList texts;
     std::vector<std::int32_t> at;
     if (bars_) {
-      for (const std::int32_t k : bars_->labelledBars(most)) {
+      const double slot = static_cast<double>(width) / bars_->count();
+      for (const std::int32_t k : bars_->labelledBars(slot, labelRoom_)) {
         const QString label = QString::fromStdString(bars_->label(k));
         if (texts.contains(label)) continue;
         texts << label;
