@@ -18,6 +18,7 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "core/ChartBars.h"
 #include "core/uHMRExport.h"
@@ -161,6 +162,8 @@ class TimeChartView final : public QChartView {
     values_->setLabelFormat("%g");
     chart->addAxis(categories_, Qt::AlignBottom);
     chart->addAxis(values_, Qt::AlignLeft);
+    // A chart view starts with a chart of its own, which setChart releases without deleting.
+    std::unique_ptr<QChart> first(this->chart());
     setChart(chart);
     item_ = new BarsItem(chart);
     connect(chart, &QChart::plotAreaChanged, this, [this] {
