@@ -84,6 +84,18 @@ std::vector<std::int32_t> ChartBars::labelledBars(std::int32_t most) const {
   return bars;
 }
 
+std::vector<std::int32_t> ChartBars::labelledBars(double slot, double room) const {
+  std::vector<std::int32_t> bars;
+  if (!(slot > 0) || count() == 0) return bars;
+  // Bar k's centre lies (k + 0.5) slots from the axis' start; its label reaches half the
+  // room to either side.
+  const auto first = static_cast<std::int32_t>(std::max(0.0, std::ceil(room / 2 / slot - 0.5)));
+  const std::int32_t last = count() - 1 - first;
+  const auto step = static_cast<std::int32_t>(std::max(1.0, std::ceil(room / slot)));
+  for (std::int32_t k = first; k <= last; k += step) bars.push_back(k);
+  return bars;
+}
+
 double niceAxisStep(double highest, int ticks, double& top) {
   if (!(highest > 0) || ticks < 1) {
     top = 1;

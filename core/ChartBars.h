@@ -62,6 +62,11 @@ class ChartBars final {
   // The bars to label when at most `most` labels fit: every bar when they all fit, else an
   // even spread starting at the first bar. Ascending; empty when `most` < 1.
   std::vector<std::int32_t> labelledBars(std::int32_t most) const;
+  // The bars to label on an axis of slots `slot` wide, each label taking `room` across
+  // (centred under its bar): bars far enough from both ends of the axis for their label to
+  // show whole, at least `room` apart, from the first of them on. Ascending; empty when no
+  // label fits.
+  std::vector<std::int32_t> labelledBars(double slot, double room) const;
 
   const GridCells& cells() const { return cells_; }
 

@@ -101,6 +101,12 @@ TEST_F(ChartBarsTest, ValueAxisTakesRoundStepsAndLabelsSpreadEvenly) {
   EXPECT_EQ(bars.labelledBars(10).size(), 10u);
   EXPECT_EQ(bars.labelledBars(50).size(), 10u);
   EXPECT_TRUE(bars.labelledBars(0).empty());
+  // On an axis of 200 pixels: a label 100 wide under bar 2 (centre 50) and bar 7 (centre
+  // 150) just reaches the ends; under bar 1 or 8 it would reach past them.
+  EXPECT_EQ(bars.labelledBars(20.0, 100.0), (std::vector<std::int32_t>{2, 7}));
+  EXPECT_EQ(bars.labelledBars(50.0, 40.0).size(), 10u);
+  // A label wider than the whole axis: none.
+  EXPECT_TRUE(bars.labelledBars(10.0, 150.0).empty());
 }
 
 TEST_F(ChartBarsTest, SvgHoldsOneBarPerLineWithTheGridsFigures) {

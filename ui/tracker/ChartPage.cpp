@@ -18,6 +18,7 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "core/ChartBars.h"
 #include "core/uHMRExport.h"
@@ -31,7 +32,8 @@ QColor colour(std::string_view hex) { return QColor(tracker_ui::qtText(hex)); }
 // Every bar of the chart, painted in one go over the chart's plot area. Bar k stands at
 // position k of the category axis, which runs from -0.5 to count - 0.5; a bar is 80% of its
 // slot, 48 pixels at most. With more bars than pixels each pixel column shows the highest bar
-// of those that fall in it, so a million bars cost one pass over their figures.
+// of those that fall in it, so a million bars cost one pass over their figures. The rectangles
+// are laid out when the bars or the plot area change; a paint only fills them.
 class BarsItem final : public QGraphicsItem {
  public:
   explicit BarsItem(QChart* chart) : QGraphicsItem(chart), chart_(chart) {
@@ -40,54 +42,25 @@ class BarsItem final : public QGraphicsItem {
   }
 
   void show(const ChartBars* bars, double top) {
-    prepareGeometryChange();
     bars_ = bars;
     top_ = top > 0 ? top : 1;
+    layOut();
     update();
   }
   void plotAreaChanged() {
     prepareGeometryChange();
+    layOut();
     update();
   }
 
   QRectF boundingRect() const override { return chart_->plotArea(); }
 
   void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
-    if (!bars_ || bars_->count() == 0) return;
-    const QRectF plot = chart_->plotArea();
-    const int n = bars_->count();
-    const double slot = plot.width() / n;
-    const QColor work = colour(ChartBars::WorkColour), idle = colour(ChartBars::IdleColour);
     painter->setPen(Qt::NoPen);
-    const auto height = [&](double value) { return value / top_ * plot.height(); };
-    if (slot >= 2) {
-      const double width = ChartBars::barWidth(slot, 1.0);
-      for (int k = 0; k < n; ++k) {
-        const double x = plot.left() + k * slot + (slot - width) / 2;
-        const double w = height(bars_->work(k)), i = height(bars_->idle(k));
-        painter->fillRect(QRectF(x, plot.bottom() - w, width, w), work);
-        painter->fillRect(QRectF(x, plot.bottom() - w - i, width, i), idle);
-      }
-      return;
-    }
-    // More bars than pixels: the highest work and the highest total of each pixel column.
-    const int columns = std::max(1, static_cast<int>(std::ceil(plot.width())));
-    std::vector<double> mostWork(static_cast<std::size_t>(columns), 0);
-    std::vector<double> mostTotal(static_cast<std::size_t>(columns), 0);
-    for (int k = 0; k < n; ++k) {
-      const auto c = static_cast<std::size_t>(std::min(columns - 1, static_cast<int>(k * slot)));
-      const double w = bars_->work(k);
-      mostWork[c] = std::max(mostWork[c], w);
-      mostTotal[c] = std::max(mostTotal[c], w + bars_->idle(k));
-    }
-    for (int c = 0; c < columns; ++c) {
-      const auto i = static_cast<std::size_t>(c);
-      const double x = plot.left() + c;
-      painter->fillRect(QRectF(x, plot.bottom() - height(mostTotal[i]), 1, height(mostTotal[i])),
-                        idle);
-      painter->fillRect(QRectF(x, plot.bottom() - height(mostWork[i]), 1, height(mostWork[i])),
-                        work);
-    }
+    painter->setBrush(colour(ChartBars::IdleColour));
+    painter->drawRects(totals_.data(), static_cast<int>(totals_.size()));
+    painter->setBrush(colour(ChartBars::WorkColour));
+    painter->drawRects(work_.data(), static_cast<int>(work_.size()));
   }
 
  protected:
@@ -102,6 +75,50 @@ class BarsItem final : public QGraphicsItem {
   void hoverLeaveEvent(QGraphicsSceneHoverEvent*) override { QToolTip::hideText(); }
 
  private:
+  // The rectangles to fill, in whole pixels (which the painter fills fastest): the bars'
+  // totals in the idle time's colour, and their work over them.
+  void layOut() {
+    totals_.clear();
+    work_.clear();
+    if (!bars_ || bars_->count() == 0) return;
+    const QRect plot = chart_->plotArea().toRect();
+    const int n = bars_->count();
+    const double slot = static_cast<double>(plot.width()) / n;
+    const int bottom = plot.top() + plot.height();
+    const auto add = [&](double left, double width, double work, double total) {
+      const int x = static_cast<int>(std::lround(left));
+      const int right = std::max(x + 1, static_cast<int>(std::lround(left + width)));
+      const auto rise = [&](std::vector<QRect>& bars, double value) {
+        const int height = static_cast<int>(std::lround(value / top_ * plot.height()));
+        if (height > 0) bars.emplace_back(x, bottom - height, right - x, height);
+      };
+      rise(totals_, total);
+      rise(work_, work);
+    };
+    if (slot >= 2) {
+      const double width = ChartBars::barWidth(slot, 1.0);
+      for (int k = 0; k < n; ++k) {
+        const double work = bars_->work(k);
+        add(plot.left() + k * slot + (slot - width) / 2, width, work, work + bars_->idle(k));
+      }
+      return;
+    }
+    // More bars than pixels: the highest work and the highest total of each pixel column.
+    const int columns = std::max(1, plot.width());
+    std::vector<double> mostWork(static_cast<std::size_t>(columns), 0);
+    std::vector<double> mostTotal(static_cast<std::size_t>(columns), 0);
+    for (int k = 0; k < n; ++k) {
+      const auto c = static_cast<std::size_t>(std::min(columns - 1, static_cast<int>(k * slot)));
+      const double w = bars_->work(k);
+      mostWork[c] = std::max(mostWork[c], w);
+      mostTotal[c] = std::max(mostTotal[c], w + bars_->idle(k));
+    }
+    for (int c = 0; c < columns; ++c) {
+      const auto i = static_cast<std::size_t>(c);
+      add(plot.left() + c, 1, mostWork[i], mostTotal[i]);
+    }
+  }
+
   int barAt(QPointF point) const {
     const QRectF plot = chart_->plotArea();
     if (!bars_ || bars_->count() == 0 || !plot.contains(point)) return -1;
@@ -112,6 +129,7 @@ class BarsItem final : public QGraphicsItem {
   QChart* chart_;
   const ChartBars* bars_ = nullptr;
   double top_ = 1;
+  std::vector<QRect> totals_, work_;
 };
 
 }  // namespace
@@ -144,6 +162,8 @@ class TimeChartView final : public QChartView {
     values_->setLabelFormat("%g");
     chart->addAxis(categories_, Qt::AlignBottom);
     chart->addAxis(values_, Qt::AlignLeft);
+    // A chart view starts with a chart of its own, which setChart releases without deleting.
+    std::unique_ptr<QChart> first(this->chart());
     setChart(chart);
     item_ = new BarsItem(chart);
     connect(chart, &QChart::plotAreaChanged, this, [this] {
@@ -201,17 +221,18 @@ class TimeChartView final : public QChartView {
     return std::max(1, widest + 2 * metrics.averageCharWidth());
   }
 
-  // As many labels as fit across the plot, written across, whole. The axis keeps one label
+  // As many labels as fit across the plot, written across, whole: the axis hides a label
+  // that would reach past either of its ends, so none is put there. The axis keeps one label
   // per text: a repeated text is left out.
   void relabel() {
-    const int most =
-        bars_ ? std::max(1, static_cast<int>(chart()->plotArea().width()) / labelRoom_) : 0;
-    if (most == labelled_) return;
-    labelled_ = most;
+    const int width = bars_ ? static_cast<int>(chart()->plotArea().width()) : 0;
+    if (width == labelled_) return;
+    labelled_ = width;
     QStringList texts;
     std::vector<std::int32_t> at;
     if (bars_) {
-      for (const std::int32_t k : bars_->labelledBars(most)) {
+      const double slot = static_cast<double>(width) / bars_->count();
+      for (const std::int32_t k : bars_->labelledBars(slot, labelRoom_)) {
         const QString label = QString::fromStdString(bars_->label(k));
         if (texts.contains(label)) continue;
         texts << label;
@@ -254,11 +275,16 @@ ChartPage::ChartPage(QWidget* parent) : QWidget(parent) {
 ChartPage::~ChartPage() = default;
 
 void ChartPage::showCells(const GridCells* cells) {
+  releaseCells();
+  if (cells) bars_ = std::make_unique<ChartBars>(*cells);
+  if (isVisible()) draw();
+}
+
+void ChartPage::releaseCells() {
   // The chart lets go of the old bars at once: the cells they read may be gone.
   chtTime->detach();
-  bars_ = cells ? std::make_unique<ChartBars>(*cells) : nullptr;
+  bars_.reset();
   stale_ = true;
-  if (isVisible()) draw();
 }
 
 void ChartPage::showEvent(QShowEvent* event) {

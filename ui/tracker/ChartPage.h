@@ -36,8 +36,11 @@ class ChartPage final : public QWidget {
   ~ChartPage() override;
 
   // Shows the bars of `cells` (not owned; null: nothing), which must stay valid until the next
-  // call: the grid's cells.
+  // call of this or releaseCells(): the grid's cells.
   void showCells(const GridCells* cells);
+  // Lets go of the cells, which are about to go, and leaves the frame as it is: the page
+  // draws again at the next showCells(), once.
+  void releaseCells();
 
   // What the chart shows: the bars (null when it shows none), and whether the notice that there
   // is nothing to show stands in its place.

@@ -289,15 +289,16 @@ void TdlgPrjRevedazl::RefreshGrid(bool KeepLayout, bool KeepPosition) {
   HistoryPage& history = pages_->history();
   const HistoryPage::Position position = history.position();
   const std::optional<TrackerDialogModel::LineKey> selected = model_.lineKey(position.row);
-  pages_->chart().showCells(nullptr);
+  pages_->chart().releaseCells();
   history.releaseResult(KeepLayout);
   try {
     model_.ExecuteQuery();
+    history.showResult(KeepLayout);
   } catch (...) {
     history.showNoResult();
+    pages_->chart().showCells(nullptr);
     throw;
   }
-  history.showResult(KeepLayout);
   pages_->chart().showCells(history.gridModel().cells());
   if (KeepPosition) history.restorePosition(position, selected ? model_.findLine(*selected) : -1);
 }

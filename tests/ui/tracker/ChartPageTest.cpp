@@ -45,6 +45,42 @@ void checkBarsEqualTheGrid(TdlgPrjRevedazl& dialog, const ChartPage& chart) {
   }
 }
 
+// The bars as painted: for each run of pixel columns standing on the plot's bottom line, the
+// height of the work colour there and of the idle colour stacked on it, in pixels.
+struct PaintedBar {
+  int work = 0;
+  int idle = 0;
+};
+std::vector<PaintedBar> paintedBars(QWidget* view) {
+  const QImage image = view->grab().toImage();
+  const QRgb work = QColor(QString::fromLatin1(ChartBars::WorkColour.data())).rgb();
+  const QRgb idle = QColor(QString::fromLatin1(ChartBars::IdleColour.data())).rgb();
+  const auto is = [&](int x, int y, QRgb colour) {
+    return y >= 0 && (image.pixel(x, y) | 0xff000000) == (colour | 0xff000000);
+  };
+  // Each column's lowest work pixel, and the lowest of them all: the plot's bottom line.
+  std::vector<int> lowest(static_cast<std::size_t>(image.width()), -1);
+  int bottom = -1;
+  for (int x = 0; x < image.width(); ++x)
+    for (int y = image.height() - 1; y >= 0 && lowest[static_cast<std::size_t>(x)] < 0; --y)
+      if (is(x, y, work)) lowest[static_cast<std::size_t>(x)] = y;
+  for (const int y : lowest) bottom = std::max(bottom, y);
+  std::vector<PaintedBar> bars;
+  bool inBar = false;
+  for (int x = 0; x < image.width(); ++x) {
+    const bool standing = bottom >= 0 && lowest[static_cast<std::size_t>(x)] == bottom;
+    if (standing && !inBar) {
+      PaintedBar bar;
+      int y = bottom;
+      for (; is(x, y, work); --y) ++bar.work;
+      for (; is(x, y, idle); --y) ++bar.idle;
+      bars.push_back(bar);
+    }
+    inBar = standing;
+  }
+  return bars;
+}
+
 }  // namespace
 
 class ChartPageTest : public QObject {
@@ -54,6 +90,8 @@ class ChartPageTest : public QObject {
   void barsEqualTheGridForEveryGrouping();
   void chartFollowsTheFilters();
   void chartFollowsTheTick();
+  void aHiddenChartDrawsWhenShown();
+  void paintedBarsStandAtTheirFigures();
   void nothingToShowIsSaid();
   void toolsPageExportsTheChartAsPngAndSvg();
 };
@@ -114,6 +152,57 @@ void ChartPageTest::chartFollowsTheTick() {
   f.world.advance(360);
   QVERIFY2(height() > before + 0.09, qPrintable(QString::number(height())));
   checkBarsEqualTheGrid(dialog, *chart);
+}
+
+void ChartPageTest::aHiddenChartDrawsWhenShown() {
+  Fixture f;
+  f.addTwoProjects();
+  TdlgPrjRevedazl dialog(&f.group);
+  dialog.show();
+  ChartPage* chart = chartOf(dialog);
+  QCOMPARE(chart->axisLabels(), (std::vector<std::string>{"Demo", "Other"}));
+  // Sorted the other way while History shows: the chart takes the new rows, draws when its
+  // page shows, and then shows them in the grid's new order.
+  auto* pages = child<QTabWidget>(dialog, "PageControl");
+  showPage(pages, "TabHistory");
+  choose(child<QComboBox>(dialog, "cmpSortOrder"), 1);
+  QVERIFY(!chart->isVisible());
+  showPage(pages, "TabChart");
+  QCOMPARE(chart->axisLabels(), (std::vector<std::string>{"Other", "Demo"}));
+  checkBarsEqualTheGrid(dialog, *chart);
+  // In minutes while Tools shows: the axis follows once the chart shows again.
+  showPage(pages, "TabTools");
+  QTest::mouseClick(child<QRadioButton>(dialog, "grpTimeUnitMinutes"), Qt::LeftButton);
+  showPage(pages, "TabChart");
+  QCOMPARE(chart->valueAxisTitle(), std::string("Time (min)"));
+  checkBarsEqualTheGrid(dialog, *chart);
+}
+
+void ChartPageTest::paintedBarsStandAtTheirFigures() {
+  Fixture f;
+  f.addTwoProjects();
+  TdlgPrjRevedazl dialog(&f.group);
+  dialog.show();
+  ChartPage* chart = chartOf(dialog);
+  auto* view = child<QWidget>(dialog, "chtTime");
+  QCoreApplication::sendPostedEvents();
+  const std::vector<PaintedBar> painted = paintedBars(view);
+  const std::vector<ChartPage::Plotted> bars = chart->plotted();
+  QCOMPARE(painted.size(), bars.size());
+  // Demo holds idle time, Other none: both parts show, each as high as its figure, in the
+  // same pixels per hour (a pixel either way for rounding).
+  QVERIFY(bars[0].idle > 0 && painted[0].idle > 0);
+  QCOMPARE(painted[1].idle, 0);
+  const double perHour = painted[1].work / bars[1].work;
+  QVERIFY2(perHour > 10, qPrintable(QString::number(perHour)));
+  for (std::size_t k = 0; k < bars.size(); ++k) {
+    QVERIFY2(std::abs(painted[k].work - bars[k].work * perHour) <= 1.5,
+             qPrintable(QString("bar %1 work %2 px").arg(k).arg(painted[k].work)));
+    QVERIFY2(std::abs(painted[k].idle - bars[k].idle * perHour) <= 1.5,
+             qPrintable(QString("bar %1 idle %2 px").arg(k).arg(painted[k].idle)));
+  }
+  // Highest bar against the axis' end: the plot is as high as the value axis.
+  QVERIFY(chart->valueAxisTop() >= bars[1].work);
 }
 
 void ChartPageTest::nothingToShowIsSaid() {

@@ -22,9 +22,12 @@
 #include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QToolButton>
+#include <clocale>
 #include <map>
+#include <string>
 
 #include "core/uHMRUsers.h"
+#include "platform/Locale.h"
 #include "tests/ui/tracker/DialogTestSupport.h"
 #include "ui/tracker/TreePane.h"
 
@@ -135,6 +138,9 @@ class TrackerDialogViewTest : public QObject {
  private slots:
   void everyColumnShowsAtTheDefaultSize_data();
   void everyColumnShowsAtTheDefaultSize();
+  // The same with the locales' own formats, read from the system where they are installed.
+  void everyColumnShowsInTheInstalledLocale_data();
+  void everyColumnShowsInTheInstalledLocale();
   void listsAreWideEnoughForTheirEntries();
   void raisingTheMinimumRefreshesTheGridAndTheExport();
   void exportHeaderNamesTheGroupingTheGridShows();
@@ -144,6 +150,11 @@ class TrackerDialogViewTest : public QObject {
   void ampersandOfAPathShowsInTheCaption();
   void sortAndRegroupKeepTheSelectionAndTheSideScroll();
   void runningSessionFollowsTheTick();
+
+ private:
+  // Every column of the widest grids (sessions with their user, in hours and in minutes; the
+  // group by project and by month) shows whole at the default size, in the locale in use.
+  void checkTheWidestViews();
 };
 
 void TrackerDialogViewTest::everyColumnShowsAtTheDefaultSize_data() {
@@ -160,9 +171,32 @@ void TrackerDialogViewTest::everyColumnShowsAtTheDefaultSize() {
   QFETCH(QString, dateFormat);
   QFETCH(QString, timeFormat);
   QFETCH(QString, decimal);
-  Fixture f;
   FixedLocale locale(dateFormat.toStdString(), timeFormat.toStdString(), decimal.toStdString());
   ScopedLocale useLocale(locale);
+  checkTheWidestViews();
+}
+
+void TrackerDialogViewTest::everyColumnShowsInTheInstalledLocale_data() {
+  QTest::addColumn<QString>("name");
+  for (const char* name : {"C", "en_US.UTF-8", "de_DE.UTF-8"}) QTest::newRow(name) << name;
+}
+
+void TrackerDialogViewTest::everyColumnShowsInTheInstalledLocale() {
+  QFETCH(QString, name);
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, name.toLatin1().constData()))
+    QSKIP("the locale is not installed on this machine");
+  struct Restore {
+    std::string name;
+    ~Restore() { std::setlocale(LC_ALL, name.c_str()); }
+  } restore{before};
+  SystemLocale locale;
+  ScopedLocale useLocale(locale);
+  checkTheWidestViews();
+}
+
+void TrackerDialogViewTest::checkTheWidestViews() {
+  Fixture f;
   f.group.UserName = "margaret";
   f.group.AddDataFile(f.world.writeDataFile("Widest.HMR", widestSessions(f.world)));
   f.group.ActiveIndex = 0;
