@@ -21,7 +21,7 @@ PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
 LAZARUS_PACKAGES=(lazarus fpc-source-3.2.2 make gcc xvfb xdotool xauth x11-apps netpbm)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
 # Each fuzzer stops at its runs or at this many seconds, whichever comes first.
-FUZZ_SECONDS=${HMR_FUZZ_SECONDS:-90}
+FUZZ_SECONDS=${HMR_FUZZ_SECONDS:-45}
 
 install_missing() {
   local missing=() p
