@@ -12,7 +12,9 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || {
+# gzip, not the package's xz: the test is about what it holds, and gzip is quicker.
+(cd "$build" && cpack -G DEB -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip -B "$work/out" \
+   >"$work/cpack.log" 2>&1) || {
   cat "$work/cpack.log" >&2
   exit 1
 }
