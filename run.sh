@@ -9,6 +9,8 @@
 #                   startlazarus on a sample project (needs a display)
 #   ./run.sh pictures  install what is missing, build, draw the pictures of the windows (also in
 #                   Lazarus, under Xvfb) in docs/pictures
+#   ./run.sh package  install what is missing, build (Release) the Debian package hmr_*.deb in
+#                   build/release with cpack and check it with lintian
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -19,6 +21,9 @@ PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           git)
 # Only the test, Lazarus and pictures commands need these (1 GB installed): the demo stays light.
 LAZARUS_PACKAGES=(lazarus fpc-source-3.2.2 make gcc xvfb xdotool xauth x11-apps netpbm)
+# The package command's tools: dpkg-dev computes the package's dependencies (the test also uses
+# it), help2man writes the manual pages, lintian checks the package.
+PACKAGE_PACKAGES=(dpkg-dev help2man lintian)
 FUZZ_RUNS=${HMR_FUZZ_RUNS:-200000}
 # Each fuzzer stops at its runs or at this many seconds, whichever comes first.
 FUZZ_SECONDS=${HMR_FUZZ_SECONDS:-45}
@@ -66,7 +71,7 @@ case "${1:-}" in
     ./examples/run-working-day.sh build/default
     ;;
   test)
-    install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}"
+    install_missing "${PACKAGES[@]}" "${LAZARUS_PACKAGES[@]}" dpkg-dev
     build default
     ctest --preset default -j2 -LE lazarus
     # The end-to-end test in Lazarus spends minutes in the Free Pascal compiler, which uses one
@@ -108,8 +113,20 @@ case "${1:-}" in
                                    "${as_user[@]}" cp lazarus/sample/* "$sample/"; }
     "${as_user[@]}" startlazarus "$sample/demo.lpi"
     ;;
+  package)
+    install_missing "${PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+    # Installed paths are written into the package's files: the prefix is Debian's.
+    cmake --preset release -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+    # Only what the package holds, not the tests and benchmarks.
+    cmake --build --preset release --target hmr_package_contents
+    (cd build/release && cpack -G DEB)
+    deb=$(ls build/release/hmr_*.deb)
+    dpkg-deb --info "$deb"
+    lintian --info "$deb"
+    echo "Install it with: apt-get install ./$deb   (remove it with: apt-get remove hmr)"
+    ;;
   *)
-    echo "usage: ./run.sh demo|test|pictures|lazarus" >&2
+    echo "usage: ./run.sh demo|test|pictures|lazarus|package" >&2
     exit 2
     ;;
 esac

@@ -45,7 +45,9 @@ double ChartBars::idle(std::int32_t bar) const {
 }
 
 std::string ChartBars::tooltip(std::int32_t bar) const {
-  const std::string unit = " " + unitName();
+  // Appended, not `" " + unitName()`: GCC 12 warns falsely (-Wrestrict) on that at -O2.
+  std::string unit = " ";
+  unit += unitName();
   const auto figure = [&](GridCells::Column column) {
     return trimmed(cells_.lineText(bar, column)) + unit;
   };

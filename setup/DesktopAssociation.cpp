@@ -92,6 +92,12 @@ std::string desktopEntry(const std::string& viewerPath) {
 
 }  // namespace
 
+std::vector<DesktopFile> desktopFiles(const std::string& viewerPath) {
+  return {{"mime/packages/hmr.xml", kMimePackage},
+          {std::string("applications/") + ViewerDesktopEntry, desktopEntry(viewerPath)},
+          {"icons/hicolor/scalable/apps/hmr-viewer.svg", kIcon}};
+}
+
 std::string desktopExecProgram(const std::string& path) {
   static constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
   if (path.find_first_of(reserved) == std::string::npos) return path;
@@ -120,9 +126,8 @@ std::string FreedesktopAssociation::associate(const std::string& viewerPath,
     output.reportProblem(failure);
     failures.push_back(failure);
   };
-  note(writeFile(data / "mime/packages/hmr.xml", kMimePackage));
-  note(writeFile(data / "applications" / ViewerDesktopEntry, desktopEntry(viewerPath)));
-  note(writeFile(data / "icons/hicolor/scalable/apps/hmr-viewer.svg", kIcon));
+  for (const DesktopFile& file : desktopFiles(viewerPath))
+    note(writeFile(data / file.path, file.text));
   note(runTool({"update-mime-database", (data / "mime").string()}));
   note(runTool({"update-desktop-database", (data / "applications").string()}));
   note(runTool({"xdg-mime", "default", ViewerDesktopEntry, HmrMimeType}));

@@ -22,6 +22,18 @@ class DesktopAssociation {
   virtual std::string associate(const std::string& viewerPath, InstallerOutput& output) = 0;
 };
 
+// One file of the association: its path below a data folder (share/ of a system, or the
+// user's $XDG_DATA_HOME) and its text.
+struct DesktopFile {
+  std::string path;
+  std::string text;
+};
+
+// The association's files for the viewer started as `viewerPath` (absolute, or a bare program
+// name found on PATH, as a system installation's desktop entry names it): the shared-mime-info
+// type, the viewer's desktop entry and its icon.
+std::vector<DesktopFile> desktopFiles(const std::string& viewerPath);
+
 // Below the data folder ($XDG_DATA_HOME, else ~/.local/share): the shared-mime-info type
 // (mime/packages/hmr.xml, globs *.HMR and *.hmr), the viewer's desktop entry
 // (applications/hmr-viewer.desktop, Exec with the absolute path and %f) and its icon in the

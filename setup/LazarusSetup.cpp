@@ -174,7 +174,7 @@ std::string trackerLibraryInclude(const std::string& library) {
       throw HmrError("the tracker library's path holds a control character: " + library);
     quoted += c == '\'' ? std::string("''") : std::string(1, c);
   }
-  return "{ Written by hmrsetup-lazarus: where this copy of the package loads the tracker\n"
+  return "{ Written by HMR's installer: where this copy of the package loads the tracker\n"
          "  library from. }\n"
          "const\n"
          "  TrackerLibraryPath = '" + quoted + "';\n";

@@ -26,8 +26,10 @@ int main(int argc, char** argv) {
       "Your options, recent projects and installed packages stay, the packages your IDE was "
       "built with (Debian's included) among them; the Lazarus installation is never written, "
       "so run it as yourself, not as root. Run again after an upgrade of HMR: it rebuilds only "
-      "when the package changed. The tracker library goes to ~/.local/lib/hmr (from a build "
-      "tree), lazbuild's output to ~/.cache/hmr/hmrsetup-lazarus.log. Exits with 0 when done, "
+      "when the package changed. From a build tree the tracker library and the package go to "
+      "~/.local/lib/hmr and ~/.local/share/hmr/lazarus; from the system package (hmr in /usr) "
+      "the installed ones are used as they are. lazbuild's output goes to "
+      "~/.cache/hmr/hmrsetup-lazarus.log. Exits with 0 when done, "
       "1 on failure (the message names the file and the cause), 2 on a usage error.",
       program};
   std::string config;
