@@ -91,7 +91,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${HMR_SYSTEM_FILES}/doc
         DESTINATION ${HMR_DOC_DIR})
 
 # The Debian package.
-set(HMR_PACKAGE_MAINTAINER "HMR maintainers <hmr@corvanesw.example>" CACHE STRING
+set(HMR_PACKAGE_MAINTAINER "HMR developers <hmr-developers@example.org>" CACHE STRING
     "The Maintainer of the Debian package: name <address>")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME hmr)
