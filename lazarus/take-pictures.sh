@@ -20,11 +20,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 scratch=/tmp/hmr-lazarus-pictures
 rm -rf "$scratch"
 mkdir -p "$scratch"
-xvfb_pid=""
-ide_pid=""
+# shellcheck source=desktop-session.sh
+source "$here/desktop-session.sh"
+fail() { echo "$*" >&2; exit 1; }
 cleanup() {
-  [ -n "$ide_pid" ] && kill "$ide_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  stop_desktop
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -35,34 +35,15 @@ chmod 755 "$scratch"
 cp "$bin/hmrsetup-lazarus" "$bin/libhmrtracker.so" "$bin/hmr-ide" "$bin/hmrsetup5" \
    "$bin/HMExpert50.bpl" "$scratch/bin/"
 cp -r "$bin/lazarus/package" "$scratch/bin/lazarus/"
-if [ "$(id -u)" -eq 0 ]; then
-  user_ids=(--reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups)
-  chown -R nobody:"$(id -gn nobody)" "$home"
-else
-  user_ids=()
-fi
-as_user() {  # COMMAND...: run as the user, in the user's environment only
-  local run=(env -i HOME="$home" PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8
-             DISPLAY="${DISPLAY:-}" "$@")
-  if [ ${#user_ids[@]} -gt 0 ]; then
-    (cd "$home" && setpriv "${user_ids[@]}" "${run[@]}")
-  else
-    (cd "$home" && "${run[@]}")
-  fi
-}
-# Each IDE starts on its own, whatever other IDE of the account runs.
-mkdir -p "$home/.lazarus"
-[ -f "$home/.lazarus/environmentoptions.xml" ] ||
-  sed -e "s|Lazarus=\"[^\"]*\"|Lazarus=\"$(lazbuild --version | head -n 1)\"|" \
-      -e 's|^  <EnvironmentOptions>|&\n    <MultipleInstances Value="AlwaysStartNew"/>|' \
-      /etc/lazarus/environmentoptions.xml >"$home/.lazarus/environmentoptions.xml"
-[ "${#user_ids[@]}" -eq 0 ] || chown -R nobody:"$(id -gn nobody)" "$home"
+choose_user
+[ -f "$home/.lazarus/environmentoptions.xml" ] || seed_environment_options "$home/.lazarus"
+give_to_user "$home"
 as_user "$scratch/bin/hmrsetup-lazarus" >"$scratch/install.out" 2>&1 ||
   { cat "$scratch/install.out" >&2; exit 1; }
 project="$scratch/project"
 mkdir -p "$project"
 cp "$here"/sample/* "$project/"
-[ "${#user_ids[@]}" -eq 0 ] || chown -R nobody:"$(id -gn nobody)" "$project"
+give_to_user "$project"
 
 # ---- two earlier days in the sample project, played by the stand-in IDE as the same user ----
 stand_in() {
@@ -89,29 +70,14 @@ stand_in "$scratch/bin/hmr-ide" --script "$scratch/friday.script"
 [ -f "$project/demo.HMR" ] || { echo "the stand-in IDE wrote no history" >&2; exit 1; }
 
 # ---- the real IDE on the project ----
-Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$scratch/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n 1 "$scratch/display")"
+start_xvfb 1280x800
 
-window() {  # NAME_REGEX: waits up to 2 minutes for a visible window of that name
-  local id=""
-  for _ in $(seq 400); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || id=""
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.3
-  done
-  echo "no window named /$1/" >&2
-  exit 1
-}
 grab() { xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$out/$1"; }
 
-as_user startlazarus "$project/demo.lpi" >"$scratch/ide.out" 2>/dev/null &
-main=$(window ' - demo$')
-# startlazarus may hand over to Lazarus's own IDE, which starts the rebuilt one: the IDE is the
-# process that owns the window.
-ide_pid=$(xdotool getwindowpid "$main")
-editor=$(window '^Source Editor$')
+start_ide ide "$project/demo.lpi"
+ide_window ' - demo$' 120
+main=$ide_main
+ide_editor "$ide_pid" 120
 sleep 3
 xdotool windowfocus --sync "$main"
 xdotool key alt+v
@@ -120,7 +86,7 @@ grab lazarus-view-menu.png
 xdotool key Escape
 xdotool windowfocus --sync "$editor"
 xdotool key ctrl+alt+shift+t
-tracker=$(window '^HMR - Project Revedazl$')
+tracker=$(wait_window '^HMR - Project Revedazl$' 120)
 # Wide enough for every column of the grid, as a user would drag it.
 xdotool windowsize "$tracker" 860 440
 sleep 2

@@ -11,11 +11,13 @@
 # packages before and after (hmrsetup-lazarus --packages): every one kept, Debian's bundled
 # set included. hmrsetup-lazarus --uninstall; startlazarus again starts an IDE without HMR, with
 # the options and PoChecker, that leaves the data file as it was.
+# Before the uninstall, two IDEs of the user at once: one on the renamed project and one on a
+# second project, each checkpointing on its own; then a third on the renamed project beside the
+# first: every session of the three ends in its data file, none left in the recovery folder.
 #   lazarus-e2e.sh SETUP_FOLDER HMR_PROGRAM
 # SETUP_FOLDER holds hmrsetup-lazarus, libhmrtracker.so and lazarus/package (the build's bin/).
 # HMR_E2E_IDLE_WAIT=SECONDS stays away that long between two bursts of typing (the idle
 # threshold is one minute) and checks the idle time; HMR_KEEP=1 keeps the scratch folder.
-# Only the keyboard and window names drive the IDE: no screen coordinates.
 set -euo pipefail
 
 [ $# -eq 2 ] || { echo "usage: $0 SETUP_FOLDER HMR_PROGRAM" >&2; exit 2; }
@@ -24,23 +26,14 @@ hmr_built=$(readlink -f "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 started=$(date +%s)
+# shellcheck source=../../lazarus/desktop-session.sh
+source "$source_dir/lazarus/desktop-session.sh"
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/hmr-lazarus-XXXXXX")
 chmod 755 "$scratch"
-xvfb_pid=""
-ide_pid=""
-launcher_pid=""
 cleanup() {
   local status=$?
-  for pid in $ide_pid $launcher_pid; do
-    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null || true
-  done
-  if [ -n "$xvfb_pid" ]; then
-    # Waited for: an X server still shutting down removes the socket of the next one that
-    # took its display number.
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_desktop
   if [ "$status" -ne 0 ] || [ "${HMR_KEEP:-}" = 1 ]; then
     echo "scratch folder kept: $scratch" >&2
   else
@@ -51,9 +44,7 @@ trap cleanup EXIT
 
 fail() {
   echo "FAILED: $*" >&2
-  if [ -n "${DISPLAY:-}" ] && command -v xwd >/dev/null; then
-    xwd -root -silent >"$scratch/screen.xwd" 2>/dev/null || true
-  fi
+  screen_shot "$scratch/screen.xwd"
   for f in "$scratch"/ide*.err; do
     [ -f "$f" ] && { echo "--- $f" >&2; grep -v '^Hint\|^Search' "$f" | tail -n 20 >&2; }
   done
@@ -71,38 +62,17 @@ cp -r "$setup_folder/lazarus/package" "$scratch/bin/lazarus/"
 cp "$hmr_built" "$scratch/bin/hmr"
 setup="$scratch/bin/hmrsetup-lazarus"
 hmr="$scratch/bin/hmr"
-if [ "$(id -u)" -eq 0 ]; then
-  user=nobody
-  user_ids=(--reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups)
-else
-  user=$(id -un)
-  user_ids=()
-fi
-as_user() {  # COMMAND...: run as the user, in the user's environment only
-  local run=(env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin
-             LANG=C.UTF-8 DISPLAY="${DISPLAY:-}" "$@")
-  if [ ${#user_ids[@]} -gt 0 ]; then
-    (cd "$home" && setpriv "${user_ids[@]}" "${run[@]}")
-  else
-    (cd "$home" && "${run[@]}")
-  fi
-}
+choose_user
 
 # ---- the user's Lazarus options, before HMR ----
-# Each IDE starts on its own, whatever other IDE of the account runs on the machine (by default
-# Lazarus hands the project to a running one and quits).
 config="$home/.lazarus"
 mkdir -p "$config" "$scratch/older"
 cp "$source_dir"/lazarus/sample/* "$scratch/older/"
-version=$(lazbuild --version | head -n 1)
-sed -e "s|Lazarus=\"[^\"]*\"|Lazarus=\"$version\"|" \
-    -e "s|^  <EnvironmentOptions>|&\\
-    <MultipleInstances Value=\"AlwaysStartNew\"/>\\
-    <Recent>\\
-      <ProjectFiles Count=\"1\">\\
-        <Item1 Value=\"$scratch/older/demo.lpi\"/>\\
-      </ProjectFiles>\\
-    </Recent>|" /etc/lazarus/environmentoptions.xml >"$config/environmentoptions.xml"
+seed_environment_options "$config" "    <Recent>
+      <ProjectFiles Count=\"1\">
+        <Item1 Value=\"$scratch/older/demo.lpi\"/>
+      </ProjectFiles>
+    </Recent>"
 grep -q "$scratch/older/demo.lpi" "$config/environmentoptions.xml" ||
   fail "the recent project was not seeded"
 cat >"$config/miscellaneousoptions.xml" <<'XML'
@@ -118,25 +88,7 @@ cat >"$config/miscellaneousoptions.xml" <<'XML'
   </MiscellaneousOptions>
 </CONFIG>
 XML
-# The editor's key mapping: "Save project as" and "Quit" have no shortcut by default.
-cat >"$config/editoroptions.xml" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<CONFIG>
-  <EditorOptions>
-    <KeyMapping>
-      <default Count="2">
-        <Version Value="6"/>
-        <Item1 Name="Save project as">
-          <KeyA Default="False" Key1="83" Shift1="7"/>
-        </Item1>
-        <Item2 Name="Quit">
-          <KeyA Default="False" Key1="81" Shift1="7"/>
-        </Item2>
-      </default>
-    </KeyMapping>
-  </EditorOptions>
-</CONFIG>
-XML
+seed_editor_keys "$config"
 cp "$config/editoroptions.xml" "$scratch/editoroptions.before"
 
 # ---- the sample project, its idle threshold at the one-minute minimum ----
@@ -150,7 +102,7 @@ printf '\x02\x00\x00\x00\x3c\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00
 printf '\x00\x00\x00\x00\x00\x00\x00\x00\x3e\x00\x00\x00' >>"$project/demo.HMR"
 "$hmr" check "$project/demo.HMR" >/dev/null || fail "the seeded data file does not read"
 
-[ "$user" = nobody ] && chown -R nobody:"$(id -gn nobody)" "$home" "$scratch/older" "$project"
+give_to_user "$home" "$scratch/older" "$project"
 
 # ---- install ----
 packages() {  # FILE: the IDE's packages as the installer reads them, without its header
@@ -184,75 +136,20 @@ as_user "$hmr" registry set --dword 15 'HKLM\SOFTWARE\CorvaneSW\HMR\2.0\Lazarus'
   CheckpointInterval || fail "hmr registry set failed"
 
 # ---- Xvfb on a free display ----
-# A display number picked at random far above the usual ones: an X server started with
-# -displayfd tries the numbers from 0 up and, trying one in use, takes its socket away from
-# the server that has it (seen when another Xvfb started while this test ran on :0).
-for display in $(shuf -i 200-899 -n 20); do
-  [ -e "/tmp/.X$display-lock" ] && continue
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp 2>"$scratch/xvfb.log" &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break 2
-    sleep 0.2
-  done
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || fail "Xvfb did not start on a free display"
-
-wait_window() {  # NAME_REGEX SECONDS: the id of a visible window whose name matches
-  # Polled: a search fails outright when a window goes away while it looks (BadWindow).
-  local id="" deadline=$(($(date +%s) + $2))
-  while [ -z "$id" ] && [ "$(date +%s)" -le "$deadline" ]; do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || id=""
-    [ -n "$id" ] || sleep 0.3
-  done
-  [ -n "$id" ] || fail "no window named /$1/ within $2 s"
-  echo "$id"
-}
-wait_for() {  # SECONDS COMMAND...: until the command succeeds
-  local limit=$1
-  shift
-  for _ in $(seq $((limit * 5))); do "$@" && return 0; sleep 0.2; done
-  return 1
-}
-type_text() { xdotool type --delay 60 "$1"; }
-wait_for 10 bash -c 'xdotool getdisplaygeometry >/dev/null 2>&1' || fail "Xvfb on $DISPLAY does not answer"
+start_xvfb
 
 # ---- the user's IDE on the project, by the user's launcher ----
-start_ide() {  # NAME ARGS...: startlazarus as the user
-  local name=$1
-  shift
-  as_user startlazarus "$@" >"$scratch/$name.out" 2>"$scratch/$name.err" &
-  launcher_pid=$!
-}
-ide_window() {  # NAME_REGEX SECONDS: sets ide_main to the IDE's main window, ide_pid to its
-  # process. The launcher may hand over to Lazarus's own IDE, which starts the user's rebuilt
-  # one and ends: the IDE is the process that owns the window.
-  ide_main=$(wait_window "$1" "$2")
-  ide_pid=$(xdotool getwindowpid "$ide_main" 2>/dev/null) || fail "no process owns the IDE's window"
-}
-quit_ide() {  # WINDOW: quits the IDE from its main window and waits for it to end
-  xdotool windowfocus --sync "$1" key ctrl+alt+shift+q
-  wait_for 30 bash -c "! kill -0 $ide_pid 2>/dev/null" || fail "the IDE did not quit"
-  ide_pid=""
-  wait "$launcher_pid" 2>/dev/null || true
+no_reports() {  # NAME: fails when the IDE's standard error holds a report of the tracker
+  if grep -q "^HMR: " "$scratch/$1.err"; then
+    grep "^HMR: " "$scratch/$1.err" >&2
+    fail "the tracker reported problems in $1"
+  fi
 }
 step "starting the IDE on demo.lpi with startlazarus"
 start_ide ide "$project/demo.lpi"
 ide_window ' - demo$' 120
-editor=$(wait_window '^Source Editor$' 30)
 sleep 2  # the editor settles (caret, highlighter) before the keyboard goes to it
-
-# The source editor takes the keyboard when clicked: its middle, wherever it is.
-eval "$(xdotool getwindowgeometry --shell "$editor")" || fail "the source editor went away"
-xdotool mousemove --window "$editor" $((WIDTH / 2)) $((HEIGHT / 2)) click 1
-wait_for 10 test "$(xdotool getwindowfocus 2>/dev/null)" = "$editor" ||
-  fail "the source editor did not take the keyboard"
-sleep 0.5
+focus_editor "$ide_pid"
 step "typing into greeting.pas"
 xdotool key ctrl+End Return
 type_text "// first burst"
@@ -302,11 +199,8 @@ wait_for 10 bash -c "! xdotool search --onlyvisible --name '^HMR - Project Reved
 step "quitting the IDE while the tracker's window shows again"
 xdotool windowfocus --sync "$editor" key ctrl+alt+shift+t
 wait_window '^HMR - Project Revedazl$' 30 >/dev/null
-quit_ide "$(wait_window ' - renamed$' 10)"
-if grep -q "^HMR: " "$scratch/ide.err"; then
-  grep "^HMR: " "$scratch/ide.err" >&2
-  fail "the tracker reported problems"
-fi
+quit_ide "$ide_main" "$ide_pid"
+no_reports ide
 
 # ---- what the tracker wrote, where the user's own shell finds it ----
 step "checking the data files and the settings store"
@@ -338,6 +232,80 @@ grep -q 'CorvaneSW\\HMR\\2.0\\Lazarus' <<<"$registry" ||
 grep -q "$user" <<<"$registry" || fail "hmr registry list shows no user $user: $registry"
 grep -q "$scratch/older/demo.lpi" "$config/environmentoptions.xml" ||
   fail "the recent project list lost the user's project"
+
+# ---- two IDEs of the user at once ----
+# Two projects in two IDEs, then two IDEs on one project: both write checkpoints into the one
+# recovery folder and open the one settings store; each keeps its own recovery files, and the
+# later close of the shared project merges with the earlier one instead of writing over it.
+second="$scratch/second"
+mkdir -p "$second"
+cp "$source_dir"/lazarus/sample/* "$project/demo.HMR" "$second/"
+give_to_user "$second"
+type_line() {  # PID TEXT: types a line at the end of the unit in the IDE's source editor
+  focus_editor "$1"
+  xdotool key ctrl+End Return
+  type_text "$2"
+}
+save_all() {  # "Save All" in the IDE that has the keyboard: its units and the project, so that
+  # quitting asks nothing
+  xdotool key ctrl+shift+s
+  sleep 1
+}
+recovery_file_of() {  # BASE PID: true when the recovery folder holds that process's file of BASE
+  ls "$state" 2>/dev/null | grep -q "^$1-[0-9a-f]*\.$2-[0-9a-f]*\.HMR$"
+}
+step "two IDEs at once: renamed.lpi and a second project"
+start_ide ide-a "$project/renamed.lpi"
+ide_window ' - renamed$' 120
+a_main=$ide_main a_pid=$ide_pid
+start_ide ide-b "$second/demo.lpi"
+ide_window ' - demo$' 120
+b_main=$ide_main b_pid=$ide_pid
+[ "$a_pid" != "$b_pid" ] || fail "the second project went to the running IDE"
+sleep 2
+type_line "$a_pid" "// typed in the first IDE"
+save_all
+type_line "$b_pid" "// typed in the second IDE"
+save_all
+wait_for 45 bash -c "$(declare -f recovery_file_of); state='$state'
+  recovery_file_of renamed $a_pid && recovery_file_of demo $b_pid" ||
+  fail "no checkpoint of each IDE within 45 s: $(ls "$state")"
+step "each IDE checkpoints on its own: $(ls "$state" | tr '\n' ' ')"
+quit_ide "$b_main" "$b_pid"
+no_reports ide-b
+
+step "a second IDE on renamed.lpi while the first still runs"
+start_ide ide-c "$project/renamed.lpi"
+ide_window ' - renamed$' 120 "$a_main"
+c_main=$ide_main c_pid=$ide_pid
+[ "$c_pid" != "$a_pid" ] || fail "renamed.lpi went to the running IDE"
+sleep 2
+# Saved only once the first IDE has quit: an IDE asks what to do about a unit another IDE
+# changed on disk as soon as it gets the keyboard back.
+type_line "$c_pid" "// typed in the third IDE"
+step "quitting the first IDE, then the one that still runs on the same project"
+quit_ide "$a_main" "$a_pid"
+no_reports ide-a
+focus_editor "$c_pid"
+save_all
+quit_ide "$c_main" "$c_pid"
+no_reports ide-c
+
+sessions_of() {  # DATA_FILE: its sessions, one line each (times, work, idle, user, marks)
+  as_user "$hmr" dump --text --raw "$1" | grep '^[0-9]' || true
+}
+sessions_of "$project/renamed.HMR" >"$scratch/renamed.sessions"
+sessions_of "$second/demo.HMR" >"$scratch/second.sessions"
+cat "$scratch/renamed.sessions" "$scratch/second.sessions"
+[ "$(wc -l <"$scratch/renamed.sessions")" -eq 3 ] ||
+  fail "renamed.HMR holds $(wc -l <"$scratch/renamed.sessions") sessions, not 3 (one per IDE)"
+[ "$(wc -l <"$scratch/second.sessions")" -eq 1 ] || fail "the second project's session is lost"
+! grep -qi "not closed" "$scratch/renamed.sessions" "$scratch/second.sessions" ||
+  fail "a session of the two IDEs was not closed"
+[ -z "$(ls "$state" 2>/dev/null | grep '\.HMR$')" ] ||
+  fail "recovery files stayed after every IDE closed: $(ls "$state")"
+registry=$(as_user "$hmr" registry list)
+grep -q "$user" <<<"$registry" || fail "the user's name is gone from the settings: $registry"
 "$hmr" dump --raw "$project/renamed.HMR" >"$scratch/renamed.dump"
 
 # ---- uninstall ----
@@ -361,7 +329,7 @@ step "starting the IDE without HMR with startlazarus"
 start_ide ide-after
 ide_window ' - renamed$' 120
 sleep 2
-quit_ide "$ide_main"
+quit_ide "$ide_main" "$ide_pid"
 ! grep -q "^HMR" "$scratch/ide-after.err" "$scratch/ide-after.out" ||
   fail "the IDE without HMR still speaks of it"
 "$hmr" dump --raw "$project/renamed.HMR" | cmp -s - "$scratch/renamed.dump" ||
