@@ -68,9 +68,10 @@ XML
 
 xvfb_pid=""
 started_pids=()  # every launcher and IDE started: stop_desktop kills those still running
-# Xvfb on a free display, its screen WIDTHxHEIGHT (default 1280x1024); exports DISPLAY. A display number picked at random far above the
-# usual ones: an X server started with -displayfd tries the numbers from 0 up and, trying one
-# in use, takes its socket away from the server that has it.
+# Xvfb on a free display, its screen WIDTHxHEIGHT (default 1280x1024); exports DISPLAY. A
+# display number picked at random far above the usual ones: an X server started with
+# -displayfd tries the numbers from 0 up and, trying one in use, takes its socket away from the
+# server that has it.
 start_xvfb() {  # [WIDTHxHEIGHT]
   local display
   for display in $(shuf -i 200-899 -n 20); do
