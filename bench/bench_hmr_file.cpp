@@ -37,13 +37,13 @@ struct Fixture {
       const TDateTime open = start + i / 24.0;
       // Every tenth session has less work than the minimum and is dropped on reading.
       const int seconds = i % 10 == 0 ? 30 : 1800 + i % 3600;
-      auto s = std::make_unique<TSessionData>();
-      s->SessionDateTimeOpen = open;
-      s->SessionDateTimeClose = open + seconds / 86400.0;
-      s->SessionIdleTime = i % 7 * 10;
+      TSessionData s;
+      s.SessionDateTimeOpen = open;
+      s.SessionDateTimeClose = open + seconds / 86400.0;
+      s.SessionIdleTime = i % 7 * 10;
       std::snprintf(user, sizeof user, "user%04d", i % 10000);
-      s->SessionUserName = user;
-      s->UpdateCalculatedFields();
+      s.SessionUserName = user;
+      s.UpdateCalculatedFields();
       project->Sessions.push_back(std::move(s));
     }
     image = encodeHmrFile(project->TimeForIdle, project->MinimumWorkTime, project->ProjectName,

@@ -32,7 +32,7 @@ class DataFileReadAheadTest : public ::testing::Test {
     if (index % 7 == 3) {
       testing::writeBytes(path, "not a data file");
     } else if (index % 7 != 5) {
-      std::vector<std::unique_ptr<TSessionData>> list;
+      std::vector<TSessionData> list;
       for (int k = 0; k < sessions; ++k) {
         list.push_back(makeSession(46000 + k + index / 100.0, 600 + k, k % 60, false,
                                    k % 2 ? "ann" : "bob"));
@@ -74,7 +74,7 @@ TEST_F(DataFileReadAheadTest, EachResultIsThatOfReadingTheFileAlone) {
       ASSERT_EQ(reads[i].contents.sessions.size(), alone.sessions.size()) << paths[i];
       EXPECT_EQ(reads[i].contents.projectName, alone.projectName) << paths[i];
       for (std::size_t k = 0; k < alone.sessions.size(); ++k) {
-        test_support::expectSameSession(*alone.sessions[k], *reads[i].contents.sessions[k]);
+        test_support::expectSameSession(alone.sessions[k], reads[i].contents.sessions[k]);
       }
     }
   }
