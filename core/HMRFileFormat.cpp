@@ -106,6 +106,7 @@ void decodeHmrFile(std::string_view image, HmrFileContents& out) {
   // Checked before reserving, so a forged count cannot make us allocate beyond the data.
   if (count > in.remaining() / recordSize) corrupted();
   out.sessions.reserve(out.sessions.size() + count);
+  InternedNameCache users;
   for (std::size_t i = 0; i < count; ++i) {
     const char* record = in.take(recordSize);
     TSessionData session;
@@ -122,7 +123,7 @@ void decodeHmrFile(std::string_view image, HmrFileContents& out) {
       const std::int32_t userLength = decodeInt32(record + kOffsetUserNameLength);
       if (userLength < 0) corrupted();
       const char* user = in.take(static_cast<std::size_t>(userLength));
-      session.SessionUserName.assign(user, static_cast<std::size_t>(userLength));
+      session.SessionUserName = users.intern({user, static_cast<std::size_t>(userLength)});
     }
     session.UpdateCalculatedFields();
     out.sessions.push_back(std::move(session));
@@ -165,7 +166,7 @@ std::string encodeHmrFile(std::int64_t timeForIdle, std::int64_t minimumWorkTime
     encodeDouble(at + kOffsetClose, s.SessionDateTimeClose);
     at[kOffsetNotClosed] = s.SessionNotClosed ? 1 : 0;
     encodeInt64(at + kOffsetIdle, s.SessionIdleTime);
-    const std::string& user = s.SessionUserName;
+    const std::string_view user = s.SessionUserName;
     encodeInt32(at + kOffsetUserNameLength, static_cast<std::int32_t>(user.size()));
     at += kRecordSize;
     user.copy(at, user.size());

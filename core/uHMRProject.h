@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/DataFileBase.h"
+#include "core/InternedName.h"
 #include "core/uHMRGlobal.h"
 
 namespace hmr {
@@ -45,7 +46,7 @@ class TSessionData {
   std::int64_t SessionIdleTime = 0;
   std::int64_t SessionTotalTime = 0;  // derived
   std::int64_t SessionWorkTime = 0;   // derived
-  std::string SessionUserName;
+  InternedName SessionUserName;
 };
 
 // Whether `session` is dropped for having less work than `minimum`. A session marked not

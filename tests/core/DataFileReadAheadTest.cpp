@@ -81,6 +81,39 @@ TEST_F(DataFileReadAheadTest, EachResultIsThatOfReadingTheFileAlone) {
   EXPECT_TRUE(readDataFilesAhead({}).empty());
 }
 
+// Files decoded at once on two threads name their users from one pool: the sessions of one
+// user share one copy of the name across files, and every session keeps its own user.
+TEST_F(DataFileReadAheadTest, FilesDecodedAtOnceShareTheNamesOfTheirUsers) {
+  const std::vector<std::string> team = {"ann", "bob", "cyd", "dora"};
+  std::vector<std::string> paths;
+  for (int f = 0; f < 16; ++f) {
+    std::vector<TSessionData> list;
+    for (int k = 0; k < 2000; ++k) {
+      const std::string user = k % 5 == 4 ? "own" + std::to_string(f) : team[(k + f) % 4];
+      list.push_back(makeSession(46000 + k / 8.0, 600, 0, false, user));
+    }
+    paths.push_back(scratch_.file("team" + std::to_string(f) + ".HMR"));
+    testing::writeBytes(paths.back(), encodeHmrFile(300, 60, "T", list));
+  }
+  const std::vector<DataFileRead> reads = readDataFilesAhead(paths, 2);
+  std::vector<const char*> copyOf(team.size(), nullptr);
+  for (std::size_t f = 0; f < reads.size(); ++f) {
+    ASSERT_FALSE(reads[f].failure) << errorOf(reads[f]);
+    ASSERT_EQ(reads[f].contents.sessions.size(), 2000u);
+    for (std::size_t k = 0; k < 2000; ++k) {
+      const InternedName& name = reads[f].contents.sessions[k].SessionUserName;
+      if (k % 5 == 4) {
+        ASSERT_EQ(name, "own" + std::to_string(f)) << f << " " << k;
+        continue;
+      }
+      const std::size_t user = (k + f) % 4;
+      ASSERT_EQ(name, team[user]) << f << " " << k;
+      if (!copyOf[user]) copyOf[user] = name.data();
+      ASSERT_EQ(name.data(), copyOf[user]) << f << " " << k;
+    }
+  }
+}
+
 TEST_F(DataFileReadAheadTest, AGroupTakesAReadAheadAsTheFileItself) {
   std::vector<std::string> paths{makeFile(0, 40), makeFile(1, 25), makeFile(3, 0),
                                  makeFile(5, 0)};

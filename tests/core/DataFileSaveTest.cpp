@@ -73,7 +73,7 @@ std::vector<std::string> sessionsIn(const std::string& path) {
   std::vector<std::string> lines;
   for (const auto& s : contents.sessions)
     lines.push_back(formatIsoDateTime(s.SessionDateTimeOpen).substr(11, 5) + " " +
-                    s.SessionUserName + " " + std::to_string(s.SessionTotalTime));
+                    s.SessionUserName.str() + " " + std::to_string(s.SessionTotalTime));
   return lines;
 }
 

@@ -29,7 +29,7 @@ TDateTime at(int day, int hour, int minute = 0) {
 std::string line(const TSessionData& s) {
   return formatIsoDateTime(s.SessionDateTimeOpen) + " " + std::to_string(s.SessionTotalTime) +
          " " + std::to_string(s.SessionIdleTime) + (s.SessionNotClosed ? " open " : " closed ") +
-         s.SessionUserName;
+         s.SessionUserName.str();
 }
 
 std::vector<std::string> lines(const std::vector<TSessionData>& sessions) {

@@ -45,7 +45,7 @@ class ProjectFileMergeTest : public TrackerTestBase {
     readHmrFile(dataFile_, contents);
     std::vector<std::string> lines;
     for (const auto& s : contents.sessions)
-      lines.push_back(s.SessionUserName + " " +
+      lines.push_back(s.SessionUserName.str() + " " +
                       std::to_string(secondsOf(s.SessionDateTimeOpen)) + " " +
                       std::to_string(s.SessionTotalTime) +
                       (s.SessionNotClosed ? " not closed" : ""));
