@@ -53,17 +53,11 @@ std::ostream& operator<<(std::ostream& out, const InternedName& name) {
 }
 
 InternedName InternedNameCache::intern(std::string_view text) {
-  for (std::size_t i = 0; i < used_; ++i) {
-    if (recent_[i].view() == text) return recent_[i];
-  }
-  const InternedName name(text);
-  if (used_ < kSize) {
-    recent_[used_++] = name;
-  } else {
-    recent_[next_] = name;
-    next_ = (next_ + 1) % kSize;
-  }
-  return name;
+  if (last_.view() == text) return last_;
+  if (const auto found = known_.find(text); found != known_.end()) return last_ = found->second;
+  last_ = InternedName(text);
+  known_.emplace(last_.view(), last_);
+  return last_;
 }
 
 }  // namespace hmr

@@ -3,12 +3,12 @@
 // sessions holds a handful of users, and each session keeps only a pointer to its name.
 #pragma once
 
-#include <array>
 #include <compare>
 #include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace hmr {
 
@@ -54,18 +54,17 @@ class InternedName {
 
 std::ostream& operator<<(std::ostream& out, const InternedName& name);
 
-// Interns for one thread at a time (one decode): the last few distinct names it gave are
-// remembered, so that a file whose sessions take turns among a few users takes the pool's lock
-// once per user rather than once per session.
+// Interns for one thread at a time (one decode): every name it gave is remembered, so that a
+// file takes the pool's lock once per distinct user rather than once per session. The name
+// given last is tried first: sessions of one user mostly follow each other.
 class InternedNameCache {
  public:
   InternedName intern(std::string_view text);
 
  private:
-  static constexpr std::size_t kSize = 8;
-  std::array<InternedName, kSize> recent_{};
-  std::size_t used_ = 0;
-  std::size_t next_ = 0;  // the entry replaced next once all are used
+  InternedName last_;
+  // Keyed by the pooled texts, which live as long as the pool.
+  std::unordered_map<std::string_view, InternedName> known_;
 };
 
 }  // namespace hmr
