@@ -405,7 +405,7 @@ void mergeRecoveredSessions(std::vector<TSessionData>& sessions,
                      [&](std::size_t a, std::size_t b) { return opens[a] < opens[b]; });
   }
   const auto firstOf = [&](std::int64_t open,
-                           const std::string& user) -> std::optional<std::size_t> {
+                           const InternedName& user) -> std::optional<std::size_t> {
     if (inOrder) {
       for (auto at = std::lower_bound(opens.begin(), opens.end(), open);
            at != opens.end() && *at == open; ++at) {
@@ -436,12 +436,12 @@ void mergeRecoveredSessions(std::vector<TSessionData>& sessions,
     candidates.push_back({secondsOf(recovered[i].SessionDateTimeOpen),
                           secondsOf(recovered[i].SessionDateTimeClose), i});
   }
-  const auto userOf = [&](const Candidate& c) -> const std::string& {
+  const auto userOf = [&](const Candidate& c) -> const InternedName& {
     return recovered[c.index].SessionUserName;
   };
   std::sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
     if (a.open != b.open) return a.open < b.open;
-    if (const int order = userOf(a).compare(userOf(b)); order != 0) return order < 0;
+    if (const auto order = userOf(a) <=> userOf(b); order != 0) return order < 0;
     return a.index < b.index;
   });
 
