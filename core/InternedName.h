@@ -13,13 +13,15 @@
 namespace hmr {
 
 // A name in the process's pool of names. Every InternedName of the same bytes points to the
-// same pooled copy, so copying one copies a pointer and two compare equal by address. A name
-// reads like a string: it converts to `const std::string&` and `std::string_view` and compares
-// with texts byte for byte.
+// same pooled copy, so copying one copies a pointer and two usually compare equal by address.
+// A name reads like a string: it converts to `const std::string&` and `std::string_view` and
+// compares with names and texts byte for byte.
 //
 // A pooled name lives until the process ends, whatever holds it: names are few (the users of
-// a team), and a name never freed is one no session can be left pointing past. Interning is
-// safe from any thread; it takes the pool's lock unless the text is empty.
+// a team), and a name never freed is one no session can be left pointing past. Every module
+// that links the core (a package the IDE loads, a program) has a pool of its own, so names of
+// two pools compare by their bytes. Interning is safe from any thread; it takes the pool's lock
+// unless the text is empty.
 class InternedName {
  public:
   InternedName() = default;  // the empty name
@@ -35,7 +37,7 @@ class InternedName {
   const char* data() const { return str().data(); }
 
   friend bool operator==(const InternedName& a, const InternedName& b) {
-    return a.text_ == b.text_;
+    return a.text_ == b.text_ || a.view() == b.view();
   }
   friend std::strong_ordering operator<=>(const InternedName& a, const InternedName& b) {
     if (a.text_ == b.text_) return std::strong_ordering::equal;
