@@ -3,7 +3,6 @@
 // project on every call.
 #pragma once
 
-#include <memory>
 #include <random>
 
 #include "core/uHMRGlobal.h"
@@ -18,13 +17,13 @@ inline void addRandomSessions(THMRProject& project, int count, TDateTime firstOp
                               std::mt19937_64& random) {
   TDateTime open = firstOpen;
   for (int s = 0; s < count; ++s) {
-    auto session = std::make_unique<TSessionData>();
+    TSessionData session;
     const std::int64_t total = 60 + static_cast<std::int64_t>(random() % 14400);
-    session->SessionDateTimeOpen = open;
-    session->SessionDateTimeClose = open + static_cast<double>(total) / 86400.0;
-    session->SessionIdleTime = static_cast<std::int64_t>(random() % (total / 2 + 1));
-    session->SessionUserName = (random() % 3 == 0) ? "ann" : "bob";
-    session->UpdateCalculatedFields();
+    session.SessionDateTimeOpen = open;
+    session.SessionDateTimeClose = open + static_cast<double>(total) / 86400.0;
+    session.SessionIdleTime = static_cast<std::int64_t>(random() % (total / 2 + 1));
+    session.SessionUserName = (random() % 3 == 0) ? "ann" : "bob";
+    session.UpdateCalculatedFields();
     project.Sessions.push_back(std::move(session));
     open += (2 + static_cast<double>(random() % 5)) / 24.0;
   }

@@ -36,11 +36,11 @@ struct Fixture {
     // The history before the running session: one session an hour, 8-byte user names.
     const TDateTime start = encodeDateTime(2020, 1, 1, 9, 0, 0);
     for (int i = 0; i < kSessions; ++i) {
-      auto s = std::make_unique<TSessionData>();
-      s->SessionDateTimeOpen = start + i / 24.0;
-      s->SessionDateTimeClose = s->SessionDateTimeOpen + 1800 / 86400.0;
-      s->SessionUserName = "user" + std::to_string(1000 + i % 9000);
-      s->UpdateCalculatedFields();
+      TSessionData s;
+      s.SessionDateTimeOpen = start + i / 24.0;
+      s.SessionDateTimeClose = s.SessionDateTimeOpen + 1800 / 86400.0;
+      s.SessionUserName = "user" + std::to_string(1000 + i % 9000);
+      s.UpdateCalculatedFields();
       project->Sessions.insert(project->Sessions.end() - 1, std::move(s));
     }
   }

@@ -9,7 +9,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,21 +26,20 @@ using namespace hmr;
 
 const TDateTime kStart = encodeDateTime(2016, 1, 4, 9, 0, 0);
 
-std::unique_ptr<TSessionData> session(TDateTime open, std::int64_t seconds,
-                                      const std::string& user) {
-  auto s = std::make_unique<TSessionData>();
-  s->SessionDateTimeOpen = open;
-  s->SessionDateTimeClose = open + static_cast<double>(seconds) / 86400.0;
-  s->SessionIdleTime = 60;
-  s->SessionUserName = user;
-  s->UpdateCalculatedFields();
+TSessionData session(TDateTime open, std::int64_t seconds, const std::string& user) {
+  TSessionData s;
+  s.SessionDateTimeOpen = open;
+  s.SessionDateTimeClose = open + static_cast<double>(seconds) / 86400.0;
+  s.SessionIdleTime = 60;
+  s.SessionUserName = user;
+  s.UpdateCalculatedFields();
   return s;
 }
 
 // The history both IDEs read: `count` sessions of three users, three hours apart.
-std::vector<std::unique_ptr<TSessionData>> history(int count) {
+std::vector<TSessionData> history(int count) {
   const char* users[] = {"ann", "bob", "cyd"};
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> sessions;
   sessions.reserve(static_cast<std::size_t>(count) + 1);
   for (int i = 0; i < count; ++i)
     sessions.push_back(session(kStart + i / 8.0, 1800 + i % 3600, users[i % 3]));
@@ -80,7 +78,7 @@ class CloseMerge {
 
  private:
   std::string folder_, path_;
-  std::vector<std::unique_ptr<TSessionData>> ours_;
+  std::vector<TSessionData> ours_;
   std::string baseImage_, theirsImage_;
 };
 

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <memory>
 #include <random>
 #include <string>
 
@@ -29,15 +28,15 @@ using namespace hmr;
 constexpr int kCommon = 95000;
 constexpr int kRemoved = 1000;
 
-std::unique_ptr<TSessionData> session(TDateTime open, std::int64_t seconds, std::int64_t idle,
-                                      bool notClosed, const std::string& user) {
-  auto s = std::make_unique<TSessionData>();
-  s->SessionDateTimeOpen = open;
-  s->SessionDateTimeClose = open + static_cast<double>(seconds) / 86400.0;
-  s->SessionNotClosed = notClosed;
-  s->SessionIdleTime = idle;
-  s->SessionUserName = user;
-  s->UpdateCalculatedFields();
+TSessionData session(TDateTime open, std::int64_t seconds, std::int64_t idle, bool notClosed,
+                     const std::string& user) {
+  TSessionData s;
+  s.SessionDateTimeOpen = open;
+  s.SessionDateTimeClose = open + static_cast<double>(seconds) / 86400.0;
+  s.SessionNotClosed = notClosed;
+  s.SessionIdleTime = idle;
+  s.SessionUserName = user;
+  s.UpdateCalculatedFields();
   return s;
 }
 
@@ -52,19 +51,18 @@ HmrFileContents withSettings() {
 
 HmrFileContents copyOf(const HmrFileContents& from) {
   HmrFileContents c = withSettings();
-  c.sessions.reserve(from.sessions.size());
-  for (const auto& s : from.sessions) c.sessions.push_back(std::make_unique<TSessionData>(*s));
+  c.sessions = from.sessions;
   return c;
 }
 
 // Adds `count` sessions of `user`, `offsetHours` after every `stride`-th session of the side.
 void addSessions(HmrFileContents& side, const std::string& user, double offsetHours,
                  std::size_t stride, int count) {
-  std::vector<std::unique_ptr<TSessionData>> merged;
+  std::vector<TSessionData> merged;
   merged.reserve(side.sessions.size() + static_cast<std::size_t>(count));
   int added = 0;
   for (std::size_t i = 0; i < side.sessions.size(); ++i) {
-    const TDateTime open = side.sessions[i]->SessionDateTimeOpen;
+    const TDateTime open = side.sessions[i].SessionDateTimeOpen;
     merged.push_back(std::move(side.sessions[i]));
     if (i % stride == 0 && added < count) {
       merged.push_back(session(open + offsetHours / 24, 1800, 60, false, user));
@@ -90,10 +88,10 @@ struct Histories {
     // OURS raised the minimum: some common sessions gone. THEIRS closed the running ones.
     for (int i = 0; i < kRemoved; ++i) ours.sessions.erase(ours.sessions.begin() + 37 * i);
     for (auto& s : theirs.sessions) {
-      if (!s->SessionNotClosed) continue;
-      s->SessionNotClosed = false;
-      s->SessionDateTimeClose += 600.0 / 86400;
-      s->UpdateCalculatedFields();
+      if (!s.SessionNotClosed) continue;
+      s.SessionNotClosed = false;
+      s.SessionDateTimeClose += 600.0 / 86400;
+      s.UpdateCalculatedFields();
     }
     addSessions(ours, "carl", 2, 15, 6000);
     addSessions(theirs, "dora", 3, 19, 5000);

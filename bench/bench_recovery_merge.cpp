@@ -46,22 +46,22 @@ struct CrashedProject {
     project.ProjectName = "Crashed";
     const TDateTime start = encodeDateTime(2000, 1, 1, 9, 0, 0);
     for (int i = 0; i < count; ++i) {
-      auto s = std::make_unique<TSessionData>();
-      s->SessionDateTimeOpen = start + i / 8.0;
-      s->SessionDateTimeClose = s->SessionDateTimeOpen + (600 + i % 3000) / 86400.0;
-      s->SessionIdleTime = i % 5 * 60;
-      s->SessionUserName = i % 3 == 0 ? "ann" : "bob";
-      s->UpdateCalculatedFields();
+      TSessionData s;
+      s.SessionDateTimeOpen = start + i / 8.0;
+      s.SessionDateTimeClose = s.SessionDateTimeOpen + (600 + i % 3000) / 86400.0;
+      s.SessionIdleTime = i % 5 * 60;
+      s.SessionUserName = i % 3 == 0 ? "ann" : "bob";
+      s.UpdateCalculatedFields();
       project.Sessions.push_back(std::move(s));
     }
-    project.Sessions.back()->SessionNotClosed = true;
+    project.Sessions.back().SessionNotClosed = true;
     LinuxFileWriter writer(false);
     ScopedFileWriter use(writer);
     project.SaveFile(dataFile);
-    project.Sessions.back()->SessionDateTimeClose += 1800 / 86400.0;
-    project.Sessions.back()->UpdateCalculatedFields();
+    project.Sessions.back().SessionDateTimeClose += 1800 / 86400.0;
+    project.Sessions.back().UpdateCalculatedFields();
     writeRecoveryFile(dataFile, project);
-    lastTotal = project.Sessions.back()->SessionTotalTime;
+    lastTotal = project.Sessions.back().SessionTotalTime;
   }
   ~CrashedProject() {
     std::filesystem::remove_all(folder);

@@ -61,9 +61,7 @@ HmrFileContents copyOf(const HistoryToSave& history) {
   contents.timeForIdle = history.timeForIdle;
   contents.minimumWorkTime = history.minimumWorkTime;
   contents.projectName = std::string(history.projectName);
-  contents.sessions.reserve(history.sessions.size());
-  for (const auto& session : history.sessions)
-    contents.sessions.push_back(std::make_unique<TSessionData>(*session));
+  contents.sessions.assign(history.sessions.begin(), history.sessions.end());
   return contents;
 }
 

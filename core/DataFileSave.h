@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,7 +22,7 @@ struct HistoryToSave {
   std::int64_t timeForIdle = DefaultTimeForIdle;
   std::int64_t minimumWorkTime = DefaultMinimumWorkTime;
   std::string_view projectName;
-  std::span<const std::unique_ptr<TSessionData>> sessions;
+  std::span<const TSessionData> sessions;
 };
 
 // The lock file of the data file `path`: ".<name>.lock" beside it (beside the file a symbolic

@@ -106,25 +106,26 @@ void decodeHmrFile(std::string_view image, HmrFileContents& out) {
   // Checked before reserving, so a forged count cannot make us allocate beyond the data.
   if (count > in.remaining() / recordSize) corrupted();
   out.sessions.reserve(out.sessions.size() + count);
+  InternedNameCache users;
   for (std::size_t i = 0; i < count; ++i) {
     const char* record = in.take(recordSize);
-    auto session = std::make_unique<TSessionData>();
-    session->SessionDateTimeOpen = decodeDouble(record);
-    session->SessionDateTimeClose = decodeDouble(record + kOffsetClose);
-    if (!validDateTime(session->SessionDateTimeOpen) ||
-        !validDateTime(session->SessionDateTimeClose))
+    TSessionData session;
+    session.SessionDateTimeOpen = decodeDouble(record);
+    session.SessionDateTimeClose = decodeDouble(record + kOffsetClose);
+    if (!validDateTime(session.SessionDateTimeOpen) ||
+        !validDateTime(session.SessionDateTimeClose))
       corrupted();
-    session->SessionNotClosed = record[kOffsetNotClosed] != 0;
+    session.SessionNotClosed = record[kOffsetNotClosed] != 0;
     if (v1) {
-      session->SessionIdleTime = secondsFromHours(decodeDouble(record + kOffsetIdle));
+      session.SessionIdleTime = secondsFromHours(decodeDouble(record + kOffsetIdle));
     } else {
-      session->SessionIdleTime = checkedSeconds(decodeInt64(record + kOffsetIdle));
+      session.SessionIdleTime = checkedSeconds(decodeInt64(record + kOffsetIdle));
       const std::int32_t userLength = decodeInt32(record + kOffsetUserNameLength);
       if (userLength < 0) corrupted();
       const char* user = in.take(static_cast<std::size_t>(userLength));
-      session->SessionUserName.assign(user, static_cast<std::size_t>(userLength));
+      session.SessionUserName = users.intern({user, static_cast<std::size_t>(userLength)});
     }
-    session->UpdateCalculatedFields();
+    session.UpdateCalculatedFields();
     out.sessions.push_back(std::move(session));
   }
   // The writer ends the records right at the checksum; anything between is not ours.
@@ -133,7 +134,7 @@ void decodeHmrFile(std::string_view image, HmrFileContents& out) {
 
 std::string encodeHmrFile(std::int64_t timeForIdle, std::int64_t minimumWorkTime,
                           std::string_view projectName,
-                          std::span<const std::unique_ptr<TSessionData>> sessions) {
+                          std::span<const TSessionData> sessions) {
   checkEncodable(timeForIdle, "a time for idle");
   checkEncodable(minimumWorkTime, "a minimum work time");
   checkFits(projectName.size(), "bytes of project name");
@@ -141,9 +142,9 @@ std::string encodeHmrFile(std::int64_t timeForIdle, std::int64_t minimumWorkTime
   std::size_t size = kVersionSize + 2 * kSettingSize + kLengthSize + projectName.size() +
                      kLengthSize + kChecksumSize;
   for (const auto& s : sessions) {
-    checkEncodable(*s);
-    checkFits(s->SessionUserName.size(), "bytes of user name");
-    size += kRecordSize + s->SessionUserName.size();
+    checkEncodable(s);
+    checkFits(s.SessionUserName.size(), "bytes of user name");
+    size += kRecordSize + s.SessionUserName.size();
   }
   if (size > kMaxFileSize) throw HmrError("Too large for an HMR file: " + std::to_string(size) +
                                           " bytes (at most " + std::to_string(kMaxFileSize) + ")");
@@ -161,11 +162,11 @@ std::string encodeHmrFile(std::int64_t timeForIdle, std::int64_t minimumWorkTime
   encodeInt32(at, static_cast<std::int32_t>(sessions.size()));
   at += kLengthSize;
   for (const auto& s : sessions) {
-    encodeDouble(at, s->SessionDateTimeOpen);
-    encodeDouble(at + kOffsetClose, s->SessionDateTimeClose);
-    at[kOffsetNotClosed] = s->SessionNotClosed ? 1 : 0;
-    encodeInt64(at + kOffsetIdle, s->SessionIdleTime);
-    const std::string& user = s->SessionUserName;
+    encodeDouble(at, s.SessionDateTimeOpen);
+    encodeDouble(at + kOffsetClose, s.SessionDateTimeClose);
+    at[kOffsetNotClosed] = s.SessionNotClosed ? 1 : 0;
+    encodeInt64(at + kOffsetIdle, s.SessionIdleTime);
+    const std::string_view user = s.SessionUserName;
     encodeInt32(at + kOffsetUserNameLength, static_cast<std::int32_t>(user.size()));
     at += kRecordSize;
     user.copy(at, user.size());

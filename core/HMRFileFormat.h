@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -57,7 +56,7 @@ struct HmrFileContents {
   std::optional<std::int64_t> timeForIdle;
   std::optional<std::int64_t> minimumWorkTime;
   std::optional<std::string> projectName;
-  std::vector<std::unique_ptr<TSessionData>> sessions;  // oldest first
+  std::vector<TSessionData> sessions;  // oldest first
 };
 
 // Decodes a whole file image into `out`, which should be empty. Fails with HmrError carrying
@@ -75,6 +74,6 @@ void decodeHmrFile(std::string_view image, HmrFileContents& out);
 // read back.
 std::string encodeHmrFile(std::int64_t timeForIdle, std::int64_t minimumWorkTime,
                           std::string_view projectName,
-                          std::span<const std::unique_ptr<TSessionData>> sessions);
+                          std::span<const TSessionData> sessions);
 
 }  // namespace hmr

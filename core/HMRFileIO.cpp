@@ -24,8 +24,8 @@ void readHmrFile(const std::string& path, HmrFileContents& out, std::string* ima
 
 void dropShortSessions(HmrFileContents& contents) {
   const std::int64_t minimum = contents.minimumWorkTime.value_or(DefaultMinimumWorkTime);
-  std::erase_if(contents.sessions, [minimum](const std::unique_ptr<TSessionData>& s) {
-    return DroppedAsShort(*s, minimum);
+  std::erase_if(contents.sessions, [minimum](const TSessionData& s) {
+    return DroppedAsShort(s, minimum);
   });
 }
 
@@ -34,13 +34,13 @@ HmrSaveFailed::HmrSaveFailed(const std::string& path, std::string cause)
 
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
                   std::int64_t minimumWorkTime, std::string_view projectName,
-                  std::span<const std::unique_ptr<TSessionData>> sessions) {
+                  std::span<const TSessionData> sessions) {
   writeHmrImage(path, encodeForSave(path, timeForIdle, minimumWorkTime, projectName, sessions));
 }
 
 std::string encodeForSave(const std::string& path, std::int64_t timeForIdle,
                           std::int64_t minimumWorkTime, std::string_view projectName,
-                          std::span<const std::unique_ptr<TSessionData>> sessions) {
+                          std::span<const TSessionData> sessions) {
   try {
     return encodeHmrFile(timeForIdle, minimumWorkTime, projectName, sessions);
   } catch (const std::exception& e) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,14 +46,14 @@ class HmrSaveNotConfirmed : public HmrError {
 // HmrSaveNotConfirmed instead: the file then holds the new contents.
 void writeHmrFile(const std::string& path, std::int64_t timeForIdle,
                   std::int64_t minimumWorkTime, std::string_view projectName,
-                  std::span<const std::unique_ptr<TSessionData>> sessions);
+                  std::span<const TSessionData> sessions);
 
 // The two steps of writeHmrFile: the image of a save to `path` (failing with HmrSaveFailed
 // when a value does not fit the format), and the replacement of `path` by an image (failing
 // as writeHmrFile does).
 std::string encodeForSave(const std::string& path, std::int64_t timeForIdle,
                           std::int64_t minimumWorkTime, std::string_view projectName,
-                          std::span<const std::unique_ptr<TSessionData>> sessions);
+                          std::span<const TSessionData> sessions);
 void writeHmrImage(const std::string& path, std::string_view image);
 
 }  // namespace hmr

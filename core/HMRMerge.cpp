@@ -35,7 +35,7 @@ std::vector<Entry> entriesOf(const HmrFileContents& side) {
   std::vector<Entry> entries;
   entries.reserve(side.sessions.size());
   for (std::size_t i = 0; i < side.sessions.size(); ++i) {
-    const TSessionData& s = *side.sessions[i];
+    const TSessionData& s = side.sessions[i];
     entries.push_back({ConvertDateTimeToSeconds(s.SessionDateTimeOpen), s.SessionUserName, i, &s});
   }
   const auto before = [](const Entry& a, const Entry& b) {
@@ -173,10 +173,10 @@ class Merger {
   }
 
   // Every session kept, in a new list, and the notes on removed sessions.
-  std::vector<std::unique_ptr<TSessionData>> takeSessions() {
-    std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> takeSessions() {
+    std::vector<TSessionData> sessions;
     sessions.reserve(kept_.size());
-    for (const TSessionData* s : kept_) sessions.push_back(std::make_unique<TSessionData>(*s));
+    for (const TSessionData* s : kept_) sessions.push_back(*s);
     if (rules_.noteSessionsRemovedOnOurs) noteRemoved(removedOnOurs_, names_.ours);
     noteRemoved(removedOnTheirs_, names_.theirs);
     return sessions;

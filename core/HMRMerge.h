@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,7 +38,7 @@ struct MergedHistory {
   std::int64_t timeForIdle = DefaultTimeForIdle;
   std::int64_t minimumWorkTime = DefaultMinimumWorkTime;
   std::string projectName;
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> sessions;
   // One sentence for every decision that left out or overrode something a side holds: a
   // setting changed differently on both sides, a session changed differently on both sides,
   // sessions one side removed, a session removed on one side but changed on the other.

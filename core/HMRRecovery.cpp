@@ -379,8 +379,8 @@ bool moveRecoveryFile(const std::string& from, const std::string& to) {
   return moved;
 }
 
-void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions,
-                            std::vector<std::unique_ptr<TSessionData>> recovered) {
+void mergeRecoveredSessions(std::vector<TSessionData>& sessions,
+                            std::vector<TSessionData> recovered) {
   // Taken one recovered session at a time, the rule is: a session with the same open time and
   // user as the first such session in the list replaces it when it closes later; a new one
   // goes before the first session that opens after it. The same result comes from whole
@@ -391,7 +391,7 @@ void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions
   // list is walked once.
   const std::size_t n = sessions.size();
   std::vector<std::int64_t> opens(n);
-  for (std::size_t i = 0; i < n; ++i) opens[i] = secondsOf(sessions[i]->SessionDateTimeOpen);
+  for (std::size_t i = 0; i < n; ++i) opens[i] = secondsOf(sessions[i].SessionDateTimeOpen);
 
   // The first session of an open time and user. A list in open-time order (the usual one) is
   // its own index; any other order gets a sorted copy. Sessions of one second are few, so
@@ -405,19 +405,19 @@ void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions
                      [&](std::size_t a, std::size_t b) { return opens[a] < opens[b]; });
   }
   const auto firstOf = [&](std::int64_t open,
-                           const std::string& user) -> std::optional<std::size_t> {
+                           const InternedName& user) -> std::optional<std::size_t> {
     if (inOrder) {
       for (auto at = std::lower_bound(opens.begin(), opens.end(), open);
            at != opens.end() && *at == open; ++at) {
         const auto i = static_cast<std::size_t>(at - opens.begin());
-        if (sessions[i]->SessionUserName == user) return i;
+        if (sessions[i].SessionUserName == user) return i;
       }
       return std::nullopt;
     }
     for (auto at = std::lower_bound(byOpen.begin(), byOpen.end(), open,
                                     [&](std::size_t i, std::int64_t v) { return opens[i] < v; });
          at != byOpen.end() && opens[*at] == open; ++at) {
-      if (sessions[*at]->SessionUserName == user) return *at;
+      if (sessions[*at].SessionUserName == user) return *at;
     }
     return std::nullopt;
   };
@@ -433,21 +433,22 @@ void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions
   std::vector<Candidate> candidates;
   candidates.reserve(recovered.size());
   for (std::size_t i = 0; i < recovered.size(); ++i) {
-    candidates.push_back({secondsOf(recovered[i]->SessionDateTimeOpen),
-                          secondsOf(recovered[i]->SessionDateTimeClose), i});
+    candidates.push_back({secondsOf(recovered[i].SessionDateTimeOpen),
+                          secondsOf(recovered[i].SessionDateTimeClose), i});
   }
-  const auto userOf = [&](const Candidate& c) -> const std::string& {
-    return recovered[c.index]->SessionUserName;
+  const auto userOf = [&](const Candidate& c) -> const InternedName& {
+    return recovered[c.index].SessionUserName;
   };
   std::sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
     if (a.open != b.open) return a.open < b.open;
-    if (const int order = userOf(a).compare(userOf(b)); order != 0) return order < 0;
+    if (const auto order = userOf(a) <=> userOf(b); order != 0) return order < 0;
     return a.index < b.index;
   });
 
   struct Added {
     std::size_t place;  // the index of the first recovered session of its open time and user
-    std::unique_ptr<TSessionData> session;
+    std::int64_t open;
+    TSessionData* session;  // in `recovered`
   };
   std::vector<Added> added;
   for (std::size_t k = 0; k < candidates.size();) {
@@ -458,23 +459,21 @@ void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions
          ++k) {
       if (candidates[k].close > kept->close) kept = &candidates[k];
     }
-    std::unique_ptr<TSessionData>& session = recovered[kept->index];
-    if (const auto same = firstOf(kept->open, session->SessionUserName)) {
-      if (kept->close > secondsOf(sessions[*same]->SessionDateTimeClose))
+    TSessionData& session = recovered[kept->index];
+    if (const auto same = firstOf(kept->open, session.SessionUserName)) {
+      if (kept->close > secondsOf(sessions[*same].SessionDateTimeClose))
         sessions[*same] = std::move(session);
     } else {
-      added.push_back({first.index, std::move(session)});
+      added.push_back({first.index, kept->open, &session});
     }
   }
   if (added.empty()) return;
   // By open time, then in the order the recovered list had them.
   std::sort(added.begin(), added.end(), [](const Added& a, const Added& b) {
-    const std::int64_t aOpen = secondsOf(a.session->SessionDateTimeOpen);
-    const std::int64_t bOpen = secondsOf(b.session->SessionDateTimeOpen);
-    return aOpen != bOpen ? aOpen < bOpen : a.place < b.place;
+    return a.open != b.open ? a.open < b.open : a.place < b.place;
   });
 
-  std::vector<std::unique_ptr<TSessionData>> merged;
+  std::vector<TSessionData> merged;
   merged.reserve(n + added.size());
   auto next = added.begin();
   for (std::size_t i = 0; i < n; ++i) {
@@ -482,13 +481,12 @@ void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions
       // Possibly a leader: every new session that opens before it goes first. A session
       // that opens after the one before it but not after an earlier one finds no new
       // session left that opens before it, so the test need not track the leaders exactly.
-      for (; next != added.end() && secondsOf(next->session->SessionDateTimeOpen) < opens[i];
-           ++next)
-        merged.push_back(std::move(next->session));
+      for (; next != added.end() && next->open < opens[i]; ++next)
+        merged.push_back(std::move(*next->session));
     }
     merged.push_back(std::move(sessions[i]));
   }
-  for (; next != added.end(); ++next) merged.push_back(std::move(next->session));
+  for (; next != added.end(); ++next) merged.push_back(std::move(*next->session));
   sessions = std::move(merged);
 }
 

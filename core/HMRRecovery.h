@@ -13,7 +13,6 @@
 // over by renaming them to its own name, an atomic step that only one process wins.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,7 +75,7 @@ bool moveRecoveryFile(const std::string& from, const std::string& to);
 // data file, is another session). Of two sessions of one identity the one brought up to date
 // later (the later close) is kept; a recovered session that is new is placed before the first
 // session that opened after it.
-void mergeRecoveredSessions(std::vector<std::unique_ptr<TSessionData>>& sessions,
-                            std::vector<std::unique_ptr<TSessionData>> recovered);
+void mergeRecoveredSessions(std::vector<TSessionData>& sessions,
+                            std::vector<TSessionData> recovered);
 
 }  // namespace hmr

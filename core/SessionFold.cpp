@@ -49,7 +49,7 @@ std::optional<TQueryResult> foldByPeriod(std::span<const THMRProject* const> pro
   Sums* current = nullptr;
   for (const THMRProject* project : projects) {
     for (const auto& session : project->Sessions) {
-      const TDateTime open = session->SessionDateTimeOpen;
+      const TDateTime open = session.SessionDateTimeOpen;
       // Sessions mostly follow each other: the period of the one before is the first guess.
       if (current == nullptr || !(open >= current->period.Start && open < current->period.Next)) {
         // Periods are whole days from 1899-12-30 to 9999-12-31; NaN fails the test too.
@@ -59,7 +59,7 @@ std::optional<TQueryResult> foldByPeriod(std::span<const THMRProject* const> pro
         if (added) periods.push_back({period, {}});
         current = &periods[at->second];
       }
-      current->times.add(*session);
+      current->times.add(session);
     }
   }
   std::sort(periods.begin(), periods.end(),
@@ -80,7 +80,7 @@ std::optional<TQueryResult> foldByUser(std::span<const THMRProject* const> proje
   Times* current = nullptr;
   for (const THMRProject* project : projects) {
     for (const auto& session : project->Sessions) {
-      const std::string_view name = session->SessionUserName;
+      const std::string_view name = session.SessionUserName;
       if (current == nullptr || name != lastName) {
         const auto [at, added] = indexOf.try_emplace(name, names.size());
         if (added) {
@@ -90,7 +90,7 @@ std::optional<TQueryResult> foldByUser(std::span<const THMRProject* const> proje
         lastName = name;
         current = &sums[at->second];
       }
-      current->add(*session);
+      current->add(session);
     }
   }
   std::vector<std::uint32_t> ranks;

@@ -104,20 +104,23 @@ std::int32_t THMRProject::getSessionCount() const {
   return static_cast<std::int32_t>(Sessions.size());
 }
 
-TSessionData* THMRProject::getSessionData(std::int32_t Index) const {
+const TSessionData* THMRProject::getSessionData(std::int32_t Index) const {
   if (Index < 0 || Index >= getSessionCount()) return nullptr;
-  return Sessions[static_cast<std::size_t>(Index)].get();
+  return &Sessions[static_cast<std::size_t>(Index)];
+}
+
+TSessionData* THMRProject::getSessionData(std::int32_t Index) {
+  return const_cast<TSessionData*>(std::as_const(*this).getSessionData(Index));
 }
 
 void THMRProject::AddSession(TDateTime Open, TDateTime Close, bool NotClosed,
                              std::int64_t IdleTime) {
-  auto session = std::make_unique<TSessionData>();
-  session->SessionDateTimeOpen = Open;
-  session->SessionDateTimeClose = Close;
-  session->SessionNotClosed = NotClosed;
-  session->SessionIdleTime = IdleTime;
-  session->UpdateCalculatedFields();
-  Sessions.push_back(std::move(session));
+  TSessionData& session = Sessions.emplace_back();
+  session.SessionDateTimeOpen = Open;
+  session.SessionDateTimeClose = Close;
+  session.SessionNotClosed = NotClosed;
+  session.SessionIdleTime = IdleTime;
+  session.UpdateCalculatedFields();
   UpdatePrjHistData();
 }
 
@@ -126,7 +129,7 @@ void THMRProject::DeleteMinimumSessions(bool IncludeLast) {
   // the square of the number dropped on a long history.
   const auto end = IncludeLast || Sessions.empty() ? Sessions.end() : Sessions.end() - 1;
   const auto kept = std::remove_if(Sessions.begin(), end, [this](const auto& s) {
-    return DroppedAsShort(*s, MinimumWorkTime);
+    return DroppedAsShort(s, MinimumWorkTime);
   });
   Sessions.erase(kept, end);
 }
@@ -138,9 +141,9 @@ void THMRProject::UpdatePrjHistData() {
   TotalWorkTime = 0;
   TotalIdleTime = 0;
   for (const auto& s : Sessions) {
-    TotalTime += s->SessionTotalTime;
-    TotalWorkTime += s->SessionWorkTime;
-    TotalIdleTime += s->SessionIdleTime;
+    TotalTime += s.SessionTotalTime;
+    TotalWorkTime += s.SessionWorkTime;
+    TotalIdleTime += s.SessionIdleTime;
   }
 }
 
@@ -211,7 +214,7 @@ void THMRProject::ActivityDetected() {
 void THMRProject::UpdateProject(bool Closing) {
   if (Sessions.empty()) return;
   if (State != hmClosed) ComputeIdleTime();
-  TSessionData& last = *Sessions.back();
+  TSessionData& last = Sessions.back();
   const TDateTime close = readClock();
   last.SessionDateTimeOpen = DateTimeOpen;
   last.SessionDateTimeClose = close;
@@ -224,7 +227,7 @@ void THMRProject::UpdateProject(bool Closing) {
 
 void THMRProject::SetCurrentUserName(std::string_view Name) {
   if (Sessions.empty() || State == hmClosed) return;
-  Sessions.back()->SessionUserName = Name;
+  Sessions.back().SessionUserName = Name;
   markChanged();
 }
 

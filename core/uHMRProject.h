@@ -4,13 +4,13 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/DataFileBase.h"
+#include "core/InternedName.h"
 #include "core/uHMRGlobal.h"
 
 namespace hmr {
@@ -29,12 +29,11 @@ inline constexpr std::int64_t DefaultMinimumWorkTime = 60;  // seconds
 // that a host on virtual time can pass over a week-long stretch without checkpointing it.
 inline constexpr std::int64_t IdleCheckpointHorizon = 24 * 3600;
 
-// One work session. After UpdateCalculatedFields: 0 <= SessionTotalTime,
-// SessionIdleTime <= SessionTotalTime and SessionWorkTime = SessionTotalTime - SessionIdleTime.
+// One work session, a plain value: the lists of sessions hold them side by side. After
+// UpdateCalculatedFields: 0 <= SessionTotalTime, SessionIdleTime <= SessionTotalTime and
+// SessionWorkTime = SessionTotalTime - SessionIdleTime.
 class TSessionData {
  public:
-  virtual ~TSessionData() = default;
-
   // Store a different date-time and recompute the derived fields; an equal one changes nothing.
   void setSessionDateTimeOpen(TDateTime Value);
   void setSessionDateTimeClose(TDateTime Value);
@@ -47,7 +46,7 @@ class TSessionData {
   std::int64_t SessionIdleTime = 0;
   std::int64_t SessionTotalTime = 0;  // derived
   std::int64_t SessionWorkTime = 0;   // derived
-  std::string SessionUserName;
+  InternedName SessionUserName;
 };
 
 // Whether `session` is dropped for having less work than `minimum`. A session marked not
@@ -99,8 +98,10 @@ class THMRProject {
   std::string GetHMRName() const;
 
   std::int32_t getSessionCount() const;
-  // The session at Index, or nullptr outside 0..count-1.
-  TSessionData* getSessionData(std::int32_t Index) const;
+  // The session at Index, or nullptr outside 0..count-1. The pointer is into Sessions: it
+  // holds until the list next changes (a session added, dropped, merged or the file read).
+  const TSessionData* getSessionData(std::int32_t Index) const;
+  TSessionData* getSessionData(std::int32_t Index);
 
   void AddSession(TDateTime Open, TDateTime Close, bool NotClosed, std::int64_t IdleTime);
   void DeleteMinimumSessions(bool IncludeLast);
@@ -170,7 +171,7 @@ class THMRProject {
   std::int64_t MinimumWorkTime = DefaultMinimumWorkTime;
   bool Modified = false;
   THMRProjectGroup* ProjectGroup = nullptr;  // not owned
-  std::vector<std::unique_ptr<TSessionData>> Sessions;  // oldest first
+  std::vector<TSessionData> Sessions;  // oldest first
   std::int64_t TotalWorkTime = 0;
   std::int64_t TotalIdleTime = 0;
   std::int64_t TotalTime = 0;

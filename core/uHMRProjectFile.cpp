@@ -47,7 +47,9 @@ void takeContents(THMRProject& project, HmrFileContents& contents) {
   if (project.Sessions.empty()) {
     project.Sessions = std::move(contents.sessions);
   } else {
-    for (auto& s : contents.sessions) project.Sessions.push_back(std::move(s));
+    project.Sessions.insert(project.Sessions.end(),
+                            std::make_move_iterator(contents.sessions.begin()),
+                            std::make_move_iterator(contents.sessions.end()));
   }
 }
 
@@ -188,7 +190,7 @@ void THMRProject::adoptMergedHistory(MergedHistory& merged) {
   TimeForIdle = merged.timeForIdle;
   MinimumWorkTime = merged.minimumWorkTime;
   ProjectName = merged.projectName;
-  std::unique_ptr<TSessionData> running;
+  std::optional<TSessionData> running;
   if (State != hmClosed && !Sessions.empty()) {
     running = std::move(Sessions.back());
     Sessions.pop_back();
@@ -198,14 +200,14 @@ void THMRProject::adoptMergedHistory(MergedHistory& merged) {
     // The merge kept this project's own version of its running session, ordered by open time
     // among the others; the project keeps it last, where it brings it up to date.
     const auto same = std::find_if(Sessions.begin(), Sessions.end(), [&](const auto& s) {
-      return s->SessionDateTimeOpen == running->SessionDateTimeOpen &&
-             s->SessionDateTimeClose == running->SessionDateTimeClose &&
-             s->SessionNotClosed == running->SessionNotClosed &&
-             s->SessionIdleTime == running->SessionIdleTime &&
-             s->SessionUserName == running->SessionUserName;
+      return s.SessionDateTimeOpen == running->SessionDateTimeOpen &&
+             s.SessionDateTimeClose == running->SessionDateTimeClose &&
+             s.SessionNotClosed == running->SessionNotClosed &&
+             s.SessionIdleTime == running->SessionIdleTime &&
+             s.SessionUserName == running->SessionUserName;
     });
     if (same != Sessions.end()) Sessions.erase(same);
-    Sessions.push_back(std::move(running));
+    Sessions.push_back(std::move(*running));
   }
   DeleteMinimumSessions(State == hmClosed);  // the read rule, sparing a running session
   UpdatePrjHistData();

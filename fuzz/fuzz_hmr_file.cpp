@@ -46,7 +46,7 @@ void decodeAndRoundTrip(std::string_view image) {
       second.sessions.size() != first.sessions.size())
     std::abort();
   for (std::size_t i = 0; i < first.sessions.size(); ++i)
-    if (!sameSession(*first.sessions[i], *second.sessions[i])) std::abort();
+    if (!sameSession(first.sessions[i], second.sessions[i])) std::abort();
 }
 
 }  // namespace

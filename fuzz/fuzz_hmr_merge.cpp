@@ -100,7 +100,7 @@ using Identity = std::pair<std::int64_t, std::string>;
 std::map<Identity, std::size_t> identities(const hmr::HmrFileContents& c) {
   std::map<Identity, std::size_t> out;
   for (const auto& s : c.sessions)
-    ++out[{hmr::ConvertDateTimeToSeconds(s->SessionDateTimeOpen), s->SessionUserName}];
+    ++out[{hmr::ConvertDateTimeToSeconds(s.SessionDateTimeOpen), s.SessionUserName}];
   return out;
 }
 
@@ -139,14 +139,14 @@ void mergeOnce(const std::vector<std::string>& parts) {
   }
   if (!std::is_sorted(result.sessions.begin(), result.sessions.end(),
                       [](const auto& x, const auto& y) {
-                        return hmr::ConvertDateTimeToSeconds(x->SessionDateTimeOpen) <
-                               hmr::ConvertDateTimeToSeconds(y->SessionDateTimeOpen);
+                        return hmr::ConvertDateTimeToSeconds(x.SessionDateTimeOpen) <
+                               hmr::ConvertDateTimeToSeconds(y.SessionDateTimeOpen);
                       }))
     std::abort();
   const hmr::MergedHistory swapped = hmr::mergeHistories(b, t, o);
   if (swapped.sessions.size() != result.sessions.size()) std::abort();
   for (std::size_t i = 0; i < result.sessions.size(); ++i) {
-    const hmr::TSessionData &x = *result.sessions[i], &y = *swapped.sessions[i];
+    const hmr::TSessionData &x = result.sessions[i], &y = swapped.sessions[i];
     if (x.SessionDateTimeOpen != y.SessionDateTimeOpen ||
         x.SessionDateTimeClose != y.SessionDateTimeClose ||
         x.SessionNotClosed != y.SessionNotClosed || x.SessionIdleTime != y.SessionIdleTime ||

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <memory>
 #include <streambuf>
 #include <string>
 #include <system_error>
@@ -42,14 +41,14 @@ void removeFolder() {
 std::string prepareDataFile() {
   if (!mkdtemp(folder)) std::abort();
   std::atexit(removeFolder);
-  std::vector<std::unique_ptr<hmr::TSessionData>> sessions;
+  std::vector<hmr::TSessionData> sessions;
   for (int day = 0; day < 2; ++day) {
-    auto s = std::make_unique<hmr::TSessionData>();
-    s->SessionDateTimeOpen = hmr::encodeDateTime(2026, 12, 7 + day, 9, 0, 0);
-    s->SessionDateTimeClose = s->SessionDateTimeOpen + 0.1;
-    s->SessionIdleTime = 600;
-    s->SessionUserName = day == 0 ? "ann" : "b;o\"b";
-    s->UpdateCalculatedFields();
+    hmr::TSessionData s;
+    s.SessionDateTimeOpen = hmr::encodeDateTime(2026, 12, 7 + day, 9, 0, 0);
+    s.SessionDateTimeClose = s.SessionDateTimeOpen + 0.1;
+    s.SessionIdleTime = 600;
+    s.SessionUserName = day == 0 ? "ann" : "b;o\"b";
+    s.UpdateCalculatedFields();
     sessions.push_back(std::move(s));
   }
   const std::string path = std::string(folder) + "/A.HMR";

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,19 +29,19 @@ using namespace hmr;
 
 constexpr const char* kUsers[] = {"ann", "bob", "carla", "dmitri"};
 
-std::vector<std::unique_ptr<TSessionData>> makeSessions(int count, std::mt19937_64& random) {
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+std::vector<TSessionData> makeSessions(int count, std::mt19937_64& random) {
+  std::vector<TSessionData> sessions;
   sessions.reserve(static_cast<std::size_t>(count));
   std::int64_t open = static_cast<std::int64_t>(encodeDate(2015, 1, 5)) * 86400 + 8 * 3600;
   for (int i = 0; i < count; ++i) {
     const std::int64_t total = 600 + static_cast<std::int64_t>(random() % 1800);
-    auto s = std::make_unique<TSessionData>();
-    s->SessionDateTimeOpen = static_cast<double>(open) / 86400.0;
-    s->SessionDateTimeClose = static_cast<double>(open + total) / 86400.0;
-    s->SessionIdleTime =
+    TSessionData s;
+    s.SessionDateTimeOpen = static_cast<double>(open) / 86400.0;
+    s.SessionDateTimeClose = static_cast<double>(open + total) / 86400.0;
+    s.SessionIdleTime =
         static_cast<std::int64_t>(random() % static_cast<unsigned>(total / 2 + 1));
-    s->SessionUserName = kUsers[random() % 4];
-    s->UpdateCalculatedFields();
+    s.SessionUserName = kUsers[random() % 4];
+    s.UpdateCalculatedFields();
     sessions.push_back(std::move(s));
     open += total + 60 + static_cast<std::int64_t>(random() % 1200);
   }
@@ -50,7 +49,7 @@ std::vector<std::unique_ptr<TSessionData>> makeSessions(int count, std::mt19937_
 }
 
 void writeDataFile(const std::string& path, const std::string& project,
-                   const std::vector<std::unique_ptr<TSessionData>>& sessions) {
+                   const std::vector<TSessionData>& sessions) {
   LinuxFileWriter(false).replaceContents(
       path, encodeHmrFile(DefaultTimeForIdle, DefaultMinimumWorkTime, project, sessions));
 }
@@ -67,21 +66,21 @@ std::string timewStamp(TDateTime dt) {
 // The same sessions as Timewarrior's database: data/YYYY-MM.data files of "inc" lines tagged
 // with the user and the project, an empty configuration, and the tags' index.
 void writeTimewarrior(const std::string& folder, const std::string& project,
-                      const std::vector<std::unique_ptr<TSessionData>>& sessions) {
+                      const std::vector<TSessionData>& sessions) {
   namespace fs = std::filesystem;
   fs::create_directories(folder + "/data");
   std::ofstream(folder + "/timewarrior.cfg") << "verbose = off\n";
   std::string month;
   std::ofstream out;
   for (const auto& s : sessions) {
-    const std::string start = timewStamp(s->SessionDateTimeOpen);
+    const std::string start = timewStamp(s.SessionDateTimeOpen);
     if (start.substr(0, 6) != month) {
       month = start.substr(0, 6);
       out = std::ofstream(folder + "/data/" + month.substr(0, 4) + "-" + month.substr(4) +
                           ".data");
     }
-    out << "inc " << start << " - " << timewStamp(s->SessionDateTimeClose) << " # "
-        << s->SessionUserName << " " << project << "\n";
+    out << "inc " << start << " - " << timewStamp(s.SessionDateTimeClose) << " # "
+        << s.SessionUserName << " " << project << "\n";
   }
   std::ofstream tags(folder + "/data/tags.data");
   tags << "{";

@@ -3,7 +3,6 @@
 // git's textconv).
 #include <cstdio>
 #include <iostream>
-#include <memory>
 #include <string>
 
 #include "core/HMRFileIO.h"
@@ -66,7 +65,7 @@ bool finishOutput(std::string& out, bool ok) {
   return true;
 }
 
-int dumpJson(const DumpOptions& options, HmrFileContents& contents) {
+int dumpJson(const DumpOptions& options, const HmrFileContents& contents) {
   std::string out = "{\n  \"file\": " + toJsonString(options.file);
   out += ",\n  \"version\": " + std::to_string(contents.version.value_or(0));
   out += ",\n  \"time_for_idle\": " + std::to_string(contents.timeForIdle.value_or(0));
@@ -76,21 +75,19 @@ int dumpJson(const DumpOptions& options, HmrFileContents& contents) {
   bool ok = true;
   for (std::size_t i = 0; i < contents.sessions.size(); ++i) {
     out.append(i == 0 ? "\n" : ",\n");
-    appendSession(out, *contents.sessions[i]);
-    contents.sessions[i].reset();  // printed: no longer needed
+    appendSession(out, contents.sessions[i]);
     if (out.size() >= kFlushSize) ok = flush(out) && ok;
   }
   out.append(contents.sessions.empty() ? "]\n}\n" : "\n  ]\n}\n");
   return finishOutput(out, ok) ? 0 : 1;
 }
 
-int dumpText(HmrFileContents& contents) {
+int dumpText(const HmrFileContents& contents) {
   std::string out = dataFileHeaderText(contents);
   const std::int64_t minimum = contents.minimumWorkTime.value_or(DefaultMinimumWorkTime);
   bool ok = true;
-  for (auto& session : contents.sessions) {
-    out += sessionText(*session, minimum);
-    session.reset();
+  for (const TSessionData& session : contents.sessions) {
+    out += sessionText(session, minimum);
     if (out.size() >= kFlushSize) ok = flush(out) && ok;
   }
   return finishOutput(out, ok) ? 0 : 1;

@@ -36,7 +36,7 @@ class DataFileMergeTest : public ::testing::Test {
   // Writes a data file holding one session per user, each on the day after the one before.
   std::string write(const std::string& name, std::vector<std::string> users,
                     std::int64_t idle = 300) {
-    std::vector<std::unique_ptr<TSessionData>> sessions;
+    std::vector<TSessionData> sessions;
     for (std::size_t day = 0; day < users.size(); ++day)
       sessions.push_back(makeSession(kMonday + static_cast<double>(day), 3600, 0, false,
                                      users[day]));
@@ -49,7 +49,7 @@ class DataFileMergeTest : public ::testing::Test {
     HmrFileContents contents;
     readHmrFile(path, contents);
     std::vector<std::string> out;
-    for (const auto& s : contents.sessions) out.push_back(s->SessionUserName);
+    for (const auto& s : contents.sessions) out.push_back(s.SessionUserName);
     return out;
   }
 

@@ -26,7 +26,7 @@ class DataFileOpenedTest : public ::testing::Test {
   // A data file of a project named `name` with one session of an hour.
   std::string save(const std::string& relative, const std::string& name) {
     const std::string path = folder_.file(relative);
-    std::vector<std::unique_ptr<TSessionData>> sessions;
+    std::vector<TSessionData> sessions;
     sessions.push_back(
         test_support::makeSession(encodeDateTime(2026, 12, 7, 9, 0, 0), 3600, 0, false, "ann"));
     writeHmrFile(path, 300, 60, name, sessions);

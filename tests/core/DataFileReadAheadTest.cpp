@@ -32,7 +32,7 @@ class DataFileReadAheadTest : public ::testing::Test {
     if (index % 7 == 3) {
       testing::writeBytes(path, "not a data file");
     } else if (index % 7 != 5) {
-      std::vector<std::unique_ptr<TSessionData>> list;
+      std::vector<TSessionData> list;
       for (int k = 0; k < sessions; ++k) {
         list.push_back(makeSession(46000 + k + index / 100.0, 600 + k, k % 60, false,
                                    k % 2 ? "ann" : "bob"));
@@ -74,11 +74,44 @@ TEST_F(DataFileReadAheadTest, EachResultIsThatOfReadingTheFileAlone) {
       ASSERT_EQ(reads[i].contents.sessions.size(), alone.sessions.size()) << paths[i];
       EXPECT_EQ(reads[i].contents.projectName, alone.projectName) << paths[i];
       for (std::size_t k = 0; k < alone.sessions.size(); ++k) {
-        test_support::expectSameSession(*alone.sessions[k], *reads[i].contents.sessions[k]);
+        test_support::expectSameSession(alone.sessions[k], reads[i].contents.sessions[k]);
       }
     }
   }
   EXPECT_TRUE(readDataFilesAhead({}).empty());
+}
+
+// Files decoded at once on two threads name their users from one pool: the sessions of one
+// user share one copy of the name across files, and every session keeps its own user.
+TEST_F(DataFileReadAheadTest, FilesDecodedAtOnceShareTheNamesOfTheirUsers) {
+  const std::vector<std::string> team = {"ann", "bob", "cyd", "dora"};
+  std::vector<std::string> paths;
+  for (int f = 0; f < 16; ++f) {
+    std::vector<TSessionData> list;
+    for (int k = 0; k < 2000; ++k) {
+      const std::string user = k % 5 == 4 ? "own" + std::to_string(f) : team[(k + f) % 4];
+      list.push_back(makeSession(46000 + k / 8.0, 600, 0, false, user));
+    }
+    paths.push_back(scratch_.file("team" + std::to_string(f) + ".HMR"));
+    testing::writeBytes(paths.back(), encodeHmrFile(300, 60, "T", list));
+  }
+  const std::vector<DataFileRead> reads = readDataFilesAhead(paths, 2);
+  std::vector<const char*> copyOf(team.size(), nullptr);
+  for (std::size_t f = 0; f < reads.size(); ++f) {
+    ASSERT_FALSE(reads[f].failure) << errorOf(reads[f]);
+    ASSERT_EQ(reads[f].contents.sessions.size(), 2000u);
+    for (std::size_t k = 0; k < 2000; ++k) {
+      const InternedName& name = reads[f].contents.sessions[k].SessionUserName;
+      if (k % 5 == 4) {
+        ASSERT_EQ(name, "own" + std::to_string(f)) << f << " " << k;
+        continue;
+      }
+      const std::size_t user = (k + f) % 4;
+      ASSERT_EQ(name, team[user]) << f << " " << k;
+      if (!copyOf[user]) copyOf[user] = name.data();
+      ASSERT_EQ(name.data(), copyOf[user]) << f << " " << k;
+    }
+  }
 }
 
 TEST_F(DataFileReadAheadTest, AGroupTakesAReadAheadAsTheFileItself) {

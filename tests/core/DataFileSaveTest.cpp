@@ -38,7 +38,7 @@ const TDateTime kMonday = encodeDateTime(2026, 12, 7, 9, 0, 0);
 struct Tracker {
   std::int64_t idle = 300, minimum = 60;
   std::string name = "Demo";
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> sessions;
   DataFileBase base;
   std::optional<MergedHistory> merged;
 
@@ -62,7 +62,7 @@ struct Tracker {
     // What was written is the new base, so the tracker holds it from now on, as a project does.
     if (!merged) return;
     sessions.clear();
-    for (const auto& s : merged->sessions) sessions.push_back(std::make_unique<TSessionData>(*s));
+    for (const auto& s : merged->sessions) sessions.push_back(s);
   }
 };
 
@@ -72,8 +72,8 @@ std::vector<std::string> sessionsIn(const std::string& path) {
   readHmrFile(path, contents);
   std::vector<std::string> lines;
   for (const auto& s : contents.sessions)
-    lines.push_back(formatIsoDateTime(s->SessionDateTimeOpen).substr(11, 5) + " " +
-                    s->SessionUserName + " " + std::to_string(s->SessionTotalTime));
+    lines.push_back(formatIsoDateTime(s.SessionDateTimeOpen).substr(11, 5) + " " +
+                    s.SessionUserName.str() + " " + std::to_string(s.SessionTotalTime));
   return lines;
 }
 

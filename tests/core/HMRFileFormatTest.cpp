@@ -49,8 +49,8 @@ std::string resealed(const std::string& image) {
 
 const TDateTime kMonday = encodeDateTime(2026, 12, 7, 9, 0, 0);
 
-std::vector<std::unique_ptr<TSessionData>> sampleSessions() {
-  std::vector<std::unique_ptr<TSessionData>> v;
+std::vector<TSessionData> sampleSessions() {
+  std::vector<TSessionData> v;
   v.push_back(test_support::makeSession(kMonday, 3600, 600, false, "anna"));
   v.push_back(test_support::makeSession(kMonday + 1, 120, 0, true, ""));
   v.push_back(test_support::makeSession(kMonday + 2, 7200, 7200, false, "J\xC3\xBCrgen M\xC3\xBCller"));
@@ -111,13 +111,13 @@ TEST(HMRFileFormat, DecodesTheDemoFile) {
 }
 
 TEST(HMRFileFormat, RecordLayoutIsAsDocumented) {
-  std::vector<std::unique_ptr<TSessionData>> one;
+  std::vector<TSessionData> one;
   one.push_back(test_support::makeSession(kMonday, 90, 30, true, "ab"));
   const std::string image = encodeHmrFile(300, 60, "", one);
   ASSERT_EQ(image.size(), 4u + 16 + 4 + 0 + 4 + 29 + 2 + 4);
   const char* record = image.data() + 28;
   EXPECT_EQ(decodeDouble(record), kMonday);
-  EXPECT_EQ(decodeDouble(record + 8), one[0]->SessionDateTimeClose);
+  EXPECT_EQ(decodeDouble(record + 8), one[0].SessionDateTimeClose);
   EXPECT_EQ(record[16], 1);
   EXPECT_EQ(decodeInt64(record + 17), 30);
   EXPECT_EQ(decodeInt32(record + 25), 2);
@@ -133,31 +133,31 @@ TEST(HMRFileFormat, RoundTripKeepsEveryStoredField) {
   EXPECT_EQ(out.projectName, "Sample \xE2\x82\xAC");
   ASSERT_EQ(out.sessions.size(), original.size());
   for (std::size_t i = 0; i < original.size(); ++i) {
-    const TSessionData& a = *original[i];
-    const TSessionData& b = *out.sessions[i];
+    const TSessionData& a = original[i];
+    const TSessionData& b = out.sessions[i];
     test_support::expectSameSession(a, b);
   }
-  EXPECT_EQ(out.sessions[0]->SessionWorkTime, 3000);
+  EXPECT_EQ(out.sessions[0].SessionWorkTime, 3000);
 }
 
 TEST(HMRFileFormat, AnyNonZeroNotClosedByteReadsAsTrue) {
-  std::vector<std::unique_ptr<TSessionData>> one;
+  std::vector<TSessionData> one;
   one.push_back(test_support::makeSession(kMonday, 90, 0, false, ""));
   std::string image = encodeHmrFile(300, 60, "", one);
   image[28 + kOffsetNotClosed] = static_cast<char>(0x7F);
   HmrFileContents out;
   decodeHmrFile(resealed(image), out);
-  EXPECT_TRUE(out.sessions[0]->SessionNotClosed);
+  EXPECT_TRUE(out.sessions[0].SessionNotClosed);
 }
 
 TEST(HMRFileFormat, IdleLongerThanTheSessionIsCutToItsTotal) {
-  std::vector<std::unique_ptr<TSessionData>> one;
+  std::vector<TSessionData> one;
   one.push_back(test_support::makeSession(kMonday, 90, 0, false, ""));
-  one[0]->SessionIdleTime = 5000;  // as a file could hold it
+  one[0].SessionIdleTime = 5000;  // as a file could hold it
   HmrFileContents out;
   decodeHmrFile(encodeHmrFile(300, 60, "", one), out);
-  EXPECT_EQ(out.sessions[0]->SessionIdleTime, 90);
-  EXPECT_EQ(out.sessions[0]->SessionWorkTime, 0);
+  EXPECT_EQ(out.sessions[0].SessionIdleTime, 90);
+  EXPECT_EQ(out.sessions[0].SessionWorkTime, 0);
 }
 
 TEST(HMRFileFormat, Version1ConvertsHoursAndHasNoUserNames) {
@@ -171,11 +171,11 @@ TEST(HMRFileFormat, Version1ConvertsHoursAndHasNoUserNames) {
   EXPECT_EQ(out.minimumWorkTime, 60);
   EXPECT_EQ(out.projectName, "Old");
   ASSERT_EQ(out.sessions.size(), 2u);
-  EXPECT_EQ(out.sessions[0]->SessionIdleTime, 900);
-  EXPECT_EQ(out.sessions[0]->SessionTotalTime, 3600);
-  EXPECT_EQ(out.sessions[0]->SessionUserName, "");
-  EXPECT_FALSE(out.sessions[0]->SessionNotClosed);
-  EXPECT_TRUE(out.sessions[1]->SessionNotClosed);
+  EXPECT_EQ(out.sessions[0].SessionIdleTime, 900);
+  EXPECT_EQ(out.sessions[0].SessionTotalTime, 3600);
+  EXPECT_EQ(out.sessions[0].SessionUserName, "");
+  EXPECT_FALSE(out.sessions[0].SessionNotClosed);
+  EXPECT_TRUE(out.sessions[1].SessionNotClosed);
 }
 
 TEST(HMRFileFormat, Version1HoursRoundToNearestTiesToEven) {
@@ -196,7 +196,7 @@ TEST(HMRFileFormat, OtherVersionValuesUseTheVersion2Layout) {
   decodeHmrFile(resealed(image), out);
   EXPECT_EQ(out.version, 7);
   EXPECT_EQ(out.sessions.size(), 3u);
-  EXPECT_EQ(out.sessions[2]->SessionUserName, "J\xC3\xBCrgen M\xC3\xBCller");
+  EXPECT_EQ(out.sessions[2].SessionUserName, "J\xC3\xBCrgen M\xC3\xBCller");
 }
 
 TEST(HMRFileFormat, ImagesShorterThanTheChecksumAreCorrupted) {
@@ -327,8 +327,8 @@ TEST(HMRFileFormat, AFailedDecodeKeepsWhatWasReadBeforeIt) {
   EXPECT_EQ(out.minimumWorkTime, 120);
   EXPECT_EQ(out.projectName, "Sample");
   ASSERT_EQ(out.sessions.size(), 2u);
-  EXPECT_EQ(out.sessions[0]->SessionUserName, "anna");
-  EXPECT_EQ(out.sessions[1]->SessionTotalTime, 120);
+  EXPECT_EQ(out.sessions[0].SessionUserName, "anna");
+  EXPECT_EQ(out.sessions[1].SessionTotalTime, 120);
 }
 
 TEST(HMRFileFormat, EmptyNameAndNoSessions) {
@@ -340,7 +340,7 @@ TEST(HMRFileFormat, EmptyNameAndNoSessions) {
 
 // The message of the HmrError that encoding these values throws ("encoded" when none).
 std::string encodeFailure(std::int64_t timeForIdle, std::int64_t minimum,
-                          std::vector<std::unique_ptr<TSessionData>> sessions) {
+                          std::vector<TSessionData> sessions) {
   try {
     encodeHmrFile(timeForIdle, minimum, "", sessions);
   } catch (const HmrError& e) {
@@ -352,11 +352,11 @@ std::string encodeFailure(std::int64_t timeForIdle, std::int64_t minimum,
 TEST(HMRFileFormat, TheEncoderRefusesEveryValueTheDecoderRefuses) {
   // Stored fields only: the derived ones are never computed from such values.
   auto sessionAt = [](TDateTime open, TDateTime close, std::int64_t idle) {
-    std::vector<std::unique_ptr<TSessionData>> v;
-    v.push_back(std::make_unique<TSessionData>());
-    v.back()->SessionDateTimeOpen = open;
-    v.back()->SessionDateTimeClose = close;
-    v.back()->SessionIdleTime = idle;
+    std::vector<TSessionData> v;
+    v.emplace_back();
+    v.back().SessionDateTimeOpen = open;
+    v.back().SessionDateTimeClose = close;
+    v.back().SessionIdleTime = idle;
     return v;
   };
   const std::string outside = "outside the years 1 to 9999";
@@ -373,7 +373,7 @@ TEST(HMRFileFormat, TheEncoderRefusesEveryValueTheDecoderRefuses) {
   HmrFileContents out;
   decodeHmrFile(encodeHmrFile(300, 60, "", sessionAt(kMinDateTime, last, 0)), out);
   ASSERT_EQ(out.sessions.size(), 1u);
-  EXPECT_EQ(out.sessions[0]->SessionDateTimeClose, last);
+  EXPECT_EQ(out.sessions[0].SessionDateTimeClose, last);
 }
 
 TEST(HMRFileFormat, ImagesBeyondTheSizeLimitAreRefused) {

@@ -32,9 +32,9 @@ Stored stored(const TSessionData& s) {
           s.SessionIdleTime};
 }
 
-std::vector<Stored> storedList(const std::vector<std::unique_ptr<TSessionData>>& sessions) {
+std::vector<Stored> storedList(const std::vector<TSessionData>& sessions) {
   std::vector<Stored> out;
-  for (const auto& s : sessions) out.push_back(stored(*s));
+  for (const auto& s : sessions) out.push_back(stored(s));
   return out;
 }
 
@@ -46,7 +46,7 @@ std::vector<Stored> sortedList(const HmrFileContents& c) {
 
 // Few users and open times from a small range, so that identities meet often: the same
 // session on several sides, sessions sharing an open second.
-std::unique_ptr<TSessionData> randomSession(Random& random) {
+TSessionData randomSession(Random& random) {
   static const char* const kUsers[] = {"ann", "bob", ""};
   const TDateTime open = encodeDateTime(2026, 12, 7, 9, 0, 0) +
                          static_cast<double>(random() % 8) * 600 / 86400.0;
@@ -62,7 +62,7 @@ HmrFileContents copyOf(const HmrFileContents& c) {
   out.timeForIdle = c.timeForIdle;
   out.minimumWorkTime = c.minimumWorkTime;
   out.projectName = c.projectName;
-  for (const auto& s : c.sessions) out.sessions.push_back(std::make_unique<TSessionData>(*s));
+  for (const auto& s : c.sessions) out.sessions.push_back(s);
   return out;
 }
 
@@ -75,7 +75,7 @@ HmrFileContents randomBase(Random& random) {
   const int count = static_cast<int>(random() % 12);
   for (int i = 0; i < count; ++i) base.sessions.push_back(randomSession(random));
   std::stable_sort(base.sessions.begin(), base.sessions.end(), [](const auto& a, const auto& b) {
-    return a->SessionDateTimeOpen < b->SessionDateTimeOpen;
+    return a.SessionDateTimeOpen < b.SessionDateTimeOpen;
   });
   return base;
 }
@@ -87,9 +87,9 @@ HmrFileContents randomSide(const HmrFileContents& base, Random& random) {
   std::erase_if(side.sessions, [&](const auto&) { return random() % 4 == 0; });
   for (auto& s : side.sessions) {
     if (random() % 5 != 0) continue;
-    s->SessionNotClosed = false;
-    s->SessionDateTimeClose += static_cast<double>(random() % 3600) / 86400.0;
-    s->UpdateCalculatedFields();
+    s.SessionNotClosed = false;
+    s.SessionDateTimeClose += static_cast<double>(random() % 3600) / 86400.0;
+    s.UpdateCalculatedFields();
   }
   const int added = static_cast<int>(random() % 5);
   for (int i = 0; i < added; ++i) side.sessions.push_back(randomSession(random));
@@ -138,10 +138,10 @@ TEST_P(HMRMergePropertyTest, MergingAHistoryWithItselfChangesNothing) {
 TEST_P(HMRMergePropertyTest, NothingAddedOrKeptIsLost) {
   Random random(GetParam());
   using Identity = std::pair<std::int64_t, std::string>;
-  const auto identities = [](const std::vector<std::unique_ptr<TSessionData>>& sessions) {
+  const auto identities = [](const std::vector<TSessionData>& sessions) {
     std::multiset<Identity> out;
     for (const auto& s : sessions)
-      out.insert({ConvertDateTimeToSeconds(s->SessionDateTimeOpen), s->SessionUserName});
+      out.insert({ConvertDateTimeToSeconds(s.SessionDateTimeOpen), s.SessionUserName});
     return out;
   };
   for (int round = 0; round < 200; ++round) {
@@ -168,17 +168,17 @@ TEST_P(HMRMergePropertyTest, NothingAddedOrKeptIsLost) {
     for (const auto& s : base.sessions) {
       const auto same = [&](const HmrFileContents& side) {
         return std::any_of(side.sessions.begin(), side.sessions.end(),
-                           [&](const auto& x) { return stored(*x) == stored(*s); });
+                           [&](const auto& x) { return stored(x) == stored(s); });
       };
       if (same(a) && same(b)) {
         ASSERT_TRUE(std::any_of(merged.sessions.begin(), merged.sessions.end(),
-                                [&](const auto& x) { return stored(*x) == stored(*s); }));
+                                [&](const auto& x) { return stored(x) == stored(s); }));
       }
     }
     ASSERT_TRUE(std::is_sorted(merged.sessions.begin(), merged.sessions.end(),
                                [](const auto& x, const auto& y) {
-                                 return ConvertDateTimeToSeconds(x->SessionDateTimeOpen) <
-                                        ConvertDateTimeToSeconds(y->SessionDateTimeOpen);
+                                 return ConvertDateTimeToSeconds(x.SessionDateTimeOpen) <
+                                        ConvertDateTimeToSeconds(y.SessionDateTimeOpen);
                                }));
   }
 }

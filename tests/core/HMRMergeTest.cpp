@@ -29,23 +29,23 @@ TDateTime at(int day, int hour, int minute = 0) {
 std::string line(const TSessionData& s) {
   return formatIsoDateTime(s.SessionDateTimeOpen) + " " + std::to_string(s.SessionTotalTime) +
          " " + std::to_string(s.SessionIdleTime) + (s.SessionNotClosed ? " open " : " closed ") +
-         s.SessionUserName;
+         s.SessionUserName.str();
 }
 
-std::vector<std::string> lines(const std::vector<std::unique_ptr<TSessionData>>& sessions) {
+std::vector<std::string> lines(const std::vector<TSessionData>& sessions) {
   std::vector<std::string> out;
-  for (const auto& s : sessions) out.push_back(line(*s));
+  for (const auto& s : sessions) out.push_back(line(s));
   return out;
 }
 
 struct History {
   std::int64_t idle = 300, minimum = 60;
   std::string name = "Demo";
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> sessions;
 
   History() = default;
   History(const History& other) : idle(other.idle), minimum(other.minimum), name(other.name) {
-    for (const auto& s : other.sessions) sessions.push_back(std::make_unique<TSessionData>(*s));
+    for (const auto& s : other.sessions) sessions.push_back(s);
   }
 
   History& add(TDateTime open, std::int64_t seconds, std::string user, bool notClosed = false,
@@ -60,7 +60,7 @@ struct History {
     c.timeForIdle = idle;
     c.minimumWorkTime = minimum;
     c.projectName = name;
-    for (const auto& s : sessions) c.sessions.push_back(std::make_unique<TSessionData>(*s));
+    for (const auto& s : sessions) c.sessions.push_back(s);
     return c;
   }
 };
@@ -252,7 +252,7 @@ TEST(HMRMergeTest, ShortSessionsAreMergedAsStoredForTheReadRuleToDrop) {
   ours.add(at(1, 9), 10, "ann");  // below the minimum: the tracker drops it when reading
   const MergedHistory merged = merge(yesterday(), ours, yesterday());
   ASSERT_EQ(merged.sessions.size(), 3u);
-  EXPECT_EQ(merged.sessions[2]->SessionWorkTime, 10);
+  EXPECT_EQ(merged.sessions[2].SessionWorkTime, 10);
 }
 
 TEST(HMRMergeTest, TheResultIsInOrderOfOpeningWhateverTheSidesOrder) {
@@ -315,9 +315,9 @@ TEST(HMRMergeTest, TheMergedSessionsAreCopiesWithTheirDerivedTimes) {
   const MergedHistory merged = mergeHistories(base, oursContents, theirs);
   oursContents.sessions.clear();  // the result does not point into its inputs
   ASSERT_EQ(merged.sessions.size(), 1u);
-  EXPECT_EQ(merged.sessions[0]->SessionTotalTime, 3600);
-  EXPECT_EQ(merged.sessions[0]->SessionWorkTime, 3000);
-  EXPECT_EQ(merged.sessions[0]->SessionUserName, "ann");
+  EXPECT_EQ(merged.sessions[0].SessionTotalTime, 3600);
+  EXPECT_EQ(merged.sessions[0].SessionWorkTime, 3000);
+  EXPECT_EQ(merged.sessions[0].SessionUserName, "ann");
 }
 
 }  // namespace

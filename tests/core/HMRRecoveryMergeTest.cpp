@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,50 +16,54 @@
 namespace hmr {
 namespace {
 
-using Sessions = std::vector<std::unique_ptr<TSessionData>>;
+using Sessions = std::vector<TSessionData>;
 
 constexpr TDateTime kDay0 = 46000;  // some day in 2025
 
 TDateTime at(std::int64_t seconds) { return kDay0 + static_cast<double>(seconds) / 86400.0; }
 std::int64_t secondsOf(TDateTime dt) { return ConvertDateTimeToSeconds(dt); }
 
-// A session with a label of the test's own that tells it apart, whatever its times and user.
-struct LabelledSession : TSessionData {
-  std::string label;
-};
+// Every label given, by number. A session carries the number of its label in its idle time,
+// set after its derived fields: the merge moves sessions whole and neither reads nor
+// recomputes that field, so the label tells a session apart whatever its times and user.
+std::vector<std::string>& labels() {
+  static std::vector<std::string> all;
+  return all;
+}
 
 const std::string& labelOf(const TSessionData& s) {
-  return dynamic_cast<const LabelledSession&>(s).label;
+  return labels().at(static_cast<std::size_t>(s.SessionIdleTime));
 }
 
 // The session `label` of `user` opened at `open` seconds and brought up to date at `close`.
-std::unique_ptr<TSessionData> session(std::int64_t open, std::int64_t close, std::string label,
-                                      std::string user = "ann") {
-  auto s = std::make_unique<LabelledSession>();
-  s->SessionDateTimeOpen = at(open);
-  s->SessionDateTimeClose = at(close);
-  s->SessionNotClosed = true;
-  s->SessionUserName = std::move(user);
-  s->label = std::move(label);
-  s->UpdateCalculatedFields();
+TSessionData session(std::int64_t open, std::int64_t close, std::string label,
+                     std::string user = "ann") {
+  TSessionData s;
+  s.SessionDateTimeOpen = at(open);
+  s.SessionDateTimeClose = at(close);
+  s.SessionNotClosed = true;
+  s.SessionUserName = std::move(user);
+  s.UpdateCalculatedFields();
+  s.SessionIdleTime = static_cast<std::int64_t>(labels().size());
+  labels().push_back(std::move(label));
   return s;
 }
 
 // The rule taken literally, one recovered session at a time, each found by a scan.
 void mergeOneByOne(Sessions& sessions, Sessions recovered) {
   for (auto& s : recovered) {
-    const std::int64_t open = secondsOf(s->SessionDateTimeOpen);
+    const std::int64_t open = secondsOf(s.SessionDateTimeOpen);
     const auto same = std::find_if(sessions.begin(), sessions.end(), [&](const auto& k) {
-      return secondsOf(k->SessionDateTimeOpen) == open &&
-             k->SessionUserName == s->SessionUserName;
+      return secondsOf(k.SessionDateTimeOpen) == open &&
+             k.SessionUserName == s.SessionUserName;
     });
     if (same != sessions.end()) {
-      if (secondsOf(s->SessionDateTimeClose) > secondsOf((*same)->SessionDateTimeClose))
+      if (secondsOf(s.SessionDateTimeClose) > secondsOf(same->SessionDateTimeClose))
         *same = std::move(s);
       continue;
     }
     const auto later = std::find_if(sessions.begin(), sessions.end(), [&](const auto& k) {
-      return secondsOf(k->SessionDateTimeOpen) > open;
+      return secondsOf(k.SessionDateTimeOpen) > open;
     });
     sessions.insert(later, std::move(s));
   }
@@ -68,7 +71,7 @@ void mergeOneByOne(Sessions& sessions, Sessions recovered) {
 
 std::vector<std::string> namesOf(const Sessions& sessions) {
   std::vector<std::string> names;
-  for (const auto& s : sessions) names.push_back(labelOf(*s));
+  for (const auto& s : sessions) names.push_back(labelOf(s));
   return names;
 }
 
@@ -86,18 +89,10 @@ Sessions randomSessions(std::mt19937_64& random, int count, int opens, bool orde
   }
   if (ordered) {
     std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
-      return a->SessionDateTimeOpen < b->SessionDateTimeOpen;
+      return a.SessionDateTimeOpen < b.SessionDateTimeOpen;
     });
   }
   return list;
-}
-
-Sessions copyOf(const Sessions& list) {
-  Sessions copy;
-  for (const auto& s : list) {
-    copy.push_back(std::make_unique<LabelledSession>(dynamic_cast<const LabelledSession&>(*s)));
-  }
-  return copy;
 }
 
 TEST(RecoveryMergeTest, GivesTheResultOfTakingOneRecoveredSessionAtATime) {
@@ -109,8 +104,8 @@ TEST(RecoveryMergeTest, GivesTheResultOfTakingOneRecoveredSessionAtATime) {
                                       "h");
     Sessions recovered = randomSessions(random, static_cast<int>(random() % 30), opens,
                                         round % 2 == 0, "r");
-    Sessions expected = copyOf(history);
-    mergeOneByOne(expected, copyOf(recovered));
+    Sessions expected = history;
+    mergeOneByOne(expected, recovered);
     mergeRecoveredSessions(history, std::move(recovered));
     ASSERT_EQ(namesOf(history), namesOf(expected)) << "round " << round;
   }
@@ -147,14 +142,14 @@ TEST(RecoveryMergeTest, TwoHundredThousandSessions) {
   mergeRecoveredSessions(history, std::move(recovered));
   ASSERT_EQ(history.size(), static_cast<std::size_t>(kSessions + 1));
   for (int i = 0; i < kSessions; ++i) {
-    const TSessionData& s = *history[static_cast<std::size_t>(i)];
+    const TSessionData& s = history[static_cast<std::size_t>(i)];
     ASSERT_EQ(secondsOf(s.SessionDateTimeOpen), secondsOf(at(std::int64_t{i} * 7200))) << i;
     // Kept from the data file unless missing there or closed later in the recovery file.
     const bool fromRecovery = i % 1000 == 999 || i == kSessions - 1;
     ASSERT_EQ(labelOf(s), (fromRecovery ? "r" : "h") + std::to_string(i)) << i;
   }
-  EXPECT_EQ(labelOf(*history.back()), "new");
-  EXPECT_EQ(history[kSessions - 1]->SessionTotalTime, 5400);
+  EXPECT_EQ(labelOf(history.back()), "new");
+  EXPECT_EQ(history[kSessions - 1].SessionTotalTime, 5400);
 }
 
 }  // namespace

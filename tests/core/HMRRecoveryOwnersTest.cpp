@@ -102,8 +102,8 @@ class RecoveryOwnersTest : public TrackerTestBase {
   static std::vector<std::string> opens(const RecoveredHistory& recovered) {
     std::vector<std::string> lines;
     for (const auto& s : recovered.contents.sessions)
-      lines.push_back(formatIsoDateTime(s->SessionDateTimeOpen).substr(11, 5) +
-                      (s->SessionNotClosed ? " not closed" : " closed"));
+      lines.push_back(formatIsoDateTime(s.SessionDateTimeOpen).substr(11, 5) +
+                      (s.SessionNotClosed ? " not closed" : " closed"));
     return lines;
   }
 
@@ -147,7 +147,7 @@ TEST_F(RecoveryOwnersTest, ALiveTrackersFileIsNeitherRecoveredNorRemovedUntilItE
 TEST_F(RecoveryOwnersTest, AFileOfAnEndedOwnerWithThisProcesssIdIsRecovered) {
   const std::string stale = prefixPath() + "." + std::to_string(::getpid()) + "-0badcafe.HMR";
   ASSERT_NE(recoveryOwner(), std::to_string(::getpid()) + "-0badcafe");
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> sessions;
   sessions.push_back(test_support::makeSession(kMonday, 600, 0, true, "alice"));
   fs::create_directories(recoveryFolder());
   writeHmrFile(stale, 300, 60, "Demo", sessions);
@@ -162,7 +162,7 @@ TEST_F(RecoveryOwnersTest, AFileOfAnEndedOwnerWithThisProcesssIdIsRecovered) {
 // A file named the way trackers before owners named them is recovered and becomes this
 // process's, once; a viewer reads ended trackers' files where they are.
 TEST_F(RecoveryOwnersTest, AnOlderStyleFileIsRecoveredAndMigratedAViewerOnlyReads) {
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> sessions;
   sessions.push_back(test_support::makeSession(kMonday, 3600, 0, false, "alice"));
   sessions.push_back(test_support::makeSession(kMonday + 2 / 24.0, 600, 0, true, "alice"));
   fs::create_directories(recoveryFolder());
@@ -188,7 +188,7 @@ TEST_F(RecoveryOwnersTest, AnOlderStyleFileIsRecoveredAndMigratedAViewerOnlyRead
 // The recovery file of a crashed IDE comes back as "Not Closed" in the project that opens its
 // data file next, beside the sessions of the data file.
 TEST_F(RecoveryOwnersTest, AProjectOpeningAfterACrashTakesTheCrashedSession) {
-  std::vector<std::unique_ptr<TSessionData>> saved;
+  std::vector<TSessionData> saved;
   saved.push_back(test_support::makeSession(kMonday - 1, 3600, 0, false, "bob"));
   writeHmrFile(dataFile_, 300, 60, "Demo", saved);
   OtherTracker crashed(dataFile_, 0);

@@ -113,7 +113,7 @@ class VirtualTracker {
     group_->RemoveProject(project_);
     HmrFileContents saved;
     decodeHmrFile(writer_.files.at(dataFile_), saved);
-    if (saved.sessions.size() == 1) outcome.closed = figuresOf(*saved.sessions.back());
+    if (saved.sessions.size() == 1) outcome.closed = figuresOf(saved.sessions.back());
     // The next start after the crash: the data file as before the session (none), the
     // recovery file as the crash left it, merged when the project opens.
     if (left) {

@@ -102,13 +102,13 @@ TEST_F(RecoveryTest, MergingKeepsTheOrderAndNeverDuplicatesASession) {
   THMRProject kept;
   kept.AddSession(at(0), at(100), false, 0);
   kept.AddSession(at(1000), at(1100), true, 0);  // saved while running, at 1100
-  std::vector<std::unique_ptr<TSessionData>> recovered;
+  std::vector<TSessionData> recovered;
   const auto session = [&](long long open, long long close, bool notClosed) {
-    auto s = std::make_unique<TSessionData>();
-    s->SessionDateTimeOpen = at(open);
-    s->SessionDateTimeClose = at(close);
-    s->SessionNotClosed = notClosed;
-    s->UpdateCalculatedFields();
+    TSessionData s;
+    s.SessionDateTimeOpen = at(open);
+    s.SessionDateTimeClose = at(close);
+    s.SessionNotClosed = notClosed;
+    s.UpdateCalculatedFields();
     return s;
   };
   recovered.push_back(session(0, 50, false));     // older than the saved one: ignored
@@ -135,8 +135,8 @@ TEST_F(RecoveryTest, CheckpointsAtEveryIntervalWhileTheProjectRuns) {
   EXPECT_FALSE(fs::exists(path("Demo.HMR")));
   HmrFileContents checkpoint = read(recovery);
   ASSERT_EQ(checkpoint.sessions.size(), 1u);
-  EXPECT_TRUE(checkpoint.sessions[0]->SessionNotClosed);
-  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
+  EXPECT_TRUE(checkpoint.sessions[0].SessionNotClosed);
+  EXPECT_EQ(checkpoint.sessions[0].SessionWorkTime, 300);
   EXPECT_EQ(checkpoint.projectName, "Demo");
   // The last edit at 5 minutes; idle from there on. The turn to idle, at 10 minutes, is
   // checkpointed at the next tick: the checkpoint of 10 minutes counted 5 minutes since the
@@ -144,15 +144,15 @@ TEST_F(RecoveryTest, CheckpointsAtEveryIntervalWhileTheProjectRuns) {
   advance(315);
   EXPECT_EQ(writer_.writes[recovery], 3);
   checkpoint = read(recovery);
-  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
-  EXPECT_EQ(checkpoint.sessions[0]->SessionIdleTime, 315);
+  EXPECT_EQ(checkpoint.sessions[0].SessionWorkTime, 300);
+  EXPECT_EQ(checkpoint.sessions[0].SessionIdleTime, 315);
   // Every checkpoint brings the idle stretch up to its moment: the last one, at 65 minutes,
   // has 60 minutes of it.
   advance(3600 - 315);
   EXPECT_EQ(writer_.writes[recovery], 14);
   checkpoint = read(recovery);
-  EXPECT_EQ(checkpoint.sessions[0]->SessionTotalTime, 3900);
-  EXPECT_EQ(checkpoint.sessions[0]->SessionIdleTime, 3600);
+  EXPECT_EQ(checkpoint.sessions[0].SessionTotalTime, 3900);
+  EXPECT_EQ(checkpoint.sessions[0].SessionIdleTime, 3600);
   p->ActivityDetected();
   advance(300);
   EXPECT_EQ(writer_.writes[recovery], 15);
@@ -175,15 +175,15 @@ TEST_F(RecoveryTest, AnIdleStretchIsCheckpointedForItsFirstDay) {
   const int writes = writer_.writes[recovery];
   EXPECT_EQ(writes, 1 + 1 + 86400 / 300);  // the turn to idle has one of its own
   const HmrFileContents checkpoint = read(recovery);
-  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 300);
-  EXPECT_GE(checkpoint.sessions[0]->SessionIdleTime, 86400 - 300);
-  EXPECT_LE(checkpoint.sessions[0]->SessionIdleTime, 86400);
+  EXPECT_EQ(checkpoint.sessions[0].SessionWorkTime, 300);
+  EXPECT_GE(checkpoint.sessions[0].SessionIdleTime, 86400 - 300);
+  EXPECT_LE(checkpoint.sessions[0].SessionIdleTime, 86400);
   EXPECT_FALSE(p->NeedsCheckpoints());
   p->ActivityDetected();
   EXPECT_TRUE(p->NeedsCheckpoints());
   advance(300);
   EXPECT_EQ(writer_.writes[recovery], writes + 1);
-  EXPECT_EQ(read(recovery).sessions[0]->SessionTotalTime, 300 + 3 * 86400 + 300);
+  EXPECT_EQ(read(recovery).sessions[0].SessionTotalTime, 300 + 3 * 86400 + 300);
 }
 
 // A project that is not kept on disk (no folder) never keeps the heartbeat beating.
@@ -218,7 +218,7 @@ TEST_F(RecoveryTest, RoundsNeverLieFurtherApartThanTheInterval) {
   THMRProject* p = group_.AddProject(path("Demo.dpr"), "Demo", true);
   work(p, 9);  // 540 s: rounds at 90, 180, ... 540
   EXPECT_EQ(writer_.writes[recoveryOf("Demo.dpr")], 6);
-  EXPECT_EQ(read(recoveryOf("Demo.dpr")).sessions[0]->SessionTotalTime, 540);
+  EXPECT_EQ(read(recoveryOf("Demo.dpr")).sessions[0].SessionTotalTime, 540);
 }
 
 // What a crash leaves (a checkpoint and no data file) comes back when the project opens: the
@@ -247,8 +247,8 @@ TEST_F(RecoveryTest, OpeningMergesWhatACrashLeft) {
   EXPECT_FALSE(fs::exists(recovery));
   const HmrFileContents saved = read(path("Demo.HMR"));
   ASSERT_EQ(saved.sessions.size(), 2u);
-  EXPECT_TRUE(saved.sessions[0]->SessionNotClosed);
-  EXPECT_EQ(saved.sessions[1]->SessionWorkTime, 300);
+  EXPECT_TRUE(saved.sessions[0].SessionNotClosed);
+  EXPECT_EQ(saved.sessions[1].SessionWorkTime, 300);
 }
 
 // A crash while the session's work is still under the minimum work time: its checkpoint holds
@@ -262,7 +262,7 @@ TEST_F(RecoveryTest, ACheckpointUnderTheMinimumStillBringsTheSessionBack) {
   const std::string recovery = recoveryOf("Demo.dpr");
   const HmrFileContents checkpoint = read(recovery);
   ASSERT_EQ(checkpoint.sessions.size(), 1u);
-  EXPECT_EQ(checkpoint.sessions[0]->SessionWorkTime, 30);
+  EXPECT_EQ(checkpoint.sessions[0].SessionWorkTime, 30);
   const std::string crashed = recovery + ".copy";
   fs::copy_file(recovery, crashed);
   group_.RemoveProject(path("Demo.dpr"));
@@ -279,7 +279,7 @@ TEST_F(RecoveryTest, ACheckpointUnderTheMinimumStillBringsTheSessionBack) {
   ASSERT_EQ(saved.sessions.size(), 2u);
   dropShortSessions(saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
-  EXPECT_TRUE(saved.sessions[0]->SessionNotClosed);
+  EXPECT_TRUE(saved.sessions[0].SessionNotClosed);
   p = group_.AddProject(path("Demo.dpr"), "Demo", false);  // from the data file alone
   ASSERT_EQ(p->getSessionCount(), 1);
   EXPECT_EQ(p->getSessionData(0)->SessionWorkTime, 30);
@@ -318,8 +318,8 @@ TEST_F(RecoveryTest, AFailedSaveIsKeptToldAndRetried) {
   EXPECT_TRUE(p->HasUnsavedHistory());
   const HmrFileContents kept = read(recoveryOf("Demo.dpr"));
   ASSERT_EQ(kept.sessions.size(), 1u);
-  EXPECT_FALSE(kept.sessions[0]->SessionNotClosed);
-  EXPECT_EQ(kept.sessions[0]->SessionWorkTime, 600);
+  EXPECT_FALSE(kept.sessions[0].SessionNotClosed);
+  EXPECT_EQ(kept.sessions[0].SessionWorkTime, 600);
 
   group_.RemoveProject(path("Demo.dpr"));  // reported once already: nothing more
   advance(3 * DefaultCheckpointInterval);   // still full: told once, not at every round
@@ -425,10 +425,10 @@ TEST_F(RecoveryTest, AnUnusableRecoveryFolderTurnsCrashProtectionOffOnce) {
   EXPECT_EQ(p->State, hmOpen);
   fs::remove(recoveryFolder());
   work(p, 5);
-  EXPECT_EQ(read(recoveryOf("Demo.dpr")).sessions[0]->SessionWorkTime, 35 * 60);
+  EXPECT_EQ(read(recoveryOf("Demo.dpr")).sessions[0].SessionWorkTime, 35 * 60);
   EXPECT_EQ(ui_.shown.size(), 1u);
   group_.RemoveProject(path("Demo.dpr"));
-  EXPECT_EQ(read(path("Demo.HMR")).sessions[0]->SessionWorkTime, 35 * 60);
+  EXPECT_EQ(read(path("Demo.HMR")).sessions[0].SessionWorkTime, 35 * 60);
 }
 
 // A damaged recovery file does not keep the project from being tracked.

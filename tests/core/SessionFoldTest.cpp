@@ -23,12 +23,12 @@ class SessionFoldTest : public ::testing::Test {
  protected:
   static void addSession(THMRProject& project, TDateTime open, std::int64_t total,
                          std::int64_t idle, std::string user) {
-    auto s = std::make_unique<TSessionData>();
-    s->SessionDateTimeOpen = open;
-    s->SessionDateTimeClose = open + static_cast<double>(total) / 86400.0;
-    s->SessionIdleTime = idle;
-    s->SessionUserName = std::move(user);
-    s->UpdateCalculatedFields();
+    TSessionData s;
+    s.SessionDateTimeOpen = open;
+    s.SessionDateTimeClose = open + static_cast<double>(total) / 86400.0;
+    s.SessionIdleTime = idle;
+    s.SessionUserName = std::move(user);
+    s.UpdateCalculatedFields();
     project.Sessions.push_back(std::move(s));
   }
 
@@ -105,7 +105,7 @@ TEST_F(SessionFoldTest, StepsAsideWhereItCouldNotBeSure) {
                               std::numeric_limits<double>::quiet_NaN()}) {
     THMRProject strange;
     addSession(strange, encodeDateTime(2026, 3, 2, 9, 0, 0), 600, 0, "ann");
-    strange.Sessions.back()->SessionDateTimeOpen = odd;
+    strange.Sessions.back().SessionDateTimeOpen = odd;
     const std::vector<const THMRProject*> one{&strange};
     EXPECT_FALSE(foldSessions(one, fgDay)) << odd;
     EXPECT_FALSE(foldSessions(one, fgMonth)) << odd;

@@ -39,7 +39,7 @@ class DialogModelTest : public TrackerTestBase {
     THMRProject project;
     for (const Session& s : sessions) {
       project.AddSession(at(s.startSeconds), at(s.startSeconds + s.seconds), false, 0);
-      project.Sessions.back()->SessionUserName = s.user;
+      project.Sessions.back().SessionUserName = s.user;
     }
     const std::string path = folder.path() + "/" + name;
     project.SaveFile(path);

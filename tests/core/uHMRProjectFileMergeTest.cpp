@@ -24,7 +24,7 @@ class ProjectFileMergeTest : public TrackerTestBase {
  protected:
   // The data file with a session of ann the day before.
   void SetUp() override {
-    std::vector<std::unique_ptr<TSessionData>> sessions;
+    std::vector<TSessionData> sessions;
     sessions.push_back(test_support::makeSession(at(-86400), 3600, 0, false, "ann"));
     writeHmrFile(dataFile_, 300, 60, "Demo", sessions);
   }
@@ -45,10 +45,10 @@ class ProjectFileMergeTest : public TrackerTestBase {
     readHmrFile(dataFile_, contents);
     std::vector<std::string> lines;
     for (const auto& s : contents.sessions)
-      lines.push_back(s->SessionUserName + " " +
-                      std::to_string(secondsOf(s->SessionDateTimeOpen)) + " " +
-                      std::to_string(s->SessionTotalTime) +
-                      (s->SessionNotClosed ? " not closed" : ""));
+      lines.push_back(s.SessionUserName.str() + " " +
+                      std::to_string(secondsOf(s.SessionDateTimeOpen)) + " " +
+                      std::to_string(s.SessionTotalTime) +
+                      (s.SessionNotClosed ? " not closed" : ""));
     return lines;
   }
 

@@ -57,9 +57,9 @@ class ProjectFileTest : public ::testing::Test {
     p->MinimumWorkTime = minimumWorkTime;
     p->ProjectName = "Sample";
     p->AddSession(kStart, plusSeconds(kStart, 3600), false, 600);
-    p->Sessions.back()->SessionUserName = "anna";
+    p->Sessions.back().SessionUserName = "anna";
     p->AddSession(kStart + 1, plusSeconds(kStart + 1, 30), false, 0);  // 30 s of work
-    p->Sessions.back()->SessionUserName = "bert";
+    p->Sessions.back().SessionUserName = "bert";
     p->AddSession(kStart + 2, plusSeconds(kStart + 2, 7200), true, 100);
     p->SaveFile(path);
   }
@@ -97,9 +97,9 @@ TEST_F(ProjectFileTest, WriteThenReadKeepsSettingsNameAndEverySession) {
   original->MinimumWorkTime = 120;
   original->ProjectName = "Caf\xC3\xA9";
   original->AddSession(kStart, plusSeconds(kStart, 3600), false, 600);
-  original->Sessions.back()->SessionUserName = "anna";
+  original->Sessions.back().SessionUserName = "anna";
   original->AddSession(kStart + 1, plusSeconds(kStart + 1, 1800), true, 0);
-  original->Sessions.back()->SessionUserName = "J\xC3\xBCrgen";
+  original->Sessions.back().SessionUserName = "J\xC3\xBCrgen";
   const std::string path = folder_.file("work/Demo.HMR");
   original->SaveFile(path);
 

@@ -318,7 +318,7 @@ TEST_F(GroupFileTest, AFailedCloseKeepsTheProjectClosedInTheGroup) {
   HmrFileContents saved;
   readHmrFile(path("Demo.HMR"), saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
-  EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 600);
+  EXPECT_EQ(saved.sessions[0].SessionTotalTime, 600);
 }
 
 TEST_F(GroupFileTest, RemoveAllProjectsStopsAtAFailedSaveHoldingNoDestroyedProject) {

@@ -32,7 +32,7 @@ class QueriesTest : public TrackerTestBase {
   static void addSession(THMRProject& project, TDateTime open, std::int64_t total,
                          std::int64_t idle, const std::string& user, bool notClosed = false) {
     project.AddSession(open, open + static_cast<double>(total) / 86400.0, notClosed, idle);
-    project.Sessions.back()->SessionUserName = user;
+    project.Sessions.back().SessionUserName = user;
   }
 
   static std::vector<std::string> textsOf(const TQueryResult& qr) {
@@ -255,10 +255,10 @@ TEST_F(QueriesTest, QueriesChangeNothingInTheProjects) {
   THMRProject& p = addProject("P", hmOpen);
   addSession(p, encodeDateTime(2026, 12, 2, 9, 0, 0), 100, 0, "b", false);
   addSession(p, encodeDateTime(2026, 12, 1, 9, 0, 0), 200, 0, "a", true);
-  const TDateTime firstOpen = p.Sessions[0]->SessionDateTimeOpen;
+  const TDateTime firstOpen = p.Sessions[0].SessionDateTimeOpen;
   (void)group_.ExecuteQuery(ggUsername, sbTotalTime, soDesc);
   (void)p.ExecuteQuery(pgDay, sbWorkTime, soAsc);
-  EXPECT_EQ(p.Sessions[0]->SessionDateTimeOpen, firstOpen);
+  EXPECT_EQ(p.Sessions[0].SessionDateTimeOpen, firstOpen);
   EXPECT_EQ(p.getSessionCount(), 2);
   EXPECT_EQ(p.State, hmOpen);
   EXPECT_EQ(p.TotalTime, 300);

@@ -75,7 +75,7 @@ class CrashRecoveryTest : public EndToEndTest {
     readHmrFile(path, contents);
     std::vector<Figures> figures;
     for (const auto& s : contents.sessions)
-      figures.push_back({s->SessionTotalTime, s->SessionIdleTime, s->SessionWorkTime});
+      figures.push_back({s.SessionTotalTime, s.SessionIdleTime, s.SessionWorkTime});
     return figures;
   }
 
@@ -200,12 +200,12 @@ TEST_F(CrashRecoveryTest, AKilledIdeLosesAtMostOneCheckpointInterval) {
   HmrFileContents saved;
   readHmrFile(scratch_.path() + "/Crash/Crash.HMR", saved);
   ASSERT_EQ(saved.sessions.size(), 2u);
-  const TSessionData& crashed = *saved.sessions[0];
+  const TSessionData& crashed = saved.sessions[0];
   EXPECT_TRUE(crashed.SessionNotClosed);
   EXPECT_EQ(formatIsoDateTime(crashed.SessionDateTimeOpen), "2026-12-08T09:00:00");
   EXPECT_EQ(formatIsoDateTime(crashed.SessionDateTimeClose), "2026-12-08T09:20:00");
   EXPECT_EQ(crashed.SessionWorkTime, 1200);  // 22 minutes worked, 2 lost to the crash
-  const TSessionData& today = *saved.sessions[1];
+  const TSessionData& today = saved.sessions[1];
   EXPECT_FALSE(today.SessionNotClosed);
   EXPECT_EQ(today.SessionWorkTime, 300);
 }
@@ -354,9 +354,9 @@ TEST_F(CrashRecoveryTest, AFullDiskOnCloseLosesNoSession) {
   HmrFileContents saved;
   readHmrFile(small + "/P/P.HMR", saved);
   ASSERT_EQ(saved.sessions.size(), 2u);
-  EXPECT_FALSE(saved.sessions[0]->SessionNotClosed);  // it was closed; only its save failed
-  EXPECT_EQ(saved.sessions[0]->SessionWorkTime, 600);
-  EXPECT_EQ(saved.sessions[1]->SessionWorkTime, 180);
+  EXPECT_FALSE(saved.sessions[0].SessionNotClosed);  // it was closed; only its save failed
+  EXPECT_EQ(saved.sessions[0].SessionWorkTime, 600);
+  EXPECT_EQ(saved.sessions[1].SessionWorkTime, 180);
   EXPECT_TRUE(recoveryFiles().empty());
 }
 

@@ -62,7 +62,7 @@ inline Figures onlySession(const std::string& path) {
   readHmrFile(path, contents);
   EXPECT_EQ(contents.sessions.size(), 1u) << path;
   if (contents.sessions.empty()) return {-1, -1, -1};
-  const TSessionData& s = *contents.sessions.front();
+  const TSessionData& s = contents.sessions.front();
   EXPECT_FALSE(s.SessionNotClosed);
   return {s.SessionTotalTime, s.SessionIdleTime, s.SessionWorkTime};
 }

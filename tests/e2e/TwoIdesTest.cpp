@@ -34,9 +34,9 @@ std::vector<std::string> sessionsOf(const std::string& dataFile) {
   readHmrFile(dataFile, contents);
   std::vector<std::string> out;
   for (const auto& s : contents.sessions)
-    out.push_back(s->SessionUserName + " " + formatIsoDateTime(s->SessionDateTimeOpen).substr(11) +
-                  "-" + formatIsoDateTime(s->SessionDateTimeClose).substr(11) +
-                  (s->SessionNotClosed ? " not closed" : ""));
+    out.push_back(s.SessionUserName.str() + " " + formatIsoDateTime(s.SessionDateTimeOpen).substr(11) +
+                  "-" + formatIsoDateTime(s.SessionDateTimeClose).substr(11) +
+                  (s.SessionNotClosed ? " not closed" : ""));
   return out;
 }
 

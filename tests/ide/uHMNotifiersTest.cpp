@@ -145,8 +145,8 @@ TEST_F(NotifierTest, OpeningTheSameProjectTwiceAndClosingItOnce) {
   HmrFileContents saved;
   readHmrFile(file("one.HMR"), saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
-  EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 180);
-  EXPECT_EQ(saved.sessions[0]->SessionIdleTime, 0);
+  EXPECT_EQ(saved.sessions[0].SessionTotalTime, 180);
+  EXPECT_EQ(saved.sessions[0].SessionIdleTime, 0);
 }
 
 TEST_F(NotifierTest, TwoInstallationNoticesOfTheOwnPackageReloadOnce) {
@@ -242,7 +242,7 @@ TEST_F(NotifierTest, ClosingAProjectModuleRemovesTheProjectAndSavesIt) {
   HmrFileContents saved;
   readHmrFile(file("one.HMR"), saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
-  EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 90);
+  EXPECT_EQ(saved.sessions[0].SessionTotalTime, 90);
 }
 
 TEST_F(NotifierTest, AnUnreadableDataFileIsShownAndItsNotifierStillDetachesAtUnload) {

@@ -164,7 +164,7 @@ TEST_F(IdeTimeTest, ANightOfSleepAfterAnEditIsIdleNotWork) {
   ASSERT_NE(night, nullptr);
   night->UpdateProject(false);
   ASSERT_EQ(night->Sessions.size(), 1u);
-  const TSessionData& session = *night->Sessions[0];
+  const TSessionData& session = night->Sessions[0];
   EXPECT_EQ(session.SessionTotalTime, 600 + 8 * 3600 + 60);
   // Idle twice: the ten minutes before the first edit, and from the edit (the idle stretch
   // counts from one threshold before the tick that ends the countdown: up to one tick after

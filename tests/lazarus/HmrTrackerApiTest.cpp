@@ -185,7 +185,7 @@ TEST_F(TrackerApiTest, RenamedProjectKeepsItsSessionUnderTheNewName) {
   hmr::HmrFileContents contents;
   hmr::readHmrFile(file("renamed.HMR"), contents);
   ASSERT_EQ(contents.sessions.size(), 1u);
-  EXPECT_FALSE(contents.sessions[0]->SessionNotClosed);
+  EXPECT_FALSE(contents.sessions[0].SessionNotClosed);
 }
 
 // A save that fails when the project closes is done as far as it can be, and the message

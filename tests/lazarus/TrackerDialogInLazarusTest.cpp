@@ -144,7 +144,7 @@ void TrackerDialogInLazarusTest::theMenuShowsTheDialogAndTheIdesReportsWaitForIt
   // The close that waited has run: the session is in the data file.
   const hmr::HmrFileContents saved = read(file("demo.HMR"));
   QCOMPARE(saved.sessions.size(), size_t(1));
-  QVERIFY(!saved.sessions[0]->SessionNotClosed);
+  QVERIFY(!saved.sessions[0].SessionNotClosed);
 }
 
 void TrackerDialogInLazarusTest::aStopWhileTheDialogShowsClosesItAndStops() {

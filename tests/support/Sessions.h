@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "core/uHMRProject.h"
@@ -13,16 +12,15 @@
 namespace hmr::test_support {
 
 // A session opened at `open` that lasted `seconds`, with its derived times computed.
-inline std::unique_ptr<TSessionData> makeSession(TDateTime open, std::int64_t seconds,
-                                                 std::int64_t idle, bool notClosed,
-                                                 std::string user) {
-  auto s = std::make_unique<TSessionData>();
-  s->SessionDateTimeOpen = open;
-  s->SessionDateTimeClose = open + static_cast<double>(seconds) / 86400.0;
-  s->SessionNotClosed = notClosed;
-  s->SessionIdleTime = idle;
-  s->SessionUserName = std::move(user);
-  s->UpdateCalculatedFields();
+inline TSessionData makeSession(TDateTime open, std::int64_t seconds, std::int64_t idle,
+                                bool notClosed, std::string user) {
+  TSessionData s;
+  s.SessionDateTimeOpen = open;
+  s.SessionDateTimeClose = open + static_cast<double>(seconds) / 86400.0;
+  s.SessionNotClosed = notClosed;
+  s.SessionIdleTime = idle;
+  s.SessionUserName = std::move(user);
+  s.UpdateCalculatedFields();
   return s;
 }
 

@@ -66,7 +66,7 @@ class TrackerWorld {
       const TDateTime open = at(s.hoursAfterStart);
       project.AddSession(open, open + static_cast<double>(s.seconds) / 86400.0, s.notClosed,
                          s.idle);
-      project.Sessions.back()->SessionUserName = s.user;
+      project.Sessions.back().SessionUserName = s.user;
     }
     project.SaveFile(path);
     return path;

@@ -31,7 +31,7 @@ class DumpCheckTest : public ::testing::Test {
 
   // A file with a long session, a 30-second one (below the minimum of 60) and a running one.
   std::string sampleFile() {
-    std::vector<std::unique_ptr<TSessionData>> sessions;
+    std::vector<TSessionData> sessions;
     sessions.push_back(test_support::makeSession(kStart, 3600, 600, false, "anna"));
     sessions.push_back(test_support::makeSession(kStart + 1, 30, 0, false, "bert"));
     sessions.push_back(test_support::makeSession(kStart + 2, 120, 0, true, "J\xC3\xBCrgen \"JJ\"\\"));

@@ -152,7 +152,7 @@ TEST_F(CmdGitSetupTest, TheDriverRunsFromAPathThatNeedsQuoting) {
   fs::copy_file(HMR_CLI_PATH, odd);
   fs::permissions(odd, fs::perms::owner_all);
   ASSERT_EQ(hmr({repo_}, odd).status, 0);
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> sessions;
   const TDateTime monday = encodeDateTime(2026, 12, 7, 9, 0, 0);
   sessions.push_back(test_support::makeSession(monday, 3600, 0, false, "ann"));
   writeHmrFile(repo_ + "/P.HMR", 300, 60, "P", sessions);

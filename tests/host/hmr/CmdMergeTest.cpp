@@ -29,7 +29,7 @@ class CmdMergeTest : public ::testing::Test {
   // A data file with one hour-long session per entry of `users`, one day after the other.
   std::string write(const std::string& name, const std::vector<std::string>& users,
                     std::int64_t idle = 300) {
-    std::vector<std::unique_ptr<TSessionData>> sessions;
+    std::vector<TSessionData> sessions;
     for (std::size_t day = 0; day < users.size(); ++day)
       sessions.push_back(test_support::makeSession(kMonday + static_cast<double>(day), 3600, 0,
                                                    false, users[day]));

@@ -58,7 +58,7 @@ class CmdReportTest : public ::testing::Test {
     for (const Session& s : sessions) {
       project.AddSession(s.open, s.open + static_cast<double>(s.totalMinutes) / 1440.0, false,
                          s.idleMinutes * 60);
-      project.Sessions.back()->SessionUserName = s.user;
+      project.Sessions.back().SessionUserName = s.user;
     }
     project.SaveFile(project.FileName);
     return project.FileName;

@@ -60,7 +60,7 @@ std::string expand(std::string text, const std::string& work, const std::string&
 }
 
 void writeData(const std::string& path, const std::string& name, const std::string& user) {
-  std::vector<std::unique_ptr<TSessionData>> sessions;
+  std::vector<TSessionData> sessions;
   sessions.push_back(test_support::makeSession(encodeDateTime(2026, 12, 7, 9, 0, 0), 3600, 0,
                                                false, user));
   writeHmrFile(path, 300, 60, name, sessions);

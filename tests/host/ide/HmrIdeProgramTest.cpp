@@ -72,7 +72,7 @@ TEST_F(HmrIdeProgramTest, TracksAProjectFromOpeningToClosingOnTheVirtualClock) {
   HmrFileContents saved;
   readHmrFile(file("one.HMR"), saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
-  const TSessionData& session = *saved.sessions[0];
+  const TSessionData& session = saved.sessions[0];
   EXPECT_EQ(formatIsoDateTime(session.SessionDateTimeOpen), "2026-03-02T09:00:00");
   EXPECT_EQ(formatIsoDateTime(session.SessionDateTimeClose), "2026-03-02T09:15:00");
   EXPECT_FALSE(session.SessionNotClosed);
@@ -90,9 +90,9 @@ TEST_F(HmrIdeProgramTest, EndingTheScriptUnloadsThePackageWhichSavesTheOpenProje
   HmrFileContents saved;
   readHmrFile(file("one.HMR"), saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
-  EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 400);
-  EXPECT_EQ(saved.sessions[0]->SessionIdleTime, 400);  // idle from the opening on
-  EXPECT_EQ(saved.sessions[0]->SessionWorkTime, 0);
+  EXPECT_EQ(saved.sessions[0].SessionTotalTime, 400);
+  EXPECT_EQ(saved.sessions[0].SessionIdleTime, 400);  // idle from the opening on
+  EXPECT_EQ(saved.sessions[0].SessionWorkTime, 0);
 }
 
 TEST_F(HmrIdeProgramTest, TheDelphi4IdeLoadsTheDelphi4Package) {
@@ -108,7 +108,7 @@ TEST_F(HmrIdeProgramTest, TheDelphi4IdeLoadsTheDelphi4Package) {
   HmrFileContents saved;
   readHmrFile(file("one.HMR"), saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
-  EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 90);
+  EXPECT_EQ(saved.sessions[0].SessionTotalTime, 90);
   auto store = openSettingsStoreAt(scratch.file("registry.db"));
   EXPECT_TRUE(
       store->keyExists(RegistryRoot::LocalMachine, "SOFTWARE\\CorvaneSW\\HMR\\2.0\\Delphi4"));
@@ -137,7 +137,7 @@ TEST_F(HmrIdeProgramTest, AScriptErrorNamesTheLineAndEndsWithStatus2) {
   HmrFileContents saved;
   readHmrFile(file("one.HMR"), saved);
   ASSERT_EQ(saved.sessions.size(), 1u);
-  EXPECT_EQ(saved.sessions[0]->SessionTotalTime, 70);
+  EXPECT_EQ(saved.sessions[0].SessionTotalTime, 70);
 }
 
 TEST_F(HmrIdeProgramTest, CreatesTheVersionKeyAndHasHelp) {

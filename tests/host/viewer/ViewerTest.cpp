@@ -37,15 +37,15 @@ namespace {
 // Writes a data file of `sessions` one-hour sessions (ten minutes idle) from 2026-03-02 09:00,
 // one a day, with the default settings.
 std::string writeDataFile(const std::string& path, int sessions) {
-  std::vector<std::unique_ptr<TSessionData>> list;
+  std::vector<TSessionData> list;
   const TDateTime start = encodeDateTime(2026, 3, 2, 9, 0, 0);
   for (int i = 0; i < sessions; ++i) {
-    auto s = std::make_unique<TSessionData>();
-    s->SessionDateTimeOpen = start + i;
-    s->SessionDateTimeClose = start + i + 1.0 / 24.0;
-    s->SessionIdleTime = 600;
-    s->SessionUserName = "ann";
-    s->UpdateCalculatedFields();
+    TSessionData s;
+    s.SessionDateTimeOpen = start + i;
+    s.SessionDateTimeClose = start + i + 1.0 / 24.0;
+    s.SessionIdleTime = 600;
+    s.SessionUserName = "ann";
+    s.UpdateCalculatedFields();
     list.push_back(std::move(s));
   }
   testing::writeBytes(path, encodeHmrFile(DefaultTimeForIdle, DefaultMinimumWorkTime, "", list));
