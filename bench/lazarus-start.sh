@@ -3,15 +3,17 @@
 # hmrsetup-lazarus into the Lazarus of a user with a home folder of the script's (the account
 # "nobody" when the script runs as root); startlazarus, the user's launcher, starts the IDE on
 # the sample project RUNS times, each start timed from the launcher's start to the project's
-# source editor on screen (polled every 0.1 s), and the IDE quit again; the IDE with HMR is
-# kept aside, hmrsetup-lazarus --uninstall builds the same IDE without it, and the two take
-# turns for RUNS starts each. One start of each is left out of the figures: the first start of
-# a configuration probes the compiler, and the first of a program reads it from the disk.
+# source editor on screen (polled every 0.1 s), and the IDE quit again. Then
+# hmrsetup-lazarus --uninstall builds the same IDE without HMR, and it starts RUNS times too.
+# (The two IDEs cannot take turns: the one with HMR needs the package the uninstall removes.)
+# Before each series one start is left out of the figures: the first start of a configuration
+# probes the compiler, and the first of a new program reads it from the disk.
 #   bench/lazarus-start.sh BUILD_DIR [RUNS]        (RUNS: 5 by default)
 # Prints every start, the medians and their ratio, the install's and the uninstall's times and
 # the footprint in the user's home. HMR_LAZARUS_HOME=DIR keeps the user's home in DIR for the
 # next run (HMR is uninstalled at the end: the next install builds the IDE again). Needs
-# lazarus, xvfb and xdotool; run by hand on a machine as quiet as can be.
+# lazarus, xvfb and xdotool; run by hand on a machine as quiet as can be: the series are taken
+# one after the other, so a change of load between them weighs on one only.
 set -euo pipefail
 
 [ $# -ge 1 ] && [ $# -le 2 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
@@ -75,17 +77,14 @@ start_once() {  # NAME: prints the seconds
   quit_ide "$ide_main" "$ide_pid"
   wait "$launcher_pid" 2>/dev/null || true
 }
-# The IDE that startlazarus starts, with HMR or without: the user's rebuilt IDE of that kind
-# and, for HMR, its tracker library, put in place (times kept: startlazarus compares them).
-put_in_place() {  # with-hmr|without-hmr
-  as_user cp -p "$scratch/ide.$1" "$home/.lazarus/bin/lazarus"
-  if [ "$1" = with-hmr ]; then
-    as_user mkdir -p "$home/.local/lib/hmr"
-    as_user cp -p "$scratch/libhmrtracker.so" "$home/.local/lib/hmr/"
-  else
-    rm -f "$home/.local/lib/hmr/libhmrtracker.so"
-  fi
+series() {  # LABEL: RUNS timed starts after one left out; prints each
+  start_once "$1-warm-up" >/dev/null
+  for i in $(seq "$runs"); do
+    start_once "$1-$i" >>"$scratch/$1.times"
+    echo "  start $i $1: $(tail -n 1 "$scratch/$1.times") s"
+  done
 }
+
 t0=$(date +%s.%N)
 as_user "$setup" >"$scratch/install.out" 2>&1 || { cat "$scratch/install.out" >&2; fail "install"; }
 install_time=$(seconds_since "$t0")
@@ -94,32 +93,13 @@ echo "install: $install_time s ($(grep -c 'nothing to rebuild' "$scratch/install
 echo "footprint in the home: $(cd "$home" && du -sh .lazarus .local/lib/hmr .local/share/hmr \
   .cache/hmr .config/fppkg.cfg 2>/dev/null |
   awk '{ printf "%s~/%s %s", (NR > 1 ? ", " : ""), $2, $1 }')"
-# Both IDEs kept aside: the one with HMR now, the one without after the uninstall.
-cp -p "$home/.lazarus/bin/lazarus" "$scratch/ide.with-hmr"
-cp -p "$home/.local/lib/hmr/libhmrtracker.so" "$scratch/libhmrtracker.so"
+start_xvfb
+series with-hmr
 t0=$(date +%s.%N)
 as_user "$setup" --uninstall >"$scratch/uninstall.out" 2>&1 ||
   { cat "$scratch/uninstall.out" >&2; fail "uninstall"; }
 echo "uninstall: $(seconds_since "$t0") s"
-cp -p "$home/.lazarus/bin/lazarus" "$scratch/ide.without-hmr"
-chmod 644 "$scratch/libhmrtracker.so"
-chmod 755 "$scratch"/ide.*
-
-# Starts taken in turns, with HMR and without, so that a machine getting busier or quieter
-# weighs on both alike; one of each first, left out.
-start_xvfb
-for kind in with-hmr without-hmr; do
-  put_in_place "$kind"
-  start_once "$kind-warm-up" >/dev/null
-done
-for i in $(seq "$runs"); do
-  for kind in with-hmr without-hmr; do
-    put_in_place "$kind"
-    start_once "$kind-$i" >>"$scratch/$kind.times"
-    echo "  start $i $kind: $(tail -n 1 "$scratch/$kind.times") s"
-  done
-done
-put_in_place without-hmr  # left as the uninstall left it
+series without-hmr
 with=$(median <"$scratch/with-hmr.times")
 without=$(median <"$scratch/without-hmr.times")
 awk -v runs="$runs" -v with="$with" -v without="$without" 'BEGIN {
