@@ -24,6 +24,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/hmr-lazarus-start-XXXXXX")
 chmod 755 "$scratch"
 # shellcheck source=../lazarus/desktop-session.sh
 source "$source_dir/lazarus/desktop-session.sh"
+poll_seconds=0.1
 fail() {
   echo "FAILED: $*" >&2
   screen_shot "$scratch/screen.xwd"
@@ -58,20 +59,8 @@ start_once() {  # NAME: prints the seconds
   local t0
   t0=$(date +%s.%N)
   start_ide "$1" "$scratch/project/demo.lpi"
-  ide_main=""
-  editor=""
-  while [ -z "$editor" ]; do
-    [ "$(seconds_since "$t0" | cut -d. -f1)" -lt 180 ] || fail "no IDE on screen within 180 s"
-    if [ -z "$ide_main" ]; then
-      ide_main=$(xdotool search --onlyvisible --name ' - demo$' 2>/dev/null | head -n 1) || true
-      [ -n "$ide_main" ] && ide_pid=$(xdotool getwindowpid "$ide_main") &&
-        started_pids+=("$ide_pid")
-    else
-      editor=$(xdotool search --all --onlyvisible --pid "$ide_pid" --name '^Source Editor$' \
-                 2>/dev/null | head -n 1) || true
-    fi
-    [ -n "$editor" ] || sleep 0.1
-  done
+  ide_window ' - demo$' 180
+  ide_editor "$ide_pid" 60
   seconds_since "$t0"
   sleep 2  # the IDE settles before it is asked to quit
   quit_ide "$ide_main" "$ide_pid"

@@ -67,6 +67,7 @@ XML
 }
 
 xvfb_pid=""
+poll_seconds=0.3  # how often the searches for a window look again (a timing script asks more)
 started_pids=()  # every launcher and IDE started: stop_desktop kills those still running
 # Xvfb on a free display, its screen WIDTHxHEIGHT (default 1280x1024); exports DISPLAY. A
 # display number picked at random far above the usual ones: an X server started with
@@ -144,7 +145,7 @@ ide_window() {  # NAME_REGEX SECONDS [WINDOW...]: sets ide_main to the IDE's mai
     for id in $(xdotool search --onlyvisible --name "$regex" 2>/dev/null); do
       [[ " $* " == *" $id "* ]] || { ide_main=$id; break; }
     done
-    [ -n "$ide_main" ] || sleep 0.3
+    [ -n "$ide_main" ] || sleep "$poll_seconds"
   done
   [ -n "$ide_main" ] || fail "no new IDE window named /$regex/ within $2 s"
   ide_pid=$(xdotool getwindowpid "$ide_main" 2>/dev/null) || fail "no process owns the IDE's window"
@@ -157,7 +158,7 @@ ide_editor() {  # PID SECONDS: sets editor to the source editor window of the ID
     # --all: the process and the name, not either (xdotool's default is "any").
     editor=$(xdotool search --all --onlyvisible --pid "$1" --name '^Source Editor$' 2>/dev/null |
                head -n 1) || editor=""
-    [ -n "$editor" ] || sleep 0.3
+    [ -n "$editor" ] || sleep "$poll_seconds"
   done
   [ -n "$editor" ] || fail "no source editor of the IDE $1 within $2 s"
 }
