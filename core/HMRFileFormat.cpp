@@ -8,6 +8,7 @@
 #include "core/ByteCoding.h"
 #include "core/uHMRMessages.h"
 #include "platform/HmrError.h"
+#include "platform/HugePages.h"
 
 namespace hmr {
 namespace {
@@ -106,6 +107,7 @@ void decodeHmrFile(std::string_view image, HmrFileContents& out) {
   // Checked before reserving, so a forged count cannot make us allocate beyond the data.
   if (count > in.remaining() / recordSize) corrupted();
   out.sessions.reserve(out.sessions.size() + count);
+  adviseHugePages(out.sessions.data(), out.sessions.capacity() * sizeof(TSessionData));
   InternedNameCache users;
   for (std::size_t i = 0; i < count; ++i) {
     const char* record = in.take(recordSize);

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "platform/HugePages.h"
+
 namespace hmr {
 namespace {
 
@@ -49,7 +51,10 @@ std::string readWholeFile(const std::string& path, std::size_t maxBytes) {
   if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) fail(errno);
 
   // The size is a hint: the loop reads to the end whatever it is, up to the limit.
-  std::string data(static_cast<std::size_t>(st.st_size), '\0');
+  std::string data;
+  data.reserve(static_cast<std::size_t>(st.st_size));
+  adviseHugePages(data.data(), data.capacity());
+  data.resize(static_cast<std::size_t>(st.st_size));
   std::size_t done = 0;
   char spare[4096];
   for (;;) {
