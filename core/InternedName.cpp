@@ -73,12 +73,48 @@ std::ostream& operator<<(std::ostream& out, const InternedName& name) {
   return out << name.view();
 }
 
+namespace {
+
+// FNV-1a: names are short, and the table only needs a spread of its low bits.
+std::uint64_t nameHash(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+}  // namespace
+
 InternedName InternedNameCache::intern(std::string_view text) {
   if (last_.view() == text) return last_;
-  if (const auto found = known_.find(text); found != known_.end()) return last_ = found->second;
-  last_ = InternedName(text);
-  known_.emplace(last_.view(), last_);
-  return last_;
+  if (text.empty()) return last_ = InternedName();
+  if (slots_.empty()) slots_.resize(16);
+  const std::uint64_t hash = nameHash(text);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.name.empty()) {
+      slot = {hash, InternedName(text)};
+      last_ = slot.name;
+      if (++used_ * 2 > slots_.size()) grow();
+      return last_;
+    }
+    if (slot.hash == hash && slot.name.view() == text) return last_ = slot.name;
+  }
+}
+
+void InternedNameCache::grow() {
+  std::vector<Slot> old(slots_.size() * 2);
+  old.swap(slots_);
+  const std::size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.name.empty()) continue;
+    std::size_t i = slot.hash & mask;
+    while (!slots_[i].name.empty()) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
 }
 
 }  // namespace hmr

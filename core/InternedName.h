@@ -5,10 +5,11 @@
 
 #include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace hmr {
 
@@ -58,15 +59,23 @@ std::ostream& operator<<(std::ostream& out, const InternedName& name);
 
 // Interns for one thread at a time (one decode): every name it gave is remembered, so that a
 // file takes the pool's lock once per distinct user rather than once per session. The name
-// given last is tried first: sessions of one user mostly follow each other.
+// given last is tried first: sessions of one user mostly follow each other. The names given
+// are kept in one flat table probed in place, so a file of many users costs no chase through
+// scattered nodes per session.
 class InternedNameCache {
  public:
   InternedName intern(std::string_view text);
 
  private:
+  struct Slot {
+    std::uint64_t hash = 0;
+    InternedName name;  // empty: the slot is free
+  };
+  void grow();
+
   InternedName last_;
-  // Keyed by the pooled texts, which live as long as the pool.
-  std::unordered_map<std::string_view, InternedName> known_;
+  std::vector<Slot> slots_;  // a power of two in size, at most half full
+  std::size_t used_ = 0;
 };
 
 }  // namespace hmr

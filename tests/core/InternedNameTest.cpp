@@ -91,5 +91,23 @@ TEST(InternedNameTest, ACacheGivesTheNameAskedForBeyondTheNamesItRemembers) {
   EXPECT_TRUE(cache.intern("").empty());
 }
 
+// A file of many users: the cache's table grows many times and still gives each its own name,
+// including names that differ only past a shared beginning or by an embedded NUL byte.
+TEST(InternedNameTest, ACacheOfThousandsOfNamesGivesEachItsOwn) {
+  InternedNameCache cache;
+  std::vector<std::string> texts;
+  for (int i = 0; i < 5000; ++i)
+    texts.push_back("user-with-a-long-shared-start-" + std::to_string(i));
+  texts.push_back(std::string("nul\0a", 5));
+  texts.push_back(std::string("nul\0b", 5));
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& text : texts) {
+      const InternedName name = cache.intern(text);
+      ASSERT_EQ(name.str(), text);
+      ASSERT_EQ(name.data(), InternedName(text).data());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace hmr
