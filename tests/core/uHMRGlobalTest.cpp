@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -80,6 +81,30 @@ TEST(RoundHalfEven, TiesGoToEven) {
   // A day fraction that lands on half a second rounds to the even second.
   EXPECT_EQ(ConvertDateTimeToSeconds(0.5 / 86400.0), 0);
   EXPECT_EQ(ConvertDateTimeToSeconds(1.5 / 86400.0), 2);
+}
+
+// Against the library's rounding to nearest, ties to even (the default rounding mode), over
+// ties, their neighbours and values up to the largest second count a file holds.
+TEST(RoundHalfEven, AgreesWithRoundingToNearestEven) {
+  std::mt19937_64 random(7);
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                0.49999999999999994,
+                                4503599627370495.5,
+                                4503599627370497.0,
+                                -4503599627370495.5,
+                                0x1p61 + 1024.0};
+  for (int i = -2000; i <= 2000; ++i) {
+    const double half = i + 0.5;
+    values.insert(values.end(), {half, std::nextafter(half, 0.0), std::nextafter(half, 1e300),
+                                 static_cast<double>(i), i / 3.0});
+  }
+  for (int i = 0; i < 100000; ++i) {
+    values.push_back(std::ldexp(static_cast<double>(random() >> 11), -20) - 4e9);
+  }
+  for (const double x : values) {
+    EXPECT_EQ(roundHalfEven(x), static_cast<std::int64_t>(std::nearbyint(x))) << x;
+  }
 }
 
 TEST(GetDifInSeconds, NeverNegative) {
