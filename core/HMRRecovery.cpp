@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <optional>
 #include <random>
@@ -59,6 +60,23 @@ void makeFolder(const std::string& recoveryFile, const std::string& folder) {
 }
 
 std::int64_t secondsOf(TDateTime dt) { return ConvertDateTimeToSeconds(dt); }
+
+bool opensRiseStrictly(const std::vector<TSessionData>& sessions) {
+  std::int64_t previous = std::numeric_limits<std::int64_t>::min();
+  for (const TSessionData& s : sessions) {
+    const std::int64_t open = secondsOf(s.SessionDateTimeOpen);
+    if (open <= previous) return false;
+    previous = open;
+  }
+  return true;
+}
+
+// The same open and close date-times and the same user: the same seconds, and one replaces
+// the other with no gain.
+bool sameTimesAndUser(const TSessionData& a, const TSessionData& b) {
+  return a.SessionDateTimeOpen == b.SessionDateTimeOpen &&
+         a.SessionDateTimeClose == b.SessionDateTimeClose && a.SessionUserName == b.SessionUserName;
+}
 
 // "<base name>-<16 hex digits>": what the names of every recovery file of `dataFile` begin
 // with.
@@ -389,6 +407,12 @@ void mergeRecoveredSessions(std::vector<TSessionData>& sessions,
   // that leader, becomes a leader itself. So the new sessions, sorted by open time (in their
   // own order among equal ones), go before the first leader that opens after them, and the
   // list is walked once.
+  // Into an empty list (the first recovery file read), sessions that each open after the one
+  // before them go as they are: none finds another of its open time, and each goes last.
+  if (sessions.empty() && opensRiseStrictly(recovered)) {
+    sessions = std::move(recovered);
+    return;
+  }
   const std::size_t n = sessions.size();
   std::vector<std::int64_t> opens(n);
   for (std::size_t i = 0; i < n; ++i) opens[i] = secondsOf(sessions[i].SessionDateTimeOpen);
@@ -422,6 +446,16 @@ void mergeRecoveredSessions(std::vector<TSessionData>& sessions,
     return std::nullopt;
   };
 
+  // A recovery file holds the data file's history with its last sessions brought further, so
+  // its sessions mostly repeat the list's, one for one, from the start. Such a session changes
+  // nothing while the list's opens rise strictly up to it: the list's first session of that
+  // open time and user is its twin, which it does not close after. That prefix is skipped.
+  std::size_t twins = 0;
+  while (twins < n && twins < recovered.size() &&
+         (twins == 0 || opens[twins] > opens[twins - 1]) &&
+         sameTimesAndUser(recovered[twins], sessions[twins]))
+    ++twins;
+
   // The recovered sessions by open time and user, in their own order among equal ones: of
   // those, the first with the latest close is the one that the rule keeps, at the place of
   // the first.
@@ -431,8 +465,8 @@ void mergeRecoveredSessions(std::vector<TSessionData>& sessions,
     std::size_t index;
   };
   std::vector<Candidate> candidates;
-  candidates.reserve(recovered.size());
-  for (std::size_t i = 0; i < recovered.size(); ++i) {
+  candidates.reserve(recovered.size() - twins);
+  for (std::size_t i = twins; i < recovered.size(); ++i) {
     candidates.push_back({secondsOf(recovered[i].SessionDateTimeOpen),
                           secondsOf(recovered[i].SessionDateTimeClose), i});
   }

@@ -111,6 +111,72 @@ TEST(RecoveryMergeTest, GivesTheResultOfTakingOneRecoveredSessionAtATime) {
   }
 }
 
+// The copy of `sessions` a recovery file would hold, every session relabelled.
+Sessions relabelled(const Sessions& sessions, const std::string& prefix) {
+  Sessions copy;
+  for (const TSessionData& s : sessions) {
+    TSessionData twin = s;
+    twin.SessionIdleTime = static_cast<std::int64_t>(labels().size());
+    labels().push_back(prefix + labelOf(s));
+    copy.push_back(twin);
+  }
+  return copy;
+}
+
+// The usual recovery file: the history again, then changed the ways a crash leaves it (later
+// closes, sessions the data file never got, a session lost, an open moved by part of a
+// second), over histories with repeated open times and out of order.
+TEST(RecoveryMergeTest, ARecoveryFileRepeatingTheHistoryGivesTheSameResult) {
+  std::mt19937_64 random(2323);
+  for (int round = 0; round < 3000; ++round) {
+    const int opens = 1 + static_cast<int>(random() % 60);
+    Sessions history =
+        randomSessions(random, static_cast<int>(random() % 40), opens, round % 4 != 0, "h");
+    Sessions recovered = relabelled(history, "r");
+    for (TSessionData& s : recovered) {
+      switch (random() % 12) {
+        case 0:
+          s.SessionDateTimeClose += 45 / 86400.0;
+          break;
+        case 1:
+          s.SessionDateTimeClose -= 45 / 86400.0;
+          break;
+        case 2:
+          s.SessionDateTimeOpen += 0.25 / 86400.0;
+          break;
+        case 3:
+          s.SessionUserName = "carla";
+          break;
+        default:
+          break;
+      }
+    }
+    if (!recovered.empty() && random() % 3 == 0)
+      recovered.erase(recovered.begin() + static_cast<long>(random() % recovered.size()));
+    for (TSessionData& s : randomSessions(random, static_cast<int>(random() % 4), opens, true, "n"))
+      recovered.insert(recovered.begin() + static_cast<long>(random() % (recovered.size() + 1)), s);
+    Sessions expected = history;
+    mergeOneByOne(expected, recovered);
+    mergeRecoveredSessions(history, std::move(recovered));
+    ASSERT_EQ(namesOf(history), namesOf(expected)) << "round " << round;
+  }
+}
+
+TEST(RecoveryMergeTest, IntoAnEmptyHistoryRepeatedOpenTimesStillMerge) {
+  for (const bool repeated : {false, true}) {
+    Sessions recovered;
+    recovered.push_back(session(0, 30, "first"));
+    recovered.push_back(session(60, 90, "second"));
+    recovered.push_back(session(repeated ? 60 : 120, 150, "third"));
+    Sessions expected;
+    mergeOneByOne(expected, recovered);
+    Sessions history;
+    mergeRecoveredSessions(history, std::move(recovered));
+    EXPECT_EQ(namesOf(history), namesOf(expected));
+    EXPECT_EQ(history.size(), repeated ? 2u : 3u);
+  }
+}
+
 TEST(RecoveryMergeTest, EmptyListsOnEitherSide) {
   Sessions history;
   Sessions recovered;
