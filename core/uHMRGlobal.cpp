@@ -239,8 +239,9 @@ void sortLines(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32
   }
   // Position k takes the line of items[k]: each cycle of the permutation is followed once,
   // every position marked done by pointing at itself. The line indexes go to an array of
-  // their own, small enough to stay in the cache, so that the next line of a cycle is known
-  // early and its fetch overlaps the move of the current one.
+  // their own, small enough to stay in a cache, so that a second walk can run ahead along the
+  // cycle and fetch the lines to come while the current ones move: the lines are spread over
+  // far more memory than any cache, and fetched one at a time their latency is the whole cost.
   std::vector<std::uint32_t> source(n);
   for (std::uint32_t k = 0; k < n; ++k) source[k] = items[k].line;
   std::vector<KeyedLine<Key>>().swap(items);
@@ -249,8 +250,15 @@ void sortLines(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32
     __builtin_prefetch(at);
     __builtin_prefetch(at + sizeof(TQueryResultLine) - 1);
   };
+  constexpr int kAhead = 16;  // lines in flight
   for (std::uint32_t k = 0; k < n; ++k) {
     if (source[k] == k) continue;
+    // `ahead` runs kAhead positions further along the cycle, up to its start.
+    std::uint32_t ahead = source[k];
+    for (int d = 0; d < kAhead && ahead != k; ++d) {
+      prefetch(ahead);
+      ahead = source[ahead];
+    }
     TQueryResultLine held = std::move(first[k]);
     std::uint32_t j = k;
     for (;;) {
@@ -260,7 +268,10 @@ void sortLines(std::vector<TQueryResultLine>& lines, std::int32_t lo, std::int32
         first[j] = std::move(held);
         break;
       }
-      prefetch(source[from]);
+      if (ahead != k) {
+        prefetch(ahead);
+        ahead = source[ahead];
+      }
       first[j] = std::move(first[from]);
       j = from;
     }
