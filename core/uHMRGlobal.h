@@ -106,6 +106,8 @@ TDateTime startOfMonth(TDateTime dt);
 TDateTime startOfNextMonth(TDateTime dt);
 // "YYYY-MM-DDTHH:MM:SS", and its inverse (false when `text` is not such a date-time).
 std::string formatIsoDateTime(TDateTime dt);
+// The same text appended to `out`.
+void appendIsoDateTime(std::string& out, TDateTime dt);
 bool parseIsoDateTime(std::string_view text, TDateTime& out);
 
 
