@@ -8,6 +8,23 @@
 #include "platform/Locale.h"
 
 namespace hmr {
+namespace {
+
+// The fields of a date-time that TmFormat writes directly: date and time of day, without the
+// weekday and day of the year that only strftime's other fields read.
+std::tm fieldsOf(TDateTime dt) {
+  const DateTimeParts p = decodeDateTime(dt);
+  std::tm when{};
+  when.tm_year = p.year - 1900;
+  when.tm_mon = p.month - 1;
+  when.tm_mday = p.day;
+  when.tm_hour = p.hour;
+  when.tm_min = p.minute;
+  when.tm_sec = p.second;
+  return when;
+}
+
+}  // namespace
 
 std::vector<GridCells::Column> gridColumns(TQueryResultVision vision, bool showUserName) {
   using C = GridCells::Column;
@@ -32,7 +49,8 @@ GridCells::GridCells(const TQueryResult& result, std::string groupByText, TDispT
       columns_(gridColumns(result.Vision, showUserName)),
       dateFormat_(currentLocale().shortDateFormat()),
       timeFormat_(currentLocale().longTimeFormatWithoutSeconds()),
-      decimal_(currentLocale().decimalSeparator()) {
+      decimal_(currentLocale().decimalSeparator()),
+      directFormats_(dateFormat_.direct() && timeFormat_.direct()) {
   assert(result.Count >= 0 && static_cast<std::size_t>(result.Count) <= result.Lines.size());
   divisor_ = timeUnit == dtuHour ? 3600.0 : (timeUnit == dtuMinute ? 60.0 : 1.0);
 }
@@ -88,7 +106,12 @@ void GridCells::appendTimeText(std::string& out, double quotient) const {
                                        std::chars_format::fixed, precision);
   const std::string_view digits =
       ec == std::errc{} ? std::string_view(buffer, static_cast<std::size_t>(end - buffer)) : "?";
-  const std::size_t dot = digits.find('.');
+  // Fixed notation puts exactly `precision` digits after the point.
+  const auto decimals = static_cast<std::size_t>(precision);
+  std::size_t dot = std::string_view::npos;
+  if (decimals > 0 && digits.size() > decimals && digits[digits.size() - decimals - 1] == '.') {
+    dot = digits.size() - decimals - 1;
+  }
   const std::size_t length =
       dot == std::string_view::npos ? digits.size() : digits.size() - 1 + decimal_.size();
   if (length < width) out.append(width - length, ' ');
@@ -102,7 +125,7 @@ void GridCells::appendTimeText(std::string& out, double quotient) const {
 }
 
 void GridCells::appendDateTimeText(std::string& out, TDateTime dt) const {
-  const std::tm when = toTm(dt);
+  const std::tm when = directFormats_ ? fieldsOf(dt) : toTm(dt);
   dateFormat_.appendTo(out, when);
   out += ' ';
   timeFormat_.appendTo(out, when);

@@ -64,6 +64,7 @@ class GridCells final : public CellRows {
   TmFormat dateFormat_;
   TmFormat timeFormat_;  // long time format without seconds
   std::string decimal_;
+  bool directFormats_;  // both formats written without strftime: no weekday needed
   double divisor_;
   mutable bool totalsAddedUp_ = false;
   mutable double totalSum_ = 0, idleSum_ = 0, workSum_ = 0;

@@ -84,9 +84,7 @@ std::array<std::string, 4> sortByListTexts(std::string_view groupingName) {
 
 std::size_t textWidth(std::string_view text) {
   std::size_t n = 0;
-  for (const char ch : text) {
-    if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) ++n;
-  }
+  for (const char ch : text) n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
   return n;
 }
 
