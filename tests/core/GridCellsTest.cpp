@@ -159,6 +159,15 @@ TEST_F(GridCellsTest, TwelveHourClockAroundMidnightAndNoon) {
   EXPECT_EQ(cells.cell(2, 1), "02/29/2000 11:59 PM");
 }
 
+TEST_F(GridCellsTest, FormatsWithNamesStillGetTheWeekday) {
+  FixedLocale named("%a %d.%m.", "%H.%M:%S");
+  ScopedLocale use(named);
+  const TQueryResult qr = sessions();
+  const GridCells cells(qr, "Session", dtuHour, true);
+  EXPECT_EQ(cells.cell(1, 0), "Mon 07.12. 09.05");
+  EXPECT_EQ(cells.cell(2, 0), "Tue 08.12. 14.00");
+}
+
 // The exports append cells to their text: every cell appended comes out as cell() gives it.
 TEST_F(GridCellsTest, AppendedCellsAreTheCells) {
   FixedLocale german("%d.%m.%Y", "%T", ",");
