@@ -8,23 +8,6 @@
 #include "platform/Locale.h"
 
 namespace hmr {
-namespace {
-
-// The fields of a date-time that TmFormat writes directly: date and time of day, without the
-// weekday and day of the year that only strftime's other fields read.
-std::tm fieldsOf(TDateTime dt) {
-  const DateTimeParts p = decodeDateTime(dt);
-  std::tm when{};
-  when.tm_year = p.year - 1900;
-  when.tm_mon = p.month - 1;
-  when.tm_mday = p.day;
-  when.tm_hour = p.hour;
-  when.tm_min = p.minute;
-  when.tm_sec = p.second;
-  return when;
-}
-
-}  // namespace
 
 std::vector<GridCells::Column> gridColumns(TQueryResultVision vision, bool showUserName) {
   using C = GridCells::Column;
@@ -125,7 +108,7 @@ void GridCells::appendTimeText(std::string& out, double quotient) const {
 }
 
 void GridCells::appendDateTimeText(std::string& out, TDateTime dt) const {
-  const std::tm when = directFormats_ ? fieldsOf(dt) : toTm(dt);
+  const std::tm when = directFormats_ ? toTmDateAndTime(dt) : toTm(dt);
   dateFormat_.appendTo(out, when);
   out += ' ';
   timeFormat_.appendTo(out, when);

@@ -483,9 +483,8 @@ TQueryResultLine& appendUserLine(TQueryResult& QR, std::string_view Name) {
   return line;
 }
 
-std::tm toTm(TDateTime dt) {
+std::tm toTmDateAndTime(TDateTime dt) {
   const DateTimeParts p = decodeDateTime(dt);
-  const long long day = dayNumberFromCivil(CivilDate{p.year, p.month, p.day});
   std::tm t{};
   t.tm_year = p.year - 1900;
   t.tm_mon = p.month - 1;
@@ -493,9 +492,16 @@ std::tm toTm(TDateTime dt) {
   t.tm_hour = p.hour;
   t.tm_min = p.minute;
   t.tm_sec = p.second;
-  t.tm_wday = static_cast<int>(((day + 6) % 7 + 7) % 7);  // day 0 was a Saturday
-  t.tm_yday = static_cast<int>(day - dayNumberFromCivil(CivilDate{p.year, 1, 1}));
   t.tm_isdst = 0;
+  return t;
+}
+
+std::tm toTm(TDateTime dt) {
+  std::tm t = toTmDateAndTime(dt);
+  const int year = t.tm_year + 1900;
+  const long long day = dayNumberFromCivil(CivilDate{year, t.tm_mon + 1, t.tm_mday});
+  t.tm_wday = static_cast<int>(((day + 6) % 7 + 7) % 7);  // day 0 was a Saturday
+  t.tm_yday = static_cast<int>(day - dayNumberFromCivil(CivilDate{year, 1, 1}));
   return t;
 }
 
