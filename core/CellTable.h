@@ -20,6 +20,11 @@ class CellRows {
   virtual std::int32_t colCount() const = 0;
   // The text of a cell; row in 0 .. rowCount()-1, col in 0 .. colCount()-1.
   virtual std::string cell(std::int32_t row, std::int32_t col) const = 0;
+  // Appends the text of that cell to `out`: what the exports call for each cell, so that a
+  // table that computes its cells can write them without a string of their own.
+  virtual void appendCell(std::string& out, std::int32_t row, std::int32_t col) const {
+    out += cell(row, col);
+  }
 };
 
 // A table that holds its texts.

@@ -29,12 +29,12 @@ GridCells::GridCells(const TQueryResult& result, std::string groupByText, TDispT
     : result_(result),
       groupByText_(std::move(groupByText)),
       timeUnit_(timeUnit),
-      columns_(gridColumns(result.Vision, showUserName)) {
+      columns_(gridColumns(result.Vision, showUserName)),
+      dateFormat_(currentLocale().shortDateFormat()),
+      timeFormat_(currentLocale().longTimeFormatWithoutSeconds()),
+      decimal_(currentLocale().decimalSeparator()),
+      directFormats_(dateFormat_.direct() && timeFormat_.direct()) {
   assert(result.Count >= 0 && static_cast<std::size_t>(result.Count) <= result.Lines.size());
-  const Locale& locale = currentLocale();
-  dateFormat_ = locale.shortDateFormat();
-  timeFormat_ = locale.longTimeFormatWithoutSeconds();
-  decimal_ = locale.decimalSeparator();
   divisor_ = timeUnit == dtuHour ? 3600.0 : (timeUnit == dtuMinute ? 60.0 : 1.0);
 }
 
@@ -74,6 +74,12 @@ std::string GridCells::title(Column column) const {
 }
 
 std::string GridCells::timeText(double quotient) const {
+  std::string text;
+  appendTimeText(text, quotient);
+  return text;
+}
+
+void GridCells::appendTimeText(std::string& out, double quotient) const {
   // "%7.3f" for hours, "%7.1f" for minutes: right-aligned in 7 characters. Formatted without
   // the process locale, then given the table's decimal separator.
   const int precision = timeUnit_ == dtuHour ? 3 : (timeUnit_ == dtuMinute ? 1 : 0);
@@ -81,74 +87,112 @@ std::string GridCells::timeText(double quotient) const {
   char buffer[400];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, quotient,
                                        std::chars_format::fixed, precision);
-  std::string digits = ec == std::errc{} ? std::string(buffer, end) : std::string("?");
-  if (const auto dot = digits.find('.'); dot != std::string::npos) {
-    digits.replace(dot, 1, decimal_);
+  const std::string_view digits =
+      ec == std::errc{} ? std::string_view(buffer, static_cast<std::size_t>(end - buffer)) : "?";
+  // Fixed notation puts exactly `precision` digits after the point.
+  const auto decimals = static_cast<std::size_t>(precision);
+  std::size_t dot = std::string_view::npos;
+  if (decimals > 0 && digits.size() > decimals && digits[digits.size() - decimals - 1] == '.') {
+    dot = digits.size() - decimals - 1;
   }
-  if (digits.size() < width) digits.insert(0, width - digits.size(), ' ');
-  return digits;
+  const std::size_t length =
+      dot == std::string_view::npos ? digits.size() : digits.size() - 1 + decimal_.size();
+  if (length < width) out.append(width - length, ' ');
+  if (dot == std::string_view::npos) {
+    out += digits;
+  } else {
+    out += digits.substr(0, dot);
+    out += decimal_;
+    out += digits.substr(dot + 1);
+  }
 }
 
-std::string GridCells::dateTimeText(TDateTime dt) const {
-  const std::tm when = toTm(dt);
-  return formatTm(dateFormat_, when) + " " + formatTm(timeFormat_, when);
+void GridCells::appendDateTimeText(std::string& out, TDateTime dt) const {
+  const std::tm when = directFormats_ ? toTmDateAndTime(dt) : toTm(dt);
+  dateFormat_.appendTo(out, when);
+  out += ' ';
+  timeFormat_.appendTo(out, when);
 }
 
-std::string GridCells::lineCell(const TQueryResultLine& line, Column column) const {
+void GridCells::appendLineCell(std::string& out, const TQueryResultLine& line,
+                               Column column) const {
   switch (column) {
     case Column::Text:
-      return line.Text;
+      out += line.Text;
+      return;
     case Column::Open:
-      return dateTimeText(line.DateTimeOpen);
+      return appendDateTimeText(out, line.DateTimeOpen);
     case Column::Close:
       switch (line.CloseStatus) {
         case scsNotClosed:
-          return "Not Closed";
+          out += "Not Closed";
+          return;
         case scsCurrent:
-          return "Current";
+          out += "Current";
+          return;
         default:
-          return dateTimeText(line.DateTimeClose);
+          return appendDateTimeText(out, line.DateTimeClose);
       }
     case Column::User:
-      return line.UserName + " ";
+      out += line.UserName;
+      out += ' ';
+      return;
     case Column::Total:
-      return timeText(static_cast<double>(line.TotalTime) / divisor_);
+      return appendTimeText(out, static_cast<double>(line.TotalTime) / divisor_);
     case Column::Idle:
-      return timeText(static_cast<double>(line.IdleTime) / divisor_);
+      return appendTimeText(out, static_cast<double>(line.IdleTime) / divisor_);
     case Column::Work:
-      return timeText(static_cast<double>(line.WorkTime) / divisor_);
+      return appendTimeText(out, static_cast<double>(line.WorkTime) / divisor_);
   }
-  return {};
 }
 
 std::string GridCells::lineText(std::int32_t line, Column column) const {
   assert(line >= 0 && line < result_.Count);
-  return lineCell(result_.Lines[static_cast<std::size_t>(line)], column);
+  std::string text;
+  appendLineCell(text, result_.Lines[static_cast<std::size_t>(line)], column);
+  return text;
 }
 
-std::string GridCells::totalsCell(std::int32_t col) const {
+void GridCells::appendTotalsCell(std::string& out, std::int32_t col) const {
   // Fillers of one space under open, close and user; "TOTAL" just left of the total column.
   const std::int32_t totalCol = colCount() - 3;
-  if (col < totalCol - 1) return " ";
-  if (col == totalCol - 1) return "TOTAL";
+  if (col < totalCol - 1) {
+    out += ' ';
+    return;
+  }
+  if (col == totalCol - 1) {
+    out += "TOTAL";
+    return;
+  }
   addUpTotals();
   switch (columns_[static_cast<std::size_t>(col)]) {
     case Column::Total:
-      return timeText(totalSum_);
+      return appendTimeText(out, totalSum_);
     case Column::Idle:
-      return timeText(idleSum_);
+      return appendTimeText(out, idleSum_);
     default:
-      return timeText(workSum_);
+      return appendTimeText(out, workSum_);
   }
 }
 
 std::string GridCells::cell(std::int32_t row, std::int32_t col) const {
+  std::string text;
+  appendCell(text, row, col);
+  return text;
+}
+
+void GridCells::appendCell(std::string& out, std::int32_t row, std::int32_t col) const {
   assert(row >= 0 && row < rowCount() && col >= 0 && col < colCount());
   const Column column = columns_[static_cast<std::size_t>(col)];
-  if (row == 0) return title(column);
-  if (result_.Count == 0) return {};  // the one empty row of an empty result
-  if (row == result_.Count + 1) return totalsCell(col);
-  return lineCell(result_.Lines[static_cast<std::size_t>(row - 1)], column);
+  if (row == 0) {
+    out += title(column);
+  } else if (result_.Count == 0) {
+    // the one empty row of an empty result
+  } else if (row == result_.Count + 1) {
+    appendTotalsCell(out, col);
+  } else {
+    appendLineCell(out, result_.Lines[static_cast<std::size_t>(row - 1)], column);
+  }
 }
 
 CellTable buildGridCells(const TQueryResult& result, std::string groupByText,

@@ -10,6 +10,7 @@
 
 #include "core/CellTable.h"
 #include "core/uHMRGlobal.h"
+#include "platform/TmFormat.h"
 
 namespace hmr {
 
@@ -35,6 +36,7 @@ class GridCells final : public CellRows {
   std::int32_t rowCount() const override;
   std::int32_t colCount() const override { return static_cast<std::int32_t>(columns_.size()); }
   std::string cell(std::int32_t row, std::int32_t col) const override;
+  void appendCell(std::string& out, std::int32_t row, std::int32_t col) const override;
 
   const std::vector<Column>& columns() const { return columns_; }
   std::string title(Column column) const;
@@ -48,9 +50,10 @@ class GridCells final : public CellRows {
   std::string timeText(double quotient) const;
 
  private:
-  std::string lineCell(const TQueryResultLine& line, Column column) const;
-  std::string totalsCell(std::int32_t col) const;
-  std::string dateTimeText(TDateTime dt) const;
+  void appendTimeText(std::string& out, double quotient) const;
+  void appendLineCell(std::string& out, const TQueryResultLine& line, Column column) const;
+  void appendTotalsCell(std::string& out, std::int32_t col) const;
+  void appendDateTimeText(std::string& out, TDateTime dt) const;
   // The running sums of the totals row, added up when that row is first asked for.
   void addUpTotals() const;
 
@@ -58,9 +61,10 @@ class GridCells final : public CellRows {
   std::string groupByText_;
   TDispTimeUnit timeUnit_;
   std::vector<Column> columns_;
-  std::string dateFormat_;
-  std::string timeFormat_;  // long time format without seconds
+  TmFormat dateFormat_;
+  TmFormat timeFormat_;  // long time format without seconds
   std::string decimal_;
+  bool directFormats_;  // both formats written without strftime: no weekday needed
   double divisor_;
   mutable bool totalsAddedUp_ = false;
   mutable double totalSum_ = 0, idleSum_ = 0, workSum_ = 0;

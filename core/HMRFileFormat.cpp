@@ -8,7 +8,7 @@
 #include "core/ByteCoding.h"
 #include "core/uHMRMessages.h"
 #include "platform/HmrError.h"
-#include "platform/HugePages.h"
+#include "platform/MemoryAdvice.h"
 
 namespace hmr {
 namespace {

@@ -20,13 +20,32 @@ std::string dashesFor(std::string_view titleLine) {
   return std::string(textWidth(trimText(titleLine)), '-');
 }
 
-void writeTitleOrRow(std::int32_t row, std::string& line, const TextSink& sink) {
-  if (row == 0) {
-    line.append(kLineBreak);
-    line += dashesFor(std::string_view(line).substr(0, line.size() - kLineBreak.size()));
+// Rows are collected into pieces of about this size before they go to the sink: one write
+// per piece rather than one per row.
+constexpr std::size_t kPieceSize = std::size_t{1} << 16;
+
+// Hands `out` to the sink once it holds a piece's worth.
+void passOnFullPiece(std::string& out, const TextSink& sink) {
+  if (out.size() >= kPieceSize) {
+    sink(out);
+    out.clear();
   }
-  line.append(kLineBreak);
-  sink(line);
+}
+
+// Ends the row that starts at `rowStart` in `out`: under the title row the dash line, then
+// the line break.
+void endRow(std::int32_t row, std::string& out, std::size_t rowStart, const TextSink& sink) {
+  if (row == 0) {
+    const std::string dashes = dashesFor(std::string_view(out).substr(rowStart));
+    out.append(kLineBreak);
+    out += dashes;
+  }
+  out.append(kLineBreak);
+  passOnFullPiece(out, sink);
+}
+
+void flushRest(const std::string& out, const TextSink& sink) {
+  if (!out.empty()) sink(out);
 }
 
 // Collects the pieces of an export into one text.
@@ -36,20 +55,22 @@ std::string collect(const std::function<void(const TextSink&)>& write) {
   return text;
 }
 
-// A field of the semicolon-separated text: as it is, unless it holds the separator, a double
-// quote or a line break; then in double quotes with each double quote doubled, the usual
-// quoting of such files, so that every row keeps its columns.
-void appendSemicolonField(std::string& line, const std::string& field) {
-  if (field.find_first_of(";\"\r\n") == std::string::npos) {
-    line += field;
-    return;
-  }
-  line += '"';
+// Appends a field of the semicolon-separated text: as it is, unless it holds the separator, a
+// double quote or a line break; then in double quotes with each double quote doubled, the
+// usual quoting of such files, so that every row keeps its columns.
+void appendSemicolonField(std::string& out, const CellRows& cells, std::int32_t row,
+                          std::int32_t col) {
+  const std::size_t start = out.size();
+  cells.appendCell(out, row, col);
+  if (out.find_first_of(";\"\r\n", start) == std::string::npos) return;
+  const std::string field = out.substr(start);
+  out.resize(start);
+  out += '"';
   for (const char ch : field) {
-    if (ch == '"') line += '"';
-    line += ch;
+    if (ch == '"') out += '"';
+    out += ch;
   }
-  line += '"';
+  out += '"';
 }
 
 }  // namespace
@@ -63,9 +84,7 @@ std::array<std::string, 4> sortByListTexts(std::string_view groupingName) {
 
 std::size_t textWidth(std::string_view text) {
   std::size_t n = 0;
-  for (const char ch : text) {
-    if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) ++n;
-  }
+  for (const char ch : text) n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
   return n;
 }
 
@@ -91,21 +110,23 @@ std::string GetExportHeader(const ExportHeaderInputs& Inputs) {
 void writeTextReport(std::string_view header, const CellRows& cells, const TextSink& sink) {
   sink(header);
   sink(kLineBreak);
-  std::string line;
+  std::string out;
+  out.reserve(kPieceSize + 1024);
   for (std::int32_t r = 0; r < cells.rowCount(); ++r) {
-    line.clear();
+    const std::size_t rowStart = out.size();
     std::size_t width = 0;
     for (std::int32_t c = 0; c < cells.colCount(); ++c) {
-      const std::string text = cells.cell(r, c);
-      line += text;
-      width += textWidth(text);
+      const std::size_t cellStart = out.size();
+      cells.appendCell(out, r, c);
+      width += textWidth(std::string_view(out).substr(cellStart));
       // Fixed stops: pad up to the next stop, never cut what overflows it.
       const std::size_t stop = kExportColumnWidth * static_cast<std::size_t>(c + 1);
-      appendPadding(line, width, stop);
+      appendPadding(out, width, stop);
       if (width < stop) width = stop;
     }
-    writeTitleOrRow(r, line, sink);
+    endRow(r, out, rowStart, sink);
   }
+  flushRest(out, sink);
 }
 
 std::string buildTextReport(std::string_view header, const CellRows& cells) {
@@ -113,16 +134,17 @@ std::string buildTextReport(std::string_view header, const CellRows& cells) {
 }
 
 void writeSemicolonText(const CellRows& cells, const TextSink& sink) {
-  std::string line;
+  std::string out;
+  out.reserve(kPieceSize + 1024);
   for (std::int32_t r = 0; r < cells.rowCount(); ++r) {
-    line.clear();
     for (std::int32_t c = 0; c < cells.colCount(); ++c) {
-      if (c > 0) line += ';';
-      appendSemicolonField(line, cells.cell(r, c));
+      if (c > 0) out += ';';
+      appendSemicolonField(out, cells, r, c);
     }
-    line.append(kLineBreak);
-    sink(line);
+    out.append(kLineBreak);
+    passOnFullPiece(out, sink);
   }
+  flushRest(out, sink);
 }
 
 std::string buildSemicolonText(const CellRows& cells) {
@@ -132,17 +154,19 @@ std::string buildSemicolonText(const CellRows& cells) {
 void writeClipboardText(std::string_view header, const CellRows& cells, const TextSink& sink) {
   sink(header);
   sink(kLineBreak);
-  std::string line;
+  std::string out;
+  out.reserve(kPieceSize + 1024);
   for (std::int32_t r = 0; r < cells.rowCount(); ++r) {
-    line.clear();
+    const std::size_t rowStart = out.size();
     for (std::int32_t c = 0; c < cells.colCount(); ++c) {
-      const std::string text = cells.cell(r, c);
-      line += text;
+      const std::size_t cellStart = out.size();
+      cells.appendCell(out, r, c);
       // Every cell takes 20 characters of its own; a longer one shifts the rest of the row.
-      appendPadding(line, textWidth(text), kExportColumnWidth);
+      appendPadding(out, textWidth(std::string_view(out).substr(cellStart)), kExportColumnWidth);
     }
-    writeTitleOrRow(r, line, sink);
+    endRow(r, out, rowStart, sink);
   }
+  flushRest(out, sink);
 }
 
 std::string buildClipboardText(std::string_view header, const CellRows& cells) {

@@ -142,11 +142,35 @@ TDateTime startOfNextMonth(TDateTime dt) {
 }
 
 std::string formatIsoDateTime(TDateTime dt) {
+  std::string text;
+  appendIsoDateTime(text, dt);
+  return text;
+}
+
+void appendIsoDateTime(std::string& out, TDateTime dt) {
   const DateTimeParts p = decodeDateTime(dt);
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", p.year, p.month, p.day,
-                p.hour, p.minute, p.second);
-  return buffer;
+  if (p.year < 0 || p.year > 9999) {  // beyond four digits: printf's own way
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", p.year, p.month,
+                  p.day, p.hour, p.minute, p.second);
+    out += buffer;
+    return;
+  }
+  // Written digit by digit: a dump of a million sessions formats two million of these.
+  char text[19] = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0',
+                   'T', '0', '0', ':', '0', '0', ':', '0', '0'};
+  const auto put = [&text](std::size_t end, int value, std::size_t digits) {
+    for (std::size_t i = 1; i <= digits; ++i, value /= 10) {
+      text[end - i] = static_cast<char>('0' + value % 10);
+    }
+  };
+  put(4, p.year, 4);
+  put(7, p.month, 2);
+  put(10, p.day, 2);
+  put(13, p.hour, 2);
+  put(16, p.minute, 2);
+  put(19, p.second, 2);
+  out.append(text, sizeof text);
 }
 
 bool parseIsoDateTime(std::string_view text, TDateTime& out) {
@@ -481,9 +505,8 @@ TQueryResultLine& appendUserLine(TQueryResult& QR, std::string_view Name) {
   return line;
 }
 
-std::tm toTm(TDateTime dt) {
+std::tm toTmDateAndTime(TDateTime dt) {
   const DateTimeParts p = decodeDateTime(dt);
-  const long long day = dayNumberFromCivil(CivilDate{p.year, p.month, p.day});
   std::tm t{};
   t.tm_year = p.year - 1900;
   t.tm_mon = p.month - 1;
@@ -491,9 +514,16 @@ std::tm toTm(TDateTime dt) {
   t.tm_hour = p.hour;
   t.tm_min = p.minute;
   t.tm_sec = p.second;
-  t.tm_wday = static_cast<int>(((day + 6) % 7 + 7) % 7);  // day 0 was a Saturday
-  t.tm_yday = static_cast<int>(day - dayNumberFromCivil(CivilDate{p.year, 1, 1}));
   t.tm_isdst = 0;
+  return t;
+}
+
+std::tm toTm(TDateTime dt) {
+  std::tm t = toTmDateAndTime(dt);
+  const int year = t.tm_year + 1900;
+  const long long day = dayNumberFromCivil(CivilDate{year, t.tm_mon + 1, t.tm_mday});
+  t.tm_wday = static_cast<int>(((day + 6) % 7 + 7) % 7);  // day 0 was a Saturday
+  t.tm_yday = static_cast<int>(day - dayNumberFromCivil(CivilDate{year, 1, 1}));
   return t;
 }
 

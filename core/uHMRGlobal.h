@@ -106,6 +106,8 @@ TDateTime startOfMonth(TDateTime dt);
 TDateTime startOfNextMonth(TDateTime dt);
 // "YYYY-MM-DDTHH:MM:SS", and its inverse (false when `text` is not such a date-time).
 std::string formatIsoDateTime(TDateTime dt);
+// The same text appended to `out`.
+void appendIsoDateTime(std::string& out, TDateTime dt);
 bool parseIsoDateTime(std::string_view text, TDateTime& out);
 
 
@@ -174,6 +176,9 @@ TQueryResultLine& appendUserLine(TQueryResult& QR, std::string_view Name);
 // The broken-down form of a local date-time for strftime, computed arithmetically: no
 // time-zone conversion takes place.
 std::tm toTm(TDateTime dt);
+// The same with only the date and the time of day: tm_wday and tm_yday are left 0. Enough for
+// formats of numbers alone, and cheaper.
+std::tm toTmDateAndTime(TDateTime dt);
 // A date in the current locale's short date format, and a date followed by one space and its
 // time in the locale's long time format without seconds.
 std::string shortDateText(TDateTime dt);

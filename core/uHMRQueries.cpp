@@ -9,6 +9,7 @@
 #include "core/SessionFold.h"
 #include "core/uHMRProject.h"
 #include "core/uHMRProjectGroup.h"
+#include "platform/MemoryAdvice.h"
 
 namespace hmr {
 namespace {
@@ -50,6 +51,13 @@ TSortCompareMode finalSortKey(TSortByMode sortBy, TSortCompareMode variantKey) {
   return static_cast<TSortCompareMode>(static_cast<int>(sortBy) + 1);
 }
 
+// Room for `count` lines in one allocation. A result of many sessions takes megabytes that are
+// all written at once, so they are asked for in huge pages.
+void reserveLines(TQueryResult& qr, std::size_t count) {
+  qr.Lines.reserve(count);
+  adviseHugePages(qr.Lines.data(), qr.Lines.capacity() * sizeof(TQueryResultLine));
+}
+
 void sortWhole(TQueryResult& qr, TSortCompareMode key, TSortOrder order) {
   SortQR(qr, 0, qr.Count - 1, key, order);
 }
@@ -70,7 +78,7 @@ TQueryResult groupAndSort(std::span<const THMRProject* const> projects,
     for (const THMRProject* project : projects) {
       sessions += static_cast<std::size_t>(project->getSessionCount());
     }
-    qr.Lines.reserve(sessions);
+    reserveLines(qr, sessions);
     for (const THMRProject* project : projects) project->GetQRFromSessionQuery(qr, true);
     qr.Vision = grouping.vision;
     if (grouping.folds) {
@@ -87,7 +95,7 @@ TQueryResult groupAndSort(std::span<const THMRProject* const> projects,
 void setLineSlots(TQueryResult& qr, std::int32_t count) {
   const auto wanted = static_cast<std::size_t>(count);
   if (wanted > qr.Lines.capacity()) {
-    qr.Lines.reserve(std::max(wanted, qr.Lines.capacity() * 2));
+    reserveLines(qr, std::max(wanted, qr.Lines.capacity() * 2));
   }
   qr.Lines.resize(wanted);
 }

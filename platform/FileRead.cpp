@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/HugePages.h"
+#include "platform/MemoryAdvice.h"
 
 namespace hmr {
 namespace {

@@ -28,23 +28,19 @@ struct DumpOptions {
 // needs its whole JSON text in memory.
 constexpr std::size_t kFlushSize = 1 << 16;
 
-void appendField(std::string& out, const char* name, const std::string& jsonValue) {
-  out.append("\"").append(name).append("\": ").append(jsonValue);
-}
-
 void appendSession(std::string& out, const TSessionData& s) {
-  out.append("    {");
-  appendField(out, "open", toJsonString(formatIsoDateTime(s.SessionDateTimeOpen)));
-  out.append(", ");
-  appendField(out, "close", toJsonString(formatIsoDateTime(s.SessionDateTimeClose)));
-  out.append(", ");
-  appendField(out, "not_closed", s.SessionNotClosed ? "true" : "false");
-  out.append(", ");
-  appendField(out, "idle", std::to_string(s.SessionIdleTime));
-  out.append(", ");
-  appendField(out, "total", std::to_string(s.SessionTotalTime));
-  out.append(", ");
-  appendField(out, "work", std::to_string(s.SessionWorkTime));
+  // Date-times and numbers need no escaping: they go straight into the output.
+  out.append("    {\"open\": \"");
+  appendIsoDateTime(out, s.SessionDateTimeOpen);
+  out.append("\", \"close\": \"");
+  appendIsoDateTime(out, s.SessionDateTimeClose);
+  out.append("\", \"not_closed\": ").append(s.SessionNotClosed ? "true" : "false");
+  out.append(", \"idle\": ");
+  appendJsonNumber(out, s.SessionIdleTime);
+  out.append(", \"total\": ");
+  appendJsonNumber(out, s.SessionTotalTime);
+  out.append(", \"work\": ");
+  appendJsonNumber(out, s.SessionWorkTime);
   out.append(", \"user\": ");
   appendJsonString(out, s.SessionUserName);
   out.append("}");

@@ -31,13 +31,6 @@
 namespace hmr::cli {
 namespace {
 
-// An integer as JSON, independent of the process locale.
-std::string jsonNumber(std::int64_t value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 struct ReportOptions {
   std::vector<std::string> files;
   std::vector<std::string> folders;  // --recursive: every data file below each
@@ -220,22 +213,37 @@ void writeJson(const TQueryResult& result, const ExportHeaderInputs& header,
   text += "  \"order\": " + toJsonString(header.SortOrderText) + ",\n";
   text += "  \"unit\": " + toJsonString(unit) + ",\n";
   text += "  \"vision\": " + toJsonString(visionName(result.Vision)) + ",\n";
-  text += "  \"count\": " + jsonNumber(result.Count) + ",\n";
-  text += "  \"lines\": [";
-  sink(text);
+  text += "  \"count\": ";
+  appendJsonNumber(text, result.Count);
+  text += ",\n  \"lines\": [";
+  // The lines go out in pieces of about 64 KiB, each line written straight into the piece.
+  constexpr std::size_t kPieceSize = std::size_t{1} << 16;
   for (std::int32_t k = 0; k < result.Count; ++k) {
     const TQueryResultLine& l = result.Lines[static_cast<std::size_t>(k)];
-    text = k == 0 ? "\n" : ",\n";
-    text += "    {\"text\": " + toJsonString(l.Text) +
-            ", \"dateTimeOpen\": " + toJsonString(formatIsoDateTime(l.DateTimeOpen)) +
-            ", \"dateTimeClose\": " + toJsonString(formatIsoDateTime(l.DateTimeClose)) +
-            ", \"closeStatus\": " + toJsonString(closeStatusName(l.CloseStatus)) +
-            ", \"totalTime\": " + jsonNumber(l.TotalTime) +
-            ", \"idleTime\": " + jsonNumber(l.IdleTime) +
-            ", \"workTime\": " + jsonNumber(l.WorkTime) +
-            ", \"userName\": " + toJsonString(l.UserName) + "}";
-    sink(text);
+    text += k == 0 ? "\n" : ",\n";
+    text += "    {\"text\": ";
+    appendJsonString(text, l.Text);
+    text += ", \"dateTimeOpen\": \"";
+    appendIsoDateTime(text, l.DateTimeOpen);
+    text += "\", \"dateTimeClose\": \"";
+    appendIsoDateTime(text, l.DateTimeClose);
+    text += "\", \"closeStatus\": \"";
+    text += closeStatusName(l.CloseStatus);
+    text += "\", \"totalTime\": ";
+    appendJsonNumber(text, l.TotalTime);
+    text += ", \"idleTime\": ";
+    appendJsonNumber(text, l.IdleTime);
+    text += ", \"workTime\": ";
+    appendJsonNumber(text, l.WorkTime);
+    text += ", \"userName\": ";
+    appendJsonString(text, l.UserName);
+    text += "}";
+    if (text.size() >= kPieceSize) {
+      sink(text);
+      text.clear();
+    }
   }
+  sink(text);
   sink(result.Count > 0 ? "\n  ]\n}\n" : "]\n}\n");
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "host/hmr/Json.h"
 
+#include <charconv>
 #include <cstdint>
 
 namespace hmr::cli {
@@ -30,12 +31,24 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
   return 0;
 }
 
+constexpr bool standsForItself(unsigned char c) {
+  return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
+
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   out.push_back('"');
   for (std::size_t i = 0; i < text.size();) {
+    // A run of characters that stand for themselves goes in at once.
+    std::size_t plain = i;
+    while (plain < text.size() && standsForItself(static_cast<unsigned char>(text[plain]))) {
+      ++plain;
+    }
+    out.append(text.data() + i, plain - i);
+    i = plain;
+    if (i == text.size()) break;
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
       const std::size_t n = utf8SequenceLength(text, i);
@@ -74,6 +87,12 @@ std::string toJsonString(std::string_view text) {
   std::string out;
   appendJsonString(out, text);
   return out;
+}
+
+void appendJsonNumber(std::string& out, std::int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
 }
 
 }  // namespace hmr::cli

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Writing JSON text by hand: string escaping for the subcommands that print JSON.
+// Writing JSON text by hand: strings and numbers for the subcommands that print JSON.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,9 @@ void appendJsonString(std::string& out, std::string_view text);
 
 // `text` as a JSON string literal.
 std::string toJsonString(std::string_view text);
+
+// Appends an integer as a JSON number: plain decimal digits, a minus sign when negative,
+// whatever the process locale.
+void appendJsonNumber(std::string& out, std::int64_t value);
 
 }  // namespace hmr::cli

@@ -142,5 +142,53 @@ TEST_F(GridCellsTest, EmptyResultHasTitlesAndOneEmptyRow) {
   EXPECT_EQ(buildGridCells(grouped, "Day", dtuHour, true).row(1), Row(4, ""));
 }
 
+TEST_F(GridCellsTest, TwelveHourClockAroundMidnightAndNoon) {
+  FixedLocale us("%m/%d/%Y", "%r");  // the time format without seconds: "%I:%M %p"
+  ScopedLocale use(us);
+  TQueryResult qr;
+  qr.Vision = qrvOpenCloseCol;
+  AppendQueryResultLine(qr) = line(encodeDateTime(2026, 12, 7, 0, 5, 0),
+                                   encodeDateTime(2026, 12, 7, 12, 0, 0), scsClosed, 60, 0, "x");
+  // 23:59:59.9996 is rounded to the next midnight, as the date-time's own rounding does.
+  AppendQueryResultLine(qr) = line(encodeDate(2000, 2, 28) + 0.9999999954,
+                                   encodeDateTime(2000, 2, 29, 23, 59, 0), scsClosed, 60, 0, "x");
+  const GridCells cells(qr, "Session", dtuHour, true);
+  EXPECT_EQ(cells.cell(1, 0), "12/07/2026 12:05 AM");
+  EXPECT_EQ(cells.cell(1, 1), "12/07/2026 12:00 PM");
+  EXPECT_EQ(cells.cell(2, 0), "02/29/2000 12:00 AM");
+  EXPECT_EQ(cells.cell(2, 1), "02/29/2000 11:59 PM");
+}
+
+TEST_F(GridCellsTest, FormatsWithNamesStillGetTheWeekday) {
+  FixedLocale named("%a %d.%m.", "%H.%M:%S");
+  ScopedLocale use(named);
+  const TQueryResult qr = sessions();
+  const GridCells cells(qr, "Session", dtuHour, true);
+  EXPECT_EQ(cells.cell(1, 0), "Mon 07.12. 09.05");
+  EXPECT_EQ(cells.cell(2, 0), "Tue 08.12. 14.00");
+}
+
+// The exports append cells to their text: every cell appended comes out as cell() gives it.
+TEST_F(GridCellsTest, AppendedCellsAreTheCells) {
+  FixedLocale german("%d.%m.%Y", "%T", ",");
+  for (Locale* locale : {static_cast<Locale*>(&locale_), static_cast<Locale*>(&german)}) {
+    ScopedLocale use(*locale);
+    for (const TQueryResultVision vision : {qrvTextCol, qrvOpenCloseCol, qrvBothCol}) {
+      for (const TDispTimeUnit unit : {dtuHour, dtuMinute, dtuSecond}) {
+        TQueryResult qr = sessions();
+        qr.Vision = vision;
+        const GridCells cells(qr, "Session", unit, true);
+        for (std::int32_t r = 0; r < cells.rowCount(); ++r) {
+          for (std::int32_t c = 0; c < cells.colCount(); ++c) {
+            std::string out = "before|";
+            cells.appendCell(out, r, c);
+            EXPECT_EQ(out, "before|" + cells.cell(r, c)) << r << "," << c;
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace hmr

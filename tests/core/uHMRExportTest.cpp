@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "core/GridCells.h"
 #include "platform/HmrError.h"
@@ -149,6 +151,52 @@ TEST(ExportSemicolon, QuotesAndLineBreaksAreQuotedTheUsualWay) {
   EXPECT_EQ(buildSemicolonText(table),
             "\"say \"\"hi\"\"\";\"two\r\nlines\";plain;\"lf\nonly\"\r\n"
             "; ;a,b;'\r\n");
+}
+
+// A grid of many lines, with a name that needs quoting in the semicolon-separated text.
+TQueryResult manySessions(std::int32_t count) {
+  TQueryResult qr;
+  qr.Vision = qrvBothCol;
+  for (std::int32_t k = 0; k < count; ++k) {
+    TQueryResultLine& line = AppendQueryResultLine(qr);
+    line.Text = k % 3 == 0 ? "a;\"b\"" : "Zoë";
+    line.DateTimeOpen = encodeDateTime(2026, 1, 1, 8, 0, 0) + k * 0.37;
+    line.DateTimeClose = line.DateTimeOpen + 0.02;
+    line.CloseStatus = k % 50 == 7 ? scsNotClosed : scsClosed;
+    line.TotalTime = k * 61;
+    line.IdleTime = k * 7;
+    line.WorkTime = k * 54;
+    line.UserName = k % 2 == 0 ? "ann" : "björn";
+  }
+  return qr;
+}
+
+// Each writer hands its text on in pieces that end with a row; joined, they are the text of
+// the same cells read one by one (CellTable asks for each cell's own string).
+TEST(ExportPieces, ManyRowsGoOutInWholeRowsAndAsTheCellsRead) {
+  FixedLocale fixed;
+  const ScopedLocale use(fixed);
+  const TQueryResult qr = manySessions(4000);
+  const GridCells grid(qr, "Session", dtuHour, true);
+  const CellTable copy = CellTable::copyOf(grid);
+  using Writer = std::function<void(const CellRows&, const TextSink&)>;
+  const std::vector<Writer> writers = {
+      [](const CellRows& c, const TextSink& s) { writeTextReport("H\r\n", c, s); },
+      [](const CellRows& c, const TextSink& s) { writeSemicolonText(c, s); },
+      [](const CellRows& c, const TextSink& s) { writeClipboardText("H\r\n", c, s); }};
+  for (std::size_t w = 0; w < writers.size(); ++w) {
+    std::vector<std::string> pieces;
+    writers[w](grid, [&pieces](std::string_view piece) { pieces.emplace_back(piece); });
+    std::string joined;
+    for (const std::string& piece : pieces) {
+      EXPECT_TRUE(piece.ends_with("\r\n")) << "writer " << w;
+      joined += piece;
+    }
+    EXPECT_GT(pieces.size(), 3u) << "writer " << w;
+    std::string fromCopy;
+    writers[w](copy, [&fromCopy](std::string_view piece) { fromCopy.append(piece); });
+    EXPECT_EQ(joined, fromCopy) << "writer " << w;
+  }
 }
 
 TEST(ExportFile, ProposedNamesAndExtensions) {

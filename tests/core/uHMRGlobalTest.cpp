@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "platform/CivilDate.h"
 #include "platform/Clock.h"
 
 namespace hmr {
@@ -190,6 +193,41 @@ TEST(Calendar, IsoTextRoundTrip) {
   EXPECT_FALSE(parseIsoDateTime("2026-02-28 07:08:09", dt));
   EXPECT_FALSE(parseIsoDateTime("2026-02-28T07:08:09x", dt));
   EXPECT_FALSE(parseIsoDateTime("2026-13-01T00:00:00", dt));
+}
+
+// The text as printf gives it from the decoded parts, the way it was always made.
+std::string isoByPrintf(TDateTime dt) {
+  const DateTimeParts p = decodeDateTime(dt);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", p.year, p.month, p.day,
+                p.hour, p.minute, p.second);
+  return buffer;
+}
+
+TEST(Calendar, IsoTextSameAsPrintfFromYearZeroToBeyond9999) {
+  std::vector<TDateTime> samples;
+  // Every 97th day from before year 0 to after 9999, at a time of day that moves along.
+  const long long first = static_cast<long long>(encodeDate(1, 1, 1)) - 800;
+  const long long last = static_cast<long long>(encodeDate(9999, 12, 31)) + 800;
+  for (long long day = first; day <= last; day += 97) {
+    samples.push_back(static_cast<double>(day) + static_cast<double>(day % 86400) / 86400.0);
+  }
+  for (const int year : {1, 4, 99, 100, 999, 1000, 1899, 1900, 2000, 9999}) {
+    samples.push_back(encodeDateTime(year, 1, 1, 0, 0, 0));
+    samples.push_back(encodeDateTime(year, 12, 31, 23, 59, 59));
+    if (isLeapYear(year)) samples.push_back(encodeDateTime(year, 2, 29, 12, 0, 1));
+  }
+  samples.push_back(encodeDate(9999, 12, 31) + 0.99999999999);  // rounds into year 10000
+  samples.push_back(encodeDate(2026, 3, 1) - 0.000000001);      // rounds up to midnight
+  samples.push_back(-1.25);                                     // before the origin
+  for (const TDateTime dt : samples) {
+    std::string out = "x";
+    appendIsoDateTime(out, dt);
+    ASSERT_EQ(out, "x" + isoByPrintf(dt)) << dt;
+    ASSERT_EQ(formatIsoDateTime(dt), isoByPrintf(dt)) << dt;
+  }
+  EXPECT_EQ(formatIsoDateTime(encodeDate(9999, 12, 31) + 0.99999999999), "10000-01-01T00:00:00");
+  EXPECT_EQ(formatIsoDateTime(encodeDate(2026, 3, 1) - 0.000000001), "2026-03-01T00:00:00");
 }
 
 }  // namespace

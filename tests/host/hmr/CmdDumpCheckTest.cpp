@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,29 @@ TEST(JsonString, EscapesAndKeepsTheOutputValidUtf8) {
   EXPECT_EQ(cli::toJsonString("\xE2\x82"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
   EXPECT_EQ(cli::toJsonString("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
   EXPECT_EQ(cli::toJsonString("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+}
+
+TEST(JsonString, PlainRunsBetweenEscapesStayWhole) {
+  EXPECT_EQ(cli::toJsonString(""), "\"\"");
+  EXPECT_EQ(cli::toJsonString("\"plain text\"\n"), "\"\\\"plain text\\\"\\n\"");
+  EXPECT_EQ(cli::toJsonString("ann \xC3\xA9\tbob\x7f"), "\"ann \xC3\xA9\\tbob\x7f\"");
+  const std::string longName(300, 'n');
+  EXPECT_EQ(cli::toJsonString(longName + "\\" + longName),
+            "\"" + longName + "\\\\" + longName + "\"");
+  std::string out = "{\"user\": ";
+  cli::appendJsonString(out, "x");
+  EXPECT_EQ(out, "{\"user\": \"x\"");
+}
+
+TEST(JsonNumber, DecimalDigitsWithSignAtTheEdges) {
+  std::string out = "[";
+  for (const std::int64_t value : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{86400},
+                                   std::numeric_limits<std::int64_t>::max(),
+                                   std::numeric_limits<std::int64_t>::min()}) {
+    cli::appendJsonNumber(out, value);
+    out += ',';
+  }
+  EXPECT_EQ(out, "[0,-1,86400,9223372036854775807,-9223372036854775808,");
 }
 
 }  // namespace
